@@ -1,0 +1,1 @@
+#include "special/Bessel.h"

@@ -1,0 +1,32 @@
+// Normal, Poisson and binomial random deviates.
+//
+// Every uniform deviate comes from the host's Rand, so a seeded host gives a
+// reproducible sequence. The generators keep module-wide state that persists
+// between calls and is not synchronised (call them from the host thread):
+//   RandGauss       the polar method yields deviates in pairs; the second one
+//                   is held unscaled and returned by the next call, scaled by
+//                   that call's own mean and sigma.
+//   RandPoisson     the last mean and the constants derived from it.
+//   RandBinominal   the last trial count and the last probability with the
+//                   constants derived from them.
+//
+//   RandGauss(mean, sigma)  a normal deviate, mean + sigma·N(0, 1).
+//   RandPoisson(mean)       a Poisson deviate (a double holding an integer):
+//                           the product of uniforms for mean < 12, rejection
+//                           from a Lorentzian otherwise.
+//   RandBinominal(p, n)     a binomial deviate for n trials of probability p
+//                           (a double holding an integer): direct counting for
+//                           n < 25, the Poisson limit when n·min(p, 1 − p) < 1,
+//                           rejection otherwise; p above 0.5 draws the count
+//                           of failures and answers n minus it.
+//
+// No error is raised. RandPoisson answers 0 for a mean ≤ 0 and, without
+// drawing, for a NaN or infinite mean (the rejection loop could never accept).
+// RandBinominal answers 0 for n ≤ 0; p below 0 acts as 0 and p above 1 as 1;
+// a NaN p answers 0 without drawing. A NaN mean or sigma in RandGauss gives
+// NaN.
+#pragma once
+
+double RandGauss(double mean, double sigma);
+double RandPoisson(double mean);
+double RandBinominal(double p, int n);
