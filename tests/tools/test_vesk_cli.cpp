@@ -1,0 +1,82 @@
+// The command-line host, run as a separate process on the built module.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+namespace {
+
+struct CliRun {
+    std::string out;
+    int status;
+};
+
+// Runs `vesk <args>` through the shell, optionally feeding `input`.
+CliRun Vesk(const std::string& args, const std::string& input = "") {
+    std::string cmd = std::string("'") + VESK_TOOL_FILE + "' " + args;
+    std::string inFile;
+    if (!input.empty()) {
+        inFile = ::testing::TempDir() + "vesk_input.txt";
+        std::ofstream(inFile) << input;
+        cmd += " < '" + inFile + "'";
+    }
+    cmd += " 2>&1";
+    CliRun r{"", -1};
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+TEST(VeskCli, VersionAndList) {
+    CliRun v = Vesk("--version");
+    EXPECT_EQ(v.out, "VESK Support DLL v5.0 |VESK version:5.03.17\n");
+    EXPECT_EQ(v.status, 0);
+    CliRun l = Vesk("--list");
+    EXPECT_EQ(l.out.rfind("Conjugate(any)\n", 0), 0u);
+    EXPECT_EQ(l.status, 0);
+}
+
+TEST(VeskCli, CallsPrintResultsThatRoundTrip) {
+    CliRun r = Vesk("'Conjugate([1, 2])'");
+    EXPECT_EQ(r.out, "[1, 2]\n");
+    EXPECT_EQ(r.status, 0);
+    r = Vesk("'Conjugate([0.1, [-2.5e-300], \"t\"])'");
+    EXPECT_EQ(r.out, "[0.10000000000000001, [-2.5e-300], \"t\"]\n");
+    r = Vesk("'Conjugate({X: [0, 1], Y: [2, 3]})'");
+    EXPECT_EQ(r.out, "TFunc{X: [0, 1], Y: [2, 3]}\n");
+}
+
+TEST(VeskCli, BadCallsFailClearly) {
+    CliRun r = Vesk("'Conjugate([1, 2'");
+    EXPECT_NE(r.out.find("malformed call"), std::string::npos);
+    EXPECT_EQ(r.status, 2);
+    r = Vesk("'NoSuch(1)'");
+    EXPECT_NE(r.out.find("unknown function 'NoSuch'"), std::string::npos);
+    EXPECT_EQ(r.status, 2);
+    r = Vesk("'Conjugate(1, 2)'");
+    EXPECT_NE(r.out.find("takes 1 argument, got 2"), std::string::npos);
+    EXPECT_EQ(r.status, 2);
+    r = Vesk("--bogus");
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST(VeskCli, LineModePrintsOneLinePerInputLine) {
+    CliRun r = Vesk("", "Conjugate(1.5)\nbroken(\nConjugate(-0)\n\nConjugate([])\n");
+    EXPECT_EQ(r.out,
+              "1.5\n"
+              "error: malformed call at column 8: expected a value\n"
+              "-0\n"
+              "error: malformed call at column 1: expected a function name\n"
+              "[]\n");
+    EXPECT_EQ(r.status, 2);
+}
+
+}  // namespace
