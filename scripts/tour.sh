@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Builds the module and the command-line host, then takes a short tour of
+# the script functions through vesk, the way the scripting host calls them.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVESK_BUILD_TESTS=OFF -DVESK_BUILD_BENCHMARKS=OFF >/dev/null
+cmake --build build -j"$(nproc)" --target vesk Vesk_base_math
+vesk=build/tools/vesk
+show() { printf '$ vesk %s\n' "$*"; "$vesk" "$@" || true; echo; }
+show --version
+show 'Conjugate([1, 2])'
+while IFS= read -r call; do
+    [ -z "$call" ] && continue
+    show "$call"
+done < scripts/tour.calls
+echo '$ vesk --list | head -5'
+"$vesk" --list | head -5
