@@ -156,7 +156,11 @@ void Usage(FILE* out) {
 
 int main(int argc, char** argv) {
     std::string modulePath = VESK_DEFAULT_MODULE;
-    if (const char* env = std::getenv("VESK_MODULE")) modulePath = env;
+    bool explicitModule = false;
+    if (const char* env = std::getenv("VESK_MODULE")) {
+        modulePath = env;
+        explicitModule = true;
+    }
     bool list = false, version = false;
     std::vector<std::string> calls;
     for (int i = 1; i < argc; ++i) {
@@ -164,7 +168,10 @@ int main(int argc, char** argv) {
         if (a == "--list") list = true;
         else if (a == "--version") version = true;
         else if (a == "--help" || a == "-h") { Usage(stdout); return 0; }
-        else if (a == "--module" && i + 1 < argc) modulePath = argv[++i];
+        else if (a == "--module" && i + 1 < argc) {
+            modulePath = argv[++i];
+            explicitModule = true;
+        }
         else if (a.size() > 1 && a[0] == '-' && a[1] == '-') {
             std::fprintf(stderr, "vesk: unknown option '%s'\n", a.c_str());
             Usage(stderr);
@@ -174,7 +181,10 @@ int main(int argc, char** argv) {
 
     Module module;
     std::string error;
-    if (!module.Load(modulePath, error)) {
+    bool loaded = module.Load(modulePath, error);
+    // An installed vesk finds the module through its run path.
+    if (!loaded && !explicitModule) loaded = module.Load("libVesk_base_math.so", error);
+    if (!loaded) {
         std::fprintf(stderr, "vesk: cannot load module '%s': %s\n", modulePath.c_str(), error.c_str());
         return kCallError;
     }
