@@ -1,1 +1,141 @@
 #include "special/Random.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "host/VeskHost.h"
+#include "special/Gamma.h"
+
+namespace {
+
+// RandGauss: the second deviate of the last pair, unscaled.
+bool g_gaussHasSpare = false;
+double g_gaussSpare = 0.0;
+
+// RandPoisson: the last mean and the constants derived from it.
+double g_poissonMean = -1.0;
+double g_poissonG = 0.0;
+double g_poissonSq = 0.0;
+double g_poissonLnMean = 0.0;
+
+// RandBinominal: the last trial count and probability with their constants.
+int g_binomN = -1;
+double g_binomEn = 0.0;
+double g_binomLnFactN = 0.0;
+double g_binomP = -1.0;
+double g_binomPc = 0.0;
+double g_binomLnP = 0.0;
+double g_binomLnPc = 0.0;
+
+// A point of the Lorentzian comparison function of the rejection methods:
+// y = tan(π·u) for a uniform u, and em = sq·y + centre drawn until it lies in
+// [0, limit).
+double DrawLorentzian(double sq, double centre, double limit, double* y) {
+    double em;
+    do {
+        *y = std::tan(std::numbers::pi * Rand(1.0));
+        em = sq * *y + centre;
+    } while (em < 0.0 || em >= limit);
+    return em;
+}
+
+}  // namespace
+
+double RandGauss(double mean, double sigma) {
+    if (g_gaussHasSpare) {
+        g_gaussHasSpare = false;
+        return g_gaussSpare * sigma + mean;
+    }
+    double u;
+    double w;
+    double r;
+    do {
+        u = Rand(2.0) - 1.0;
+        w = Rand(2.0) - 1.0;
+        r = u * u + w * w;
+    } while (r >= 1.0 || r == 0.0);
+    const double fac = std::sqrt(-2.0 * std::log(r) / r);
+    g_gaussSpare = fac * u;
+    g_gaussHasSpare = true;
+    return fac * w * sigma + mean;
+}
+
+double RandPoisson(double mean) {
+    if (!std::isfinite(mean)) return 0.0;
+    if (mean < 12.0) {
+        if (mean != g_poissonMean) {
+            g_poissonMean = mean;
+            g_poissonG = std::exp(-mean);
+        }
+        double em = -1.0;
+        double t = 1.0;
+        do {
+            em += 1.0;
+            t *= Rand(1.0);
+        } while (t > g_poissonG);
+        return em;
+    }
+    if (mean != g_poissonMean) {
+        g_poissonMean = mean;
+        g_poissonSq = std::sqrt(2.0 * mean);
+        g_poissonLnMean = std::log(mean);
+        g_poissonG = mean * g_poissonLnMean - LnGamma(mean + 1.0);
+    }
+    const double infinity = HUGE_VAL;
+    double em;
+    double t;
+    do {
+        double y;
+        em = std::floor(DrawLorentzian(g_poissonSq, mean, infinity, &y));
+        t = 0.9 * (1.0 + y * y) *
+            std::exp(em * g_poissonLnMean - LnGamma(em + 1.0) - g_poissonG);
+    } while (Rand(1.0) > t);
+    return em;
+}
+
+double RandBinominal(double p, int n) {
+    if (std::isnan(p)) return 0.0;
+    const double q = p <= 0.5 ? p : 1.0 - p;
+    const double am = n * q;
+    double count;
+    if (n < 25) {
+        int hits = 0;
+        for (int j = 0; j < n; ++j)
+            if (Rand(1.0) < q) ++hits;
+        count = hits;
+    } else if (am < 1.0) {
+        const double g = std::exp(-am);
+        double t = 1.0;
+        int j;
+        for (j = 0; j <= n; ++j) {
+            t *= Rand(1.0);
+            if (t < g) break;
+        }
+        count = j <= n ? j : n;
+    } else {
+        if (n != g_binomN) {
+            g_binomN = n;
+            g_binomEn = n;
+            g_binomLnFactN = LnGamma(g_binomEn + 1.0);
+        }
+        if (q != g_binomP) {
+            g_binomP = q;
+            g_binomPc = 1.0 - q;
+            g_binomLnP = std::log(q);
+            g_binomLnPc = std::log(g_binomPc);
+        }
+        const double en = g_binomEn;
+        const double sq = std::sqrt(2.0 * am * g_binomPc);
+        double em;
+        double t;
+        do {
+            double y;
+            em = std::floor(DrawLorentzian(sq, am, en + 1.0, &y));
+            t = 1.2 * sq * (1.0 + y * y) *
+                std::exp(g_binomLnFactN - LnGamma(em + 1.0) - LnGamma(en - em + 1.0) +
+                         em * g_binomLnP + (en - em) * g_binomLnPc);
+        } while (Rand(1.0) > t);
+        count = em;
+    }
+    return q == p ? count : n - count;
+}
