@@ -1,0 +1,184 @@
+// Matrix: dense matrix of doubles, row-major, with its arithmetic,
+// decompositions and solvers.
+//
+// Shape: X() columns (the row stride) and Y() rows; indices are always
+// (row, column) and are never tested. Every constructed matrix owns a data
+// array of X*Y doubles and a row buffer of X doubles (array allocation),
+// both possibly empty; negative sizes count as 0.
+//
+// Ownership: every operation answering a Matrix*, MatVectorCol* or double*
+// hands over a new object (double arrays: array allocation) that the caller
+// releases. A null answer from the arithmetic means the shapes did not fit;
+// shape mismatches in the arithmetic raise no error (null, 0.0 or no change).
+//
+// Order of operations: every sum starts at 0.0 and runs with its index
+// rising (Convolove: from the last element down); results are defined by
+// that order and are reproducible bit for bit.
+//
+// Errors (host VeskError, then the stated fallback; nothing is thrown):
+//   3   bad host value, wrong shape, failed precondition
+//   10  zero pivot
+//   1   working storage not obtained
+//   VeskModuleErrorCode  SVD without convergence
+#pragma once
+
+#include "host/VeskHost.h"
+#include "linalg/MatVector.h"
+
+class IntArray;
+
+class Matrix {
+public:
+    // n x n, all 0.0.
+    explicit Matrix(int n);
+    // rows x cols, all 0.0.
+    Matrix(int rows, int cols);
+    // rows x cols, the first rows*cols values of src in row-major order
+    // (all 0.0 when src is null).
+    Matrix(int rows, int cols, const double* src);
+    Matrix(const Matrix& m);
+    // Conversion from a host array of rows, each a host array of numbers of
+    // the same non-zero length. Anything else (no rows, an empty first row,
+    // rows of unequal length, a row without an element array) raises error 3
+    // and gives a 1 x 1 matrix holding 0.0.
+    explicit Matrix(Variable& v);
+    ~Matrix();
+
+    // Same shape: values copied into the existing storage; otherwise the
+    // storage is rebuilt with m's shape.
+    Matrix& operator=(const Matrix& m);
+    // New shape with every element 0.0; the same shape changes nothing.
+    void SetSize(int rows, int cols);
+    // Exchanges shape and storage with m.
+    void Move(Matrix& m);
+
+    int X() const { return nX; }
+    int Y() const { return nY; }
+
+    double* operator[](int i) { return data + static_cast<long>(i) * nX; }
+    const double* operator[](int i) const { return data + static_cast<long>(i) * nX; }
+    double& operator()(int i, int j) { return data[static_cast<long>(i) * nX + j]; }
+    double operator()(int i, int j) const { return data[static_cast<long>(i) * nX + j]; }
+    double& Item(int i, int j) { return (*this)(i, j); }
+
+    // Every element becomes d.
+    void Set(double d);
+    // (i, i) becomes d, or d[i], for i below min(X, Y); other elements stay.
+    // With a vector shorter than min(X, Y) nothing changes.
+    void SetDiagonal(double d);
+    void SetDiagonal(const MatVector& d);
+
+    // New X x Y matrix, the transpose. T is a second name.
+    Matrix* Transpose() const;
+    Matrix* T() const { return Transpose(); }
+    void SwapColumns(int a, int b);
+    // New matrix without the listed rows and columns, the rest in their
+    // order. Both lists are sorted ascending in place. Lists holding an
+    // index twice or outside the matrix answer null (error 3).
+    Matrix* GetMinor(IntArray& rows, IntArray& cols) const;
+
+    // Element-wise A + B, A - B for the same shape; null otherwise.
+    Matrix* operator+(const Matrix& B) const;
+    Matrix* operator-(const Matrix& B) const;
+    // In place for the same shape; otherwise nothing changes.
+    Matrix& operator+=(const Matrix& B);
+    Matrix& operator-=(const Matrix& B);
+    // d added to, subtracted from or multiplied with every element.
+    Matrix* operator+(double d) const;
+    Matrix* operator-(double d) const;
+    Matrix* operator*(double d) const;
+    Matrix& operator+=(double d);
+    Matrix& operator-=(double d);
+    Matrix& operator*=(double d);
+    // C(i, j) = sum_k A(i, k) B(k, j) for A.X == B.Y: new Y x B.X matrix;
+    // null otherwise.
+    Matrix* operator*(const Matrix& B) const;
+    // A = A * B for a square B of X rows and columns (one temporary); for any
+    // other B, including one of X rows but another column count, A stays as
+    // it is.
+    Matrix& operator*=(const Matrix& B);
+    // r(i) = sum_j A(i, j) v(j) for A.X == v.Len(): new column of length Y;
+    // null otherwise.
+    MatVectorCol* operator*(const MatVectorCol& v) const;
+    // The same sums into out (resized to Y only when its length differs);
+    // out is untouched when A.X != v.Len().
+    void Mul(MatVector& out, const MatVectorCol& v) const;
+    // The same sums into out after out.SetSize(Y), out.Set(0.0).
+    void RightMultiply(MatVectorCol& out, const MatVectorCol& v) const;
+    // A = A * diag(d) in place for A.X == d.Len(); otherwise nothing changes.
+    Matrix& MultByDiagonalMatrix(const MatVector& d);
+
+    // Largest / smallest element; the searches start from -1e300 / 1e300,
+    // which an empty matrix answers.
+    double Max() const;
+    double Min() const;
+    // Column x and row y of the first largest / smallest element in storage
+    // order (both 0 when no element beats the start value).
+    void MaxItemIndex(int& x, int& y) const;
+    void MinItemIndex(int& x, int& y) const;
+    // sum of A(i, j) B(i, j) over all positions, from the last in storage
+    // order down to the first; 0.0 for different shapes.
+    double Convolove(const Matrix& B) const;
+
+    // Decompositions. All but SVD work on a private copy; pivoting is
+    // partial (largest magnitude in the column, ties keep the upper row).
+    //
+    // Det: the determinant. Not square: error 3, 0.0. A zero pivot answers
+    // 0.0 without an error. The 0 x 0 matrix answers 1.0 (empty product).
+    double Det() const;
+    // log |det A|, computed on the copy scaled by the inverse of its mean
+    // magnitude. Not square: error 3, 0.0. A singular matrix answers -inf
+    // without an error. The 0 x 0 matrix answers 0.0.
+    double LogAbsDet() const;
+    // x with A x = b (b: n values, unchanged): new array of n doubles.
+    // Not square: error 3, null. No storage for the copy of b: error 1, null.
+    // Zero pivot, or zero diagonal in the back substitution with a non-zero
+    // numerator: error 10, the array as computed so far.
+    double* SolveSystem(const double* b) const;
+    // The inverse, new n x n matrix. Not square: error 3, null. Zero pivot
+    // in any column, the last included: error 10, null.
+    Matrix* Inverse() const;
+    // Lower-triangular L with L L^T = A, reading only the diagonal and the
+    // part above it. Not square: error 3 "Matrix is not symmetric", null.
+    // A diagonal value of 0.0 or less met on the way: error 3 "Matrix, with
+    // rounding errors, is is not positive defined", null.
+    Matrix* CholeskyDecompse() const;
+    // Singular value decomposition of this m x n matrix, A = U diag(w) V^T:
+    // the matrix becomes U (m x n, orthonormal columns), w a new column of n
+    // values, non-negative and descending, v a new n x n orthogonal matrix;
+    // w and v belong to the caller in every outcome. Answers 1, or 0 when a
+    // value needs a 30th iteration (error VeskModuleErrorCode "no
+    // convergence in 30 SVD iterations"; the matrix is left partly
+    // transformed).
+    int SVD(MatVectorCol*& w, Matrix*& v);
+    // Minimum-norm least-squares solution of A x = b (b: Y values), singular
+    // values at or below 1e-15 times their sum treated as zero: new array of
+    // X doubles; all 0.0 when SVD fails; null when no storage.
+    double* SolveSystemBySVD(const double* b) const;
+    // Moore-Penrose pseudo-inverse V diag(w+) U^T with the same threshold:
+    // new X x Y matrix; null when SVD fails.
+    Matrix* PseudoInverse() const;
+
+protected:
+    void Swap(double& a, double& b);
+    // Exchanges two rows of X doubles through the row buffer.
+    void Swap(double* rowA, double* rowB);
+    // sqrt(a^2 + b^2) without overflow.
+    static double Pythag(double a, double b);
+
+private:
+    void Allocate(int rows, int cols);
+    void Release();
+    // Elimination helpers of the decompositions, used on a private copy of
+    // a square matrix: the pivot row for column k (largest |A(i, k)| for
+    // i >= k, the first on ties), and the row operations that clear column k
+    // below the diagonal (also on rhs when given). Columns up to k are left as
+    // they are: no later step reads them.
+    int PivotRow(int k) const;
+    void EliminateBelow(int k, double* rhs);
+
+    int nX;
+    int nY;
+    double* data;
+    double* rowBuffer;
+};

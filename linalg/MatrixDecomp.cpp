@@ -1,0 +1,612 @@
+// Matrix decompositions and solvers: determinant, log-determinant, Gaussian
+// elimination solver, inverse, Cholesky factor, singular value decomposition
+// and the solvers built on it.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <vector>
+
+#include "host/Plugin.h"
+#include "linalg/Matrix.h"
+
+namespace {
+
+// Relative threshold below which singular values count as zero.
+constexpr double kSingularThreshold = 1e-15;
+// Largest number of QR sweeps spent on one singular value.
+constexpr int kMaxSvdIterations = 30;
+
+// A singular value and the column it came from, for the final ordering.
+struct SingularPair {
+    double value;
+    int index;
+};
+
+// Descending order of value for qsort.
+int CompareDescending(const void* a, const void* b) {
+    const double x = static_cast<const SingularPair*>(a)->value;
+    const double y = static_cast<const SingularPair*>(b)->value;
+    if (x > y) return -1;
+    if (x == y) return 0;
+    return 1;
+}
+
+// Rotates columns p and q of the rows x cols row-major block m over all its
+// rows: (y, z) becomes (y c + z s, z c - y s).
+void RotateColumns(double* m, int rows, int cols, int p, int q, double c, double s) {
+    for (int r = 0; r < rows; ++r) {
+        double* row = m + static_cast<long>(r) * cols;
+        const double y = row[p];
+        const double z = row[q];
+        row[p] = y * c + z * s;
+        row[q] = z * c - y * s;
+    }
+}
+
+// t(j) = sum over k from k0 to k1 - 1 of m(k, col) m(k, j) for j in [j0, cols),
+// each sum from 0.0 with k rising; rows are walked outermost so that every
+// access is contiguous.
+void ColumnDots(const double* m, int cols, int col, int k0, int k1, int j0, double* t) {
+    std::fill(t + j0, t + cols, 0.0);
+    for (int k = k0; k < k1; ++k) {
+        const double* row = m + static_cast<long>(k) * cols;
+        const double f = row[col];
+        for (int j = j0; j < cols; ++j) t[j] += f * row[j];
+    }
+}
+
+// m(k, j) += f(j) m(k, col) for k in [k0, k1), j in [j0, cols).
+void AddScaledColumn(double* m, int cols, int col, int k0, int k1, int j0, const double* f) {
+    for (int k = k0; k < k1; ++k) {
+        double* row = m + static_cast<long>(k) * cols;
+        const double a = row[col];
+        for (int j = j0; j < cols; ++j) row[j] += f[j] * a;
+    }
+}
+
+// s(t) -= a(j) r(j, t) for j = last down to first, then s(t) /= d, for the
+// columns t in [t0, t1) of the row-major block r (stride n). Four rows of r
+// are taken per pass; each s(t) still receives its subtractions one by one in
+// the order of j.
+void BackSubstituteRow(double* s, const double* a, const double* r, int n, int first, int last,
+                       double d, int t0, int t1) {
+    int j = last;
+    for (; j - 3 >= first; j -= 4) {
+        const double a0 = a[j], a1 = a[j - 1], a2 = a[j - 2], a3 = a[j - 3];
+        const double* r0 = r + static_cast<long>(j) * n;
+        const double* r1 = r0 - n;
+        const double* r2 = r1 - n;
+        const double* r3 = r2 - n;
+        for (int t = t0; t < t1; ++t) {
+            double v = s[t];
+            v -= a0 * r0[t];
+            v -= a1 * r1[t];
+            v -= a2 * r2[t];
+            v -= a3 * r3[t];
+            s[t] = v;
+        }
+    }
+    for (; j >= first; --j) {
+        const double aj = a[j];
+        const double* rj = r + static_cast<long>(j) * n;
+        for (int t = t0; t < t1; ++t) s[t] -= aj * rj[t];
+    }
+    for (int t = t0; t < t1; ++t) s[t] = s[t] / d;
+}
+
+}  // namespace
+
+int Matrix::PivotRow(int k) const {
+    int p = k;
+    double best = std::fabs((*this)(k, k));
+    for (int i = k + 1; i < nY; ++i) {
+        const double v = std::fabs((*this)(i, k));
+        if (v > best) {
+            best = v;
+            p = i;
+        }
+    }
+    return p;
+}
+
+void Matrix::EliminateBelow(int k, double* rhs) {
+    const int n = nX;
+    const double* pivotRow = (*this)[k];
+    const double pivot = pivotRow[k];
+    for (int i = k + 1; i < n; ++i) {
+        double* row = (*this)[i];
+        const double factor = row[k] / pivot;
+        for (int j = k + 1; j < n; ++j) row[j] -= factor * pivotRow[j];
+        if (rhs != nullptr) rhs[i] -= factor * rhs[k];
+    }
+}
+
+double Matrix::Det() const {
+    if (nX != nY) {
+        VeskError(3);
+        return 0.0;
+    }
+    const int n = nX;
+    if (n == 0) return 1.0;
+    if (n == 1) return data[0];
+    if (n == 2) return (*this)(1, 1) * (*this)(0, 0) - (*this)(0, 1) * (*this)(1, 0);
+    Matrix a(*this);
+    bool negative = false;
+    for (int k = 0; k < n; ++k) {
+        const int p = a.PivotRow(k);
+        if (p != k) {
+            a.Swap(a[k], a[p]);
+            negative = !negative;
+        }
+        if (a(k, k) == 0.0) return 0.0;
+        a.EliminateBelow(k, nullptr);
+    }
+    double d = a(0, 0);
+    for (int k = 1; k < n; ++k) d *= a(k, k);
+    return negative ? -d : d;
+}
+
+double Matrix::LogAbsDet() const {
+    if (nX != nY) {
+        VeskError(3);
+        return 0.0;
+    }
+    const int n = nX;
+    if (n == 0) return 0.0;
+    if (n == 2)
+        return std::log(std::fabs((*this)(1, 1) * (*this)(0, 0) - (*this)(0, 1) * (*this)(1, 0)));
+    double s = 0.0;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) s += std::fabs((*this)(i, j));
+    // An all-zero matrix: the scaling below would divide by zero.
+    if (s == 0.0) return -std::numeric_limits<double>::infinity();
+    const double mean = s / (static_cast<double>(nX) * nY);
+    Matrix a(*this);
+    a *= 1.0 / mean;
+    for (int k = 0; k < n; ++k) {
+        const int p = a.PivotRow(k);
+        if (p != k) a.Swap(a[k], a[p]);
+        if (a(k, k) == 0.0) return -std::numeric_limits<double>::infinity();
+        a.EliminateBelow(k, nullptr);
+    }
+    double logs = std::log(std::fabs(a(0, 0)));
+    for (int k = 1; k < n; ++k) logs += std::log(std::fabs(a(k, k)));
+    return n * std::log(mean) + logs;
+}
+
+double* Matrix::SolveSystem(const double* b) const {
+    if (nX != nY) {
+        VeskError(3);
+        return nullptr;
+    }
+    const int n = nX;
+    if (b == nullptr && n > 0) {
+        VeskError(3);
+        return nullptr;
+    }
+    double* x = new (std::nothrow) double[static_cast<size_t>(n)]();
+    double* rhs = new (std::nothrow) double[static_cast<size_t>(n)];
+    if (x == nullptr || rhs == nullptr) {
+        delete[] x;
+        delete[] rhs;
+        VeskError(1);
+        return nullptr;
+    }
+    if (n > 0) std::memcpy(rhs, b, static_cast<size_t>(n) * sizeof(double));
+    Matrix a(*this);
+    for (int k = 0; k < n; ++k) {
+        const int p = a.PivotRow(k);
+        if (p != k) {
+            a.Swap(a[k], a[p]);
+            std::swap(rhs[k], rhs[p]);
+        }
+        if (a(k, k) == 0.0) {
+            VeskError(10);
+            delete[] rhs;
+            return x;
+        }
+        a.EliminateBelow(k, rhs);
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        const double* row = a[i];
+        double s = rhs[i];
+        for (int j = n - 1; j > i; --j) s -= row[j] * x[j];
+        if (s == 0.0) {
+            x[i] = 0.0;
+        } else if (row[i] == 0.0) {
+            VeskError(10);
+            break;
+        } else {
+            x[i] = s / row[i];
+        }
+    }
+    delete[] rhs;
+    return x;
+}
+
+Matrix* Matrix::Inverse() const {
+    if (nX != nY) {
+        VeskError(3);
+        return nullptr;
+    }
+    const int n = nX;
+    Matrix a(*this);
+    // The accumulated identity R0, kept with its columns permuted: column t of
+    // q holds the column of R0 whose identity one started in the row chosen as
+    // pivot t. Before step k only columns 0..k of the pivot row can be
+    // non-zero (the others are exact +0.0 in every row, and R0 never holds
+    // -0.0), so with a finite factor the row operation on the remaining
+    // columns would change nothing and is skipped.
+    // A non-finite factor (overflow, or infinities in the input) turns the
+    // skipped zeros into NaN, so such an operation runs over the whole row and
+    // marks it; a marked pivot row is likewise applied in full.
+    Matrix q(n);
+    std::vector<int> origin(static_cast<size_t>(n));
+    std::vector<char> fullRow(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) origin[static_cast<size_t>(i)] = i;
+    for (int k = 0; k < n; ++k) {
+        const int p = a.PivotRow(k);
+        if (p != k) {
+            a.Swap(a[k], a[p]);
+            q.Swap(q[k], q[p]);
+            std::swap(origin[static_cast<size_t>(k)], origin[static_cast<size_t>(p)]);
+            std::swap(fullRow[static_cast<size_t>(k)], fullRow[static_cast<size_t>(p)]);
+        }
+        // A zero pivot makes the matrix singular, in the last column too.
+        if (a(k, k) == 0.0) {
+            VeskError(10);
+            return nullptr;
+        }
+        // The pivot row's own identity one (still 1.0, or NaN after a full
+        // operation).
+        q(k, k) += 1.0;
+        const double* pivotRow = a[k];
+        const double* qPivot = q[k];
+        const bool pivotFull = fullRow[static_cast<size_t>(k)] != 0;
+        for (int i = k + 1; i < n; ++i) {
+            double* row = a[i];
+            const double factor = row[k] / pivotRow[k];
+            for (int j = k + 1; j < n; ++j) row[j] -= factor * pivotRow[j];
+            double* qRow = q[i];
+            int last = k;
+            if (pivotFull || !std::isfinite(factor)) {
+                last = n - 1;
+                fullRow[static_cast<size_t>(i)] = 1;
+            }
+            for (int t = 0; t <= last; ++t) qRow[t] -= factor * qPivot[t];
+        }
+    }
+    // Back substitution on all columns at once, row by row from the bottom:
+    // R(i, .) = (R0(i, .) - sum_{j = n-1 down to i+1} A(i, j) R(j, .)) / A(i, i).
+    // q's rows are overwritten by the rows of R (in q's column order), in
+    // panels of columns that stay in cache.
+    constexpr int kPanel = 128;
+    for (int t0 = 0; t0 < n; t0 += kPanel) {
+        const int t1 = std::min(n, t0 + kPanel);
+        for (int i = n - 1; i >= 0; --i)
+            BackSubstituteRow(q[i], a[i], q[0], n, i + 1, n - 1, a(i, i), t0, t1);
+    }
+    Matrix* r = new Matrix(n);
+    for (int i = 0; i < n; ++i) {
+        const double* src = q[i];
+        double* dst = (*r)[i];
+        for (int t = 0; t < n; ++t) dst[origin[static_cast<size_t>(t)]] = src[t];
+    }
+    return r;
+}
+
+Matrix* Matrix::CholeskyDecompse() const {
+    if (nX != nY) {
+        VeskError(3, "Matrix is not symmetric");
+        return nullptr;
+    }
+    const int n = nX;
+    Matrix* L = new Matrix(n);
+    for (int i = 0; i < n; ++i) {
+        const double* li = (*L)[i];
+        for (int j = i; j < n; ++j) {
+            const double* lj = (*L)[j];
+            double s = (*this)(i, j);
+            for (int k = i - 1; k >= 0; --k) s -= li[k] * lj[k];
+            if (j == i) {
+                if (s <= 0.0) {
+                    VeskError(3, "Matrix, with rounding errors, is is not positive defined");
+                    delete L;
+                    return nullptr;
+                }
+                (*L)(i, i) = std::sqrt(s);
+            } else {
+                (*L)(j, i) = s / (*L)(i, i);
+            }
+        }
+    }
+    return L;
+}
+
+double Matrix::Pythag(double a, double b) {
+    const double p = std::fabs(a);
+    const double q = std::fabs(b);
+    if (p > q) {
+        const double r = q / p;
+        return p * std::sqrt(1.0 + r * r);
+    }
+    if (q == 0.0) return 0.0;
+    const double r = p / q;
+    return q * std::sqrt(1.0 + r * r);
+}
+
+int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
+    const int m = nY;
+    const int n = nX;
+    wOut = new MatVectorCol(n);
+    vOut = new Matrix(n);
+    double* w = wOut->GetData();
+    Matrix& v = *vOut;
+    Matrix& a = *this;
+    std::vector<double> e(static_cast<size_t>(n), 0.0);
+    std::vector<double> t(static_cast<size_t>(n), 0.0);
+    double* rv1 = e.data();
+    double* tmp = t.data();
+
+    // Householder reduction to bidiagonal form.
+    double g = 0.0;
+    double scale = 0.0;
+    double anorm = 0.0;
+    double s = 0.0;
+    int l = 0;
+    for (int i = 0; i < n; ++i) {
+        l = i + 1;
+        rv1[i] = scale * g;
+        g = s = scale = 0.0;
+        if (i < m) {
+            for (int k = i; k < m; ++k) scale += std::fabs(a(k, i));
+            if (scale != 0.0) {
+                for (int k = i; k < m; ++k) {
+                    a(k, i) /= scale;
+                    s += a(k, i) * a(k, i);
+                }
+                const double f = a(i, i);
+                g = f >= 0.0 ? -std::sqrt(s) : std::sqrt(s);
+                const double h = f * g - s;
+                a(i, i) = f - g;
+                ColumnDots(data, n, i, i, m, l, tmp);
+                for (int j = l; j < n; ++j) tmp[j] = tmp[j] / h;
+                AddScaledColumn(data, n, i, i, m, l, tmp);
+                for (int k = i; k < m; ++k) a(k, i) *= scale;
+            }
+        }
+        w[i] = scale * g;
+        g = s = scale = 0.0;
+        if (i < m && i != n - 1) {
+            double* ai = a[i];
+            for (int k = l; k < n; ++k) scale += std::fabs(ai[k]);
+            if (scale != 0.0) {
+                for (int k = l; k < n; ++k) {
+                    ai[k] /= scale;
+                    s += ai[k] * ai[k];
+                }
+                const double f = ai[l];
+                g = f >= 0.0 ? -std::sqrt(s) : std::sqrt(s);
+                const double h = f * g - s;
+                ai[l] = f - g;
+                for (int k = l; k < n; ++k) rv1[k] = ai[k] / h;
+                for (int j = l; j < m; ++j) {
+                    double* aj = a[j];
+                    double dot = 0.0;
+                    for (int k = l; k < n; ++k) dot += aj[k] * ai[k];
+                    for (int k = l; k < n; ++k) aj[k] += dot * rv1[k];
+                }
+                for (int k = l; k < n; ++k) ai[k] *= scale;
+            }
+        }
+        const double span = std::fabs(w[i]) + std::fabs(rv1[i]);
+        anorm = anorm > span ? anorm : span;
+    }
+
+    // Accumulation of the right-hand transformations.
+    for (int i = n - 1; i >= 0; --i) {
+        if (i < n - 1) {
+            if (g != 0.0) {
+                const double* ai = a[i];
+                for (int j = l; j < n; ++j) v(j, i) = (ai[j] / ai[l]) / g;
+                std::fill(tmp, tmp + n, 0.0);
+                for (int k = l; k < n; ++k) {
+                    const double f = ai[k];
+                    const double* vk = v[k];
+                    for (int j = l; j < n; ++j) tmp[j] += f * vk[j];
+                }
+                AddScaledColumn(vOut->data, n, i, l, n, l, tmp);
+            }
+            for (int j = l; j < n; ++j) v(i, j) = v(j, i) = 0.0;
+        }
+        v(i, i) = 1.0;
+        g = rv1[i];
+        l = i;
+    }
+
+    // Accumulation of the left-hand transformations.
+    for (int i = std::min(m, n) - 1; i >= 0; --i) {
+        l = i + 1;
+        g = w[i];
+        for (int j = l; j < n; ++j) a(i, j) = 0.0;
+        if (g != 0.0) {
+            g = 1.0 / g;
+            ColumnDots(data, n, i, l, m, l, tmp);
+            for (int j = l; j < n; ++j) tmp[j] = (tmp[j] / a(i, i)) * g;
+            AddScaledColumn(data, n, i, i, m, l, tmp);
+            for (int j = i; j < m; ++j) a(j, i) *= g;
+        } else {
+            for (int j = i; j < m; ++j) a(j, i) = 0.0;
+        }
+        a(i, i) += 1.0;
+    }
+
+    // Diagonalisation of the bidiagonal form by implicit-shift QR.
+    for (int k = n - 1; k >= 0; --k) {
+        for (int its = 1; its <= kMaxSvdIterations; ++its) {
+            bool cancel = true;
+            int nm = 0;
+            for (l = k; l >= 0; --l) {
+                nm = l - 1;
+                // e(0) is zero, so l = 0 always splits; testing it directly
+                // also keeps a NaN anorm from reaching w(-1).
+                if (l == 0 || std::fabs(rv1[l]) + anorm == anorm) {
+                    cancel = false;
+                    break;
+                }
+                if (std::fabs(w[nm]) + anorm == anorm) break;
+            }
+            if (cancel) {
+                double c = 0.0;
+                s = 1.0;
+                for (int i = l; i <= k; ++i) {
+                    const double f = s * rv1[i];
+                    rv1[i] = c * rv1[i];
+                    if (std::fabs(f) + anorm == anorm) break;
+                    g = w[i];
+                    double h = Pythag(f, g);
+                    w[i] = h;
+                    h = 1.0 / h;
+                    c = g * h;
+                    s = -f * h;
+                    RotateColumns(data, m, n, nm, i, c, s);
+                }
+            }
+            double z = w[k];
+            if (l == k) {
+                if (z < 0.0) {
+                    w[k] = -z;
+                    for (int j = 0; j < n; ++j) v(j, k) = -v(j, k);
+                }
+                break;
+            }
+            if (its == kMaxSvdIterations) {
+                VeskError(VeskModuleErrorCode, "no convergence in 30 SVD iterations");
+                return 0;
+            }
+            double x = w[l];
+            nm = k - 1;
+            double y = w[nm];
+            g = rv1[nm];
+            double h = rv1[k];
+            double f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2.0 * h * y);
+            g = Pythag(f, 1.0);
+            f = ((x - z) * (x + z) + h * ((y / (f + (f >= 0.0 ? g : -g))) - h)) / x;
+            double c = 1.0;
+            s = 1.0;
+            for (int j = l; j <= nm; ++j) {
+                const int i = j + 1;
+                g = rv1[i];
+                y = w[i];
+                h = s * g;
+                g = c * g;
+                z = Pythag(f, h);
+                rv1[j] = z;
+                c = f / z;
+                s = h / z;
+                f = x * c + g * s;
+                g = g * c - x * s;
+                h = y * s;
+                y = y * c;
+                RotateColumns(vOut->data, n, n, j, i, c, s);
+                z = Pythag(f, h);
+                w[j] = z;
+                if (z != 0.0) {
+                    z = 1.0 / z;
+                    c = f * z;
+                    s = h * z;
+                }
+                f = c * g + s * y;
+                x = c * y - s * g;
+                RotateColumns(data, m, n, j, i, c, s);
+            }
+            rv1[l] = 0.0;
+            rv1[k] = f;
+            w[k] = x;
+        }
+    }
+
+    // Descending order of the singular values, columns of U and V following.
+    std::vector<SingularPair> pairs(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) pairs[static_cast<size_t>(i)] = {w[i], i};
+    if (n > 0) std::qsort(pairs.data(), pairs.size(), sizeof(SingularPair), CompareDescending);
+    for (int p = n - 1; p >= 0; --p) {
+        const int src = pairs[static_cast<size_t>(p)].index;
+        if (src != p) {
+            SwapColumns(p, src);
+            v.SwapColumns(p, src);
+        }
+        w[p] = pairs[static_cast<size_t>(p)].value;
+        for (int r = p - 1; r >= 0; --r) {
+            if (pairs[static_cast<size_t>(r)].index == p) {
+                pairs[static_cast<size_t>(r)].index = src;
+                break;
+            }
+        }
+    }
+    return 1;
+}
+
+double* Matrix::SolveSystemBySVD(const double* b) const {
+    const int n = nX;
+    const int m = nY;
+    double* x = new (std::nothrow) double[static_cast<size_t>(n)];
+    if (x == nullptr) return nullptr;
+    Matrix u(*this);
+    MatVectorCol* w = nullptr;
+    Matrix* v = nullptr;
+    if (u.SVD(w, v) == 0 || (b == nullptr && m > 0)) {
+        if (b == nullptr && m > 0) VeskError(3);
+        std::fill(x, x + n, 0.0);
+        delete w;
+        delete v;
+        return x;
+    }
+    Matrix* ut = u.Transpose();
+    MatVectorCol rhs(b, m);
+    MatVectorCol t;
+    ut->RightMultiply(t, rhs);
+    const int last = std::min(t.Len(), w->Len()) - 1;
+    double total = 0.0;
+    for (int i = last; i >= 0; --i) total += std::fabs((*w)[i]);
+    const double threshold = kSingularThreshold * total;
+    for (int i = last; i >= 0; --i) {
+        if (std::fabs((*w)[i]) <= threshold)
+            t[i] = 0.0;
+        else
+            t[i] = t[i] / (*w)[i];
+    }
+    MatVectorCol y;
+    v->RightMultiply(y, t);
+    std::copy(y.GetData(), y.GetData() + n, x);
+    delete ut;
+    delete w;
+    delete v;
+    return x;
+}
+
+Matrix* Matrix::PseudoInverse() const {
+    const int n = nX;
+    Matrix u(*this);
+    MatVectorCol* w = nullptr;
+    Matrix* v = nullptr;
+    if (u.SVD(w, v) == 0) {
+        delete w;
+        delete v;
+        return nullptr;
+    }
+    double total = 0.0;
+    for (int i = n - 1; i >= 0; --i) total += std::fabs((*w)[i]);
+    const double threshold = kSingularThreshold * total;
+    for (int i = 0; i < n; ++i) (*w)[i] = std::fabs((*w)[i]) <= threshold ? 0.0 : 1.0 / (*w)[i];
+    Matrix* ut = u.Transpose();
+    v->MultByDiagonalMatrix(*w);
+    Matrix* result = (*v) * (*ut);
+    delete ut;
+    delete w;
+    delete v;
+    return result;
+}
