@@ -1,0 +1,184 @@
+#include "solvers/Section.h"
+
+#include <cmath>
+
+#include "host/Plugin.h"
+
+namespace {
+
+// f(x, extra): a native pointer is called directly, a script function runs
+// through the current processor with extra passed by reference; 0.0 when
+// there is no processor.
+double Evaluate(Variable& function, Variable& extra, double x) {
+    if (function.GetType() == VT_INT64) {
+        auto f = reinterpret_cast<VeskFunction1D>(function.GetCppPointer());
+        return f(x, extra);
+    }
+    Processor* p = GetOwner();
+    if (p == nullptr) return 0.0;
+    VarRegister res;
+    VarRegister args[2];
+    args[0] = x;
+    args[1].PointTo(&extra);
+    args[1].SetRef();
+    p->RunFunctionAsIs(res, function, args, 2);
+    return static_cast<double>(res);
+}
+
+void Trace(double x, double fx) {
+    Processor* p = GetOwner();
+    if (p == nullptr) return;
+    Buffer text(128);
+    text.Printf(128, "Argument = %g, Function = %g\r\n", x, fx);
+    p->PrintText(text.GetData());
+}
+
+// A native function value without a pointer cannot be called.
+bool IsNullNative(const Variable& function) {
+    if (function.GetType() != VT_INT64 || function.GetCppPointer() != nullptr) return false;
+    VeskError(3, "The function to solve is a null pointer");
+    return true;
+}
+
+// Strict sign agreement; comparing signs rather than multiplying keeps tiny
+// values (whose product underflows to 0) and huge ones apart.
+bool SameSign(double u, double v) { return (u > 0 && v > 0) || (u < 0 && v < 0); }
+
+}  // namespace
+
+// ----------------------------------------------------------------- bisection
+
+BiSection_Double::BiSection_Double(Variable& func, double* bnd, double eps)
+    : tolerance(eps),
+      maxIterations(1000),
+      errorStatus(1),
+      silent(1),
+      function(func),
+      boundaries{bnd[0], bnd[1]},
+      result((bnd[0] + bnd[1]) / 2) {}
+
+BiSection_Double::~BiSection_Double() = default;
+
+double BiSection_Double::Func(double x) { return Evaluate(function, extraParam, x); }
+
+void BiSection_Double::TraceResult(double x, double fx) { Trace(x, fx); }
+
+double BiSection_Double::Solve() {
+    if (IsNullNative(function)) {
+        errorStatus = 1;
+        return result;
+    }
+    auto f = [this](double x) {
+        double v = Func(x);
+        if (silent == 0) TraceResult(x, v);
+        return v;
+    };
+    errorStatus = 0;
+    double a = boundaries[0];
+    double b = boundaries[1];
+    double W = std::fabs(b - a);
+    if (W == 0) return result = b;
+    double fb = f(b);
+    if (fb == 0) return result = b;
+    double fa = f(a);
+    if (fa == 0) return result = a;
+    if (SameSign(fa, fb)) {
+        errorStatus = 1;
+        bool takeB = (fa > 0 && fb <= fa) || (fa < 0 && fa < fb);
+        return result = takeB ? b : a;
+    }
+    double m = (b + a) / 2;
+    double fm = f(m);
+    if (fm == 0) return result = m;
+    double width = W;
+    int steps = 0;
+    while (std::fabs(b - a) / W > tolerance) {
+        if (steps >= maxIterations) {
+            errorStatus = 2;
+            break;
+        }
+        ++steps;
+        if (SameSign(fm, fb)) {
+            b = m;
+            fb = fm;
+        } else {
+            a = m;
+        }
+        // Adjacent doubles: the midpoint fell on an end and nothing changed.
+        double w = std::fabs(b - a);
+        if (!(w < width)) break;
+        width = w;
+        m = (b + a) / 2;
+        fm = f(m);
+        if (fm == 0) return result = m;
+    }
+    return result = (b + a) / 2;
+}
+
+// ------------------------------------------------------------- golden section
+
+GoldSection_Double::GoldSection_Double(Variable& func, double* bnd, double eps)
+    : tolerance(eps),
+      maxIterations(1000),
+      silent(1),
+      function(func),
+      boundaries{bnd[0], bnd[1]},
+      result((bnd[0] + bnd[1]) / 2) {}
+
+GoldSection_Double::~GoldSection_Double() = default;
+
+double GoldSection_Double::Func(double x) { return Evaluate(function, extraParam, x); }
+
+void GoldSection_Double::TraceResult(double x, double fx) { Trace(x, fx); }
+
+double GoldSection_Double::Solve() {
+    if (IsNullNative(function)) return result;
+    auto f = [this](double x) {
+        double v = Func(x);
+        if (silent == 0) TraceResult(x, v);
+        return v;
+    };
+    double a = boundaries[0];
+    double b = boundaries[1];
+    double W = b - a;
+    double fb = f(b);
+    double fa = f(a);
+    const double r = (3 - std::sqrt(5.0)) / 2;
+    double c = a + (b - a) * r;
+    double fc = f(c);
+    double width = std::fabs(W);
+    int steps = 0;
+    while (std::fabs(b - a) / std::fabs(W) > tolerance && steps < maxIterations) {
+        ++steps;
+        // The new point goes into the longer of [a, c] and [c, b].
+        bool left = std::fabs(b - c) <= std::fabs(a - c);
+        double x = left ? a + (c - a) * r : c + (b - c) * r;
+        double fx = f(x);
+        if (fx <= fc) {
+            if (left) {
+                b = c;
+                fb = fc;
+            } else {
+                a = c;
+                fa = fc;
+            }
+            c = x;
+            fc = fx;
+        } else if (left) {
+            a = x;
+            fa = fx;
+        } else {
+            b = x;
+            fb = fx;
+        }
+        // Doubles exhausted: a new point fell on an end and nothing shrank.
+        double w = std::fabs(b - a);
+        if (!(w < width)) break;
+        width = w;
+    }
+    if (fc <= fa)
+        result = fc <= fb ? c : b;
+    else
+        result = a;
+    return result;
+}

@@ -1,0 +1,220 @@
+// Integrals, zeros, extremes and the log-integral of e^y for TFunc.
+#include <cmath>
+#include <memory>
+#include <new>
+
+#include "host/VeskHost.h"
+#include "tfunc/TFunc.h"
+
+namespace {
+
+// The parabola y1 + b*t + a*t^2 in t = x - x1 through three consecutive
+// points (x0, y0), (x1, y1), (x2, y2), with h1 = x1 - x0 and h2 = x2 - x1.
+// A triple with a repeated abscissa (or spacing so small that a or b is not
+// finite) has no such parabola; its pieces are then integrated by
+// trapezoids, which is what the interpolant itself gives there.
+struct Parabola {
+    double h1, h2, y0, y1, y2, a, b;
+    bool degenerate;
+
+    Parabola(const double* x, const double* y, int k)
+        : h1(x[k - 1] - x[k - 2]),
+          h2(x[k] - x[k - 1]),
+          y0(y[k - 2]),
+          y1(y[k - 1]),
+          y2(y[k]),
+          a(0.0),
+          b(0.0),
+          degenerate(true) {
+        double d = h1 * h2 * (h1 + h2);
+        if (d == 0.0) return;
+        a = (y0 * h2 + y2 * h1 - (h1 + h2) * y1) / d;
+        b = (h1 * h1 * y2 - h2 * h2 * y0 + (h2 * h2 - h1 * h1) * y1) / d;
+        degenerate = !std::isfinite(a) || !std::isfinite(b);
+    }
+
+    // Over [x0, x2].
+    double Whole() const {
+        if (degenerate) return Left() + Right();
+        return a / 3 * (h1 * h1 * h1 + h2 * h2 * h2) + b / 2 * (h2 * h2 - h1 * h1) + y1 * (h1 + h2);
+    }
+    // Over [x1, x2].
+    double Right() const {
+        if (degenerate) return (y1 + y2) / 2 * h2;
+        return a / 3 * (h2 * h2 * h2) + b / 2 * (h2 * h2) + y1 * h2;
+    }
+    // Over [x0, x1].
+    double Left() const {
+        if (degenerate) return (y0 + y1) / 2 * h1;
+        return a / 3 * (h1 * h1 * h1) - b / 2 * (h1 * h1) + y1 * h1;
+    }
+};
+
+// The cumulative integrals answer a copy of the table with y overwritten.
+TFunc* NewCopy(const TFunc& f) {
+    TFunc* r = new (std::nothrow) TFunc(f);
+    if (r != nullptr && r->n == f.n) return r;
+    delete r;
+    VeskError(1);
+    return nullptr;
+}
+
+}  // namespace
+
+TFunc* TFunc::Integral() const {
+    TFunc* r = NewCopy(*this);
+    if (r == nullptr || n < 2) return r;
+    double* F = r->y;
+    F[0] = 0.0;
+    for (int i = 1; i < n; ++i) F[i] = F[i - 1] + (x[i] - x[i - 1]) * (y[i - 1] + y[i]) / 2;
+    return r;
+}
+
+TFunc* TFunc::IntegralSimpson() const {
+    TFunc* r = NewCopy(*this);
+    if (r == nullptr || n < 2) return r;
+    double* F = r->y;
+    F[0] = 0.0;
+    if (n == 2) {
+        F[1] = (x[1] - x[0]) * (y[0] + y[1]) / 2;
+        return r;
+    }
+    double h = x[1] - x[0];
+    bool equal = true;
+    for (int i = 2; i < n && equal; ++i) equal = x[i] - x[i - 1] == h;
+    if (equal) {
+        F[1] = (5 * y[0] + 8 * y[1] - y[2]) / 12 * h;
+        for (int i = 2; i < n; ++i) {
+            if (i % 2 == 0)
+                F[i] = F[i - 2] + (y[i - 2] + 4 * y[i - 1] + y[i]) / 3 * h;
+            else
+                F[i] = F[i - 1] + (5 * y[i] + 8 * y[i - 1] - y[i - 2]) / 12 * h;
+        }
+        return r;
+    }
+    F[1] = Parabola(x, y, 2).Left();
+    for (int i = 2; i < n; ++i) {
+        Parabola p(x, y, i);
+        F[i] = i % 2 == 0 ? F[i - 2] + p.Whole() : F[i - 1] + p.Right();
+    }
+    return r;
+}
+
+// Table indices of a definite integral over [lo, hi] (n >= 2): the inner
+// trapezoids or parabolas run from x[i1] to x[i2]; the signed end pieces
+// cover lo to x[i1] and x[i2] to hi.
+void TFunc::Bracket(double lo, double hi, int& i1, int& i2) const {
+    int unused;
+    if (lo <= x[0])
+        i1 = 0;
+    else if (lo >= x[n - 1])
+        i1 = n - 1;
+    else
+        Bisect(lo, i1, unused);
+    if (hi <= x[0])
+        i2 = 0;
+    else if (lo >= x[n - 1])
+        i2 = n - 1;
+    else
+        Bisect(hi, unused, i2);
+}
+
+// Trapezoid from t to x[i], signed (negative when t lies above x[i]).
+double TFunc::PieceTo(double t, int i) const {
+    return x[i] == t ? 0.0 : ((*this)(t) + y[i]) / 2 * (x[i] - t);
+}
+
+// Trapezoid from x[i] to t, signed.
+double TFunc::PieceFrom(int i, double t) const {
+    return x[i] == t ? 0.0 : ((*this)(t) + y[i]) / 2 * (t - x[i]);
+}
+
+double TFunc::Integral(double a, double b) const {
+    if (n < 2) return 0.0;
+    double lo = a > b ? b : a;
+    double hi = a > b ? a : b;
+    double sign = a > b ? -1.0 : 1.0;
+    int i1, i2;
+    Bracket(lo, hi, i1, i2);
+    if (i2 < i1) return ((*this)(lo) + (*this)(hi)) / 2 * (hi - lo) * sign;
+    double s = PieceTo(lo, i1);
+    for (int j = i1 + 1; j <= i2; ++j) s += (y[j - 1] + y[j]) / 2 * (x[j] - x[j - 1]);
+    s += PieceFrom(i2, hi);
+    return s * sign;
+}
+
+double TFunc::IntegralSimpson(double a, double b) const {
+    if (n < 2) return 0.0;
+    double lo = a > b ? b : a;
+    double hi = a > b ? a : b;
+    double sign = a > b ? -1.0 : 1.0;
+    int i1, i2;
+    Bracket(lo, hi, i1, i2);
+    if (i2 - i1 < 6) return Integral(a, b);
+    double s = PieceTo(lo, i1);
+    int j = i1 + 2;
+    for (; j <= i2; j += 2) s += Parabola(x, y, j).Whole();
+    if ((i2 - i1) % 2 != 0) s += Parabola(x, y, i2).Right();
+    s += PieceFrom(i2, hi);
+    return s * sign;
+}
+
+void TFunc::Max(double& px, double& py) const {
+    px = 0.0;
+    py = 0.0;
+    if (n == 0) return;
+    px = x[0];
+    py = -1e300;
+    for (int i = 0; i < n; ++i) {
+        if (y[i] > py) {
+            py = y[i];
+            px = x[i];
+        }
+    }
+}
+
+void TFunc::Min(double& px, double& py) const {
+    px = 0.0;
+    py = 0.0;
+    if (n == 0) return;
+    px = x[0];
+    py = 1e300;
+    for (int i = 0; i < n; ++i) {
+        if (y[i] < py) {
+            py = y[i];
+            px = x[i];
+        }
+    }
+}
+
+double TFunc::LogIntegralExp() const {
+    if (n < 2) return -HUGE_VAL;
+    std::unique_ptr<double[]> L(new (std::nothrow) double[static_cast<size_t>(n - 1)]);
+    if (!L) {
+        VeskError(1);
+        return std::nan("");
+    }
+    int count = 0;
+    double m = -1e300;
+    for (int i = 0; i + 1 < n; ++i) {
+        double dx = x[i + 1] - x[i];
+        if (dx == 0.0) continue;
+        double dy = y[i + 1] - y[i];
+        double s = dy / dx;
+        double li;
+        if (std::fabs(dy) < 1e-7)
+            li = std::log(dx) + y[i];
+        else if (dy < -14)
+            li = y[i] - std::log(std::fabs(s));
+        else if (dy > 14)
+            li = y[i + 1] - std::log(s);
+        else
+            li = std::log((std::exp(dy) - 1) / s) + y[i];
+        L[count++] = li;
+        if (li > m) m = li;
+    }
+    if (count == 0) return -HUGE_VAL;
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) sum += std::exp(L[i] - m);
+    return std::log(sum) + m;
+}
