@@ -4,6 +4,7 @@
 #include <new>
 
 #include "host/VeskHost.h"
+#include "linalg/MatVector.h"
 #include "tfunc/TFunc.h"
 
 namespace {
@@ -157,6 +158,26 @@ double TFunc::IntegralSimpson(double a, double b) const {
     if ((i2 - i1) % 2 != 0) s += Parabola(x, y, i2).Right();
     s += PieceFrom(i2, hi);
     return s * sign;
+}
+
+MatVector* TFunc::Zero() const {
+    MatVector* roots = new (std::nothrow) MatVector(n);
+    if (roots == nullptr || roots->Len() != n) {
+        delete roots;
+        VeskError(1);
+        return nullptr;
+    }
+    int count = 0;
+    for (int i = 0; i + 1 < n; ++i) {
+        double a = y[i];
+        double b = y[i + 1];
+        // Signs are compared rather than multiplied: a product of two tiny
+        // values underflows to 0 and would report a root outside the interval.
+        bool crosses = (a <= 0 && b >= 0) || (a >= 0 && b <= 0);
+        if (b != a && crosses) (*roots)[count++] = x[i] - (x[i + 1] - x[i]) * a / (b - a);
+    }
+    roots->SetSize(count);
+    return roots;
 }
 
 void TFunc::Max(double& px, double& py) const {

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "linalg/MatVector.h"
 #include "runtime/VeskRuntime.h"
 #include "tfunc/TFunc.h"
 
@@ -159,6 +160,25 @@ TEST(TFuncCalculus, RepeatedAbscissaStaysFinite) {
     EXPECT_NEAR(longer.IntegralSimpson(0, 6), 6, kExactTol);
     std::unique_ptr<TFunc> G(longer.IntegralSimpson());
     EXPECT_NEAR(G->y[7], 6, kExactTol);
+}
+
+std::vector<double> Roots(const TFunc& f) {
+    std::unique_ptr<MatVector> r(f.Zero());
+    if (!r) return {-999};
+    return std::vector<double>(r->GetData(), r->GetData() + r->Len());
+}
+
+TEST(TFuncCalculus, Zero) {
+    EXPECT_EQ(Roots(Table({0, 2}, {-1, 1})), std::vector<double>{1});
+    // A node at exactly 0 between opposite signs is met by both intervals;
+    // equal neighbours (a table that is 0 everywhere) give none.
+    EXPECT_EQ(Roots(Table({0, 1, 3, 4, 6}, {-2, 0, 4, 2, -2})), (std::vector<double>{1, 1, 5}));
+    EXPECT_EQ(Roots(Table({0, 1, 2}, {0, 0, 0})), std::vector<double>{});
+    EXPECT_EQ(Roots(TFunc(0)), std::vector<double>{});
+    // Tiny values of one sign have no root even though their product
+    // underflows to 0; tiny values of opposite signs do.
+    EXPECT_EQ(Roots(Table({0, 1, 2}, {1e-200, 2e-200, 3e-200})), std::vector<double>{});
+    EXPECT_EQ(Roots(Table({0, 1}, {-1e-200, 3e-200})), std::vector<double>{0.25});
 }
 
 TEST(TFuncCalculus, MaxAndMin) {
