@@ -9,20 +9,11 @@
 
 #include "host/Arithmetic.h"
 #include "runtime/VeskRuntime.h"
+#include "tests/host/ErrorTest.h"
 
 namespace {
 
-class ArithmeticTest : public ::testing::Test {
-protected:
-    void SetUp() override { vrt::ClearErrors(); }
-    void TearDown() override { vrt::ClearErrors(); }
-
-    static std::vector<int> ErrorCodes() {
-        std::vector<int> codes;
-        for (const auto& e : vrt::Errors()) codes.push_back(e.code);
-        return codes;
-    }
-};
+using ArithmeticTest = ErrorTest;
 
 Variable Byte(int v) { return Variable(static_cast<unsigned char>(v)); }
 Variable Int64(long long v) { return Variable(static_cast<VInt64>(v)); }
@@ -67,47 +58,29 @@ TEST_F(ArithmeticTest, IntegersWrapInTheirWidth) {
     EXPECT_TRUE(vrt::Errors().empty());
 }
 
-TEST_F(ArithmeticTest, QuotientTruncatesAndRemainderFollowsTheDividend) {
-    Variable q, m;
-    Div(q, Variable(7), Variable(2));
-    Rest(m, Variable(7), Variable(2));
-    ExpectInt(q, VT_INT, 3);
-    ExpectInt(m, VT_INT, 1);
-    ExpectInt(Variable(7) / Variable(2), VT_INT, 3);
-    ExpectInt(Variable(7) % Variable(2), VT_INT, 1);
-
-    Div(q, Variable(-7), Variable(2));
-    Rest(m, Variable(-7), Variable(2));
-    ExpectInt(q, VT_INT, -3);
-    ExpectInt(m, VT_INT, -1);
-    ExpectInt(Variable(-7) / Variable(2), VT_INT, -3);
-    ExpectInt(Variable(-7) % Variable(2), VT_INT, -1);
-
-    ExpectInt(Int64(-7) % Int64(-2), VT_INT64, -1);
-    ExpectInt(Byte(250) / Byte(7), VT_BYTE, 35);
-    ExpectInt(Byte(250) % Byte(7), VT_BYTE, 5);
-    EXPECT_TRUE(vrt::Errors().empty());
+// Div, Rest, operator/ and operator% of a by b give the quotient q and the
+// remainder m in `type`.
+void ExpectDivision(const Variable& a, const Variable& b, VVARTYPE type, long long q, long long m) {
+    Variable r;
+    Div(r, a, b);
+    ExpectInt(r, type, q);
+    Rest(r, a, b);
+    ExpectInt(r, type, m);
+    ExpectInt(a / b, type, q);
+    ExpectInt(a % b, type, m);
 }
 
-TEST_F(ArithmeticTest, MostNegativeByMinusOneWrapsWithoutError) {
-    Variable q, m;
-    Div(q, Variable(INT_MIN), Variable(-1));
-    Rest(m, Variable(INT_MIN), Variable(-1));
-    ExpectInt(q, VT_INT, INT_MIN);
-    ExpectInt(m, VT_INT, 0);
-    ExpectInt(Variable(INT_MIN) / Variable(-1), VT_INT, INT_MIN);
-    ExpectInt(Variable(INT_MIN) % Variable(-1), VT_INT, 0);
-
-    Div(q, Int64(LLONG_MIN), Int64(-1));
-    Rest(m, Int64(LLONG_MIN), Int64(-1));
-    ExpectInt(q, VT_INT64, LLONG_MIN);
-    ExpectInt(m, VT_INT64, 0);
-    ExpectInt(Int64(LLONG_MIN) / Int64(-1), VT_INT64, LLONG_MIN);
-    ExpectInt(Int64(LLONG_MIN) % Int64(-1), VT_INT64, 0);
-
-    // Division by -1 stays a negation for every other value.
-    ExpectInt(Variable(5) / Variable(-1), VT_INT, -5);
-    ExpectInt(Int64(-9) / Int64(-1), VT_INT64, 9);
+TEST_F(ArithmeticTest, QuotientTruncatesAndRemainderFollowsTheDividend) {
+    ExpectDivision(Variable(7), Variable(2), VT_INT, 3, 1);
+    ExpectDivision(Variable(-7), Variable(2), VT_INT, -3, -1);
+    ExpectDivision(Int64(-7), Int64(-2), VT_INT64, 3, -1);
+    ExpectDivision(Byte(250), Byte(7), VT_BYTE, 35, 5);
+    // The most negative value by -1 wraps to itself with remainder 0; every
+    // other value divided by -1 is negated.
+    ExpectDivision(Variable(INT_MIN), Variable(-1), VT_INT, INT_MIN, 0);
+    ExpectDivision(Int64(LLONG_MIN), Int64(-1), VT_INT64, LLONG_MIN, 0);
+    ExpectDivision(Variable(5), Variable(-1), VT_INT, -5, 0);
+    ExpectDivision(Int64(-9), Int64(-1), VT_INT64, 9, 0);
     EXPECT_TRUE(vrt::Errors().empty());
 }
 
