@@ -13,7 +13,9 @@
 // A remainder has the sign of the dividend.
 //
 // Operands are read only; they may be references (their targets are read).
-// A result may be one of the operands: Add(x, x, y) leaves x + y in x.
+// A result that is a reference is written through to its target, as the
+// host's general operations do. A result may be one of the operands:
+// Add(x, x, y) leaves x + y in x.
 #pragma once
 
 #include "host/VeskHost.h"
