@@ -6,14 +6,17 @@
 
 namespace {
 
+// The native pointer of a type-2 function value, else null.
+VeskFunction1D NativePointer(const Variable& function) {
+    if (function.GetType() != VT_INT64) return nullptr;
+    return reinterpret_cast<VeskFunction1D>(function.GetCppPointer());
+}
+
 // f(x, extra): a native pointer is called directly, a script function runs
 // through the current processor with extra passed by reference; 0.0 when
 // there is no processor.
 double Evaluate(Variable& function, Variable& extra, double x) {
-    if (function.GetType() == VT_INT64) {
-        auto f = reinterpret_cast<VeskFunction1D>(function.GetCppPointer());
-        return f(x, extra);
-    }
+    if (VeskFunction1D native = NativePointer(function)) return native(x, extra);
     Processor* p = GetOwner();
     if (p == nullptr) return 0.0;
     VarRegister res;
@@ -68,8 +71,10 @@ double BiSection_Double::Solve() {
         errorStatus = 1;
         return result;
     }
-    auto f = [this](double x) {
-        double v = Func(x);
+    // The function value is resolved once, not at every evaluation.
+    VeskFunction1D native = NativePointer(function);
+    auto f = [this, native](double x) {
+        double v = native ? native(x, extraParam) : Func(x);
         if (silent == 0) TraceResult(x, v);
         return v;
     };
@@ -133,8 +138,10 @@ void GoldSection_Double::TraceResult(double x, double fx) { Trace(x, fx); }
 
 double GoldSection_Double::Solve() {
     if (IsNullNative(function)) return result;
-    auto f = [this](double x) {
-        double v = Func(x);
+    // The function value is resolved once, not at every evaluation.
+    VeskFunction1D native = NativePointer(function);
+    auto f = [this, native](double x) {
+        double v = native ? native(x, extraParam) : Func(x);
         if (silent == 0) TraceResult(x, v);
         return v;
     };

@@ -1,5 +1,6 @@
 // Integrals, zeros, extremes and the log-integral of e^y for TFunc.
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -51,9 +52,20 @@ struct Parabola {
     }
 };
 
-// The cumulative integrals answer a copy of the table with y overwritten.
-TFunc* NewCopy(const TFunc& f) {
-    TFunc* r = new (std::nothrow) TFunc(f);
+// The table that a cumulative integral answers: a copy of f, except that
+// with two points or more the ordinates are left for the caller to fill
+// (every one of them is overwritten). Null, with error 1, when it cannot be
+// made.
+TFunc* NewResultTable(const TFunc& f) {
+    TFunc* r = f.n < 2 ? new (std::nothrow) TFunc(f) : new (std::nothrow) TFunc(0);
+    if (r != nullptr && f.n >= 2) {
+        r->x = new (std::nothrow) double[static_cast<size_t>(f.n)];
+        r->y = r->x ? new (std::nothrow) double[static_cast<size_t>(f.n)] : nullptr;
+        if (r->y != nullptr) {
+            std::memcpy(r->x, f.x, static_cast<size_t>(f.n) * sizeof(double));
+            r->n = f.n;
+        }
+    }
     if (r != nullptr && r->n == f.n) return r;
     delete r;
     VeskError(1);
@@ -63,7 +75,7 @@ TFunc* NewCopy(const TFunc& f) {
 }  // namespace
 
 TFunc* TFunc::Integral() const {
-    TFunc* r = NewCopy(*this);
+    TFunc* r = NewResultTable(*this);
     if (r == nullptr || n < 2) return r;
     double* F = r->y;
     F[0] = 0.0;
@@ -72,7 +84,7 @@ TFunc* TFunc::Integral() const {
 }
 
 TFunc* TFunc::IntegralSimpson() const {
-    TFunc* r = NewCopy(*this);
+    TFunc* r = NewResultTable(*this);
     if (r == nullptr || n < 2) return r;
     double* F = r->y;
     F[0] = 0.0;
