@@ -7,12 +7,15 @@ scripts/deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVESK_BUILD_TESTS=OFF -DVESK_BUILD_BENCHMARKS=OFF >/dev/null
 cmake --build build -j"$(nproc)" --target vesk Vesk_base_math
 vesk=build/tools/vesk
-show() { printf '$ vesk %s\n' "$*"; "$vesk" "$@" || true; echo; }
-show --version
-show 'Conjugate([1, 2])'
+printf '$ vesk --version\n'
+"$vesk" --version
 while IFS= read -r call; do
     [ -z "$call" ] && continue
-    show "$call"
+    printf "\$ vesk '%s'\n" "$call"
+    "$vesk" "$call" || true
 done < scripts/tour.calls
+printf '\n$ vesk < scripts/tour.calls   (one output line per input line)\n'
+"$vesk" < scripts/tour.calls || true
+echo
 echo '$ vesk --list | head -5'
 "$vesk" --list | head -5
