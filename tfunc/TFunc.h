@@ -116,7 +116,11 @@ private:
     void Release();
     // Lower and upper bisection indices: x[lo] <= t < x[hi] (n >= 2).
     void Bisect(double t, int& lo, int& hi) const;
-    void Bracket(double lo, double hi, int& i1, int& i2) const;
+    struct Span {
+        double lo, hi, sign;
+        int i1, i2;
+    };
+    Span MakeSpan(double a, double b) const;
     double PieceTo(double t, int i) const;
     double PieceFrom(int i, double t) const;
     template <class Op>

@@ -113,23 +113,29 @@ TFunc* TFunc::IntegralSimpson() const {
     return r;
 }
 
-// Table indices of a definite integral over [lo, hi] (n >= 2): the inner
-// trapezoids or parabolas run from x[i1] to x[i2]; the signed end pieces
-// cover lo to x[i1] and x[i2] to hi.
-void TFunc::Bracket(double lo, double hi, int& i1, int& i2) const {
+// The span of a definite integral from a to b (n >= 2): lo = min(a, b),
+// hi = max(a, b), sign -1 when a > b; the inner trapezoids or parabolas run
+// from x[i1] to x[i2], the signed end pieces cover lo to x[i1] and x[i2] to
+// hi.
+TFunc::Span TFunc::MakeSpan(double a, double b) const {
+    Span s;
+    s.lo = a > b ? b : a;
+    s.hi = a > b ? a : b;
+    s.sign = a > b ? -1.0 : 1.0;
     int unused;
-    if (lo <= x[0])
-        i1 = 0;
-    else if (lo >= x[n - 1])
-        i1 = n - 1;
+    if (s.lo <= x[0])
+        s.i1 = 0;
+    else if (s.lo >= x[n - 1])
+        s.i1 = n - 1;
     else
-        Bisect(lo, i1, unused);
-    if (hi <= x[0])
-        i2 = 0;
-    else if (lo >= x[n - 1])
-        i2 = n - 1;
+        Bisect(s.lo, s.i1, unused);
+    if (s.hi <= x[0])
+        s.i2 = 0;
+    else if (s.lo >= x[n - 1])
+        s.i2 = n - 1;
     else
-        Bisect(hi, unused, i2);
+        Bisect(s.hi, unused, s.i2);
+    return s;
 }
 
 // Trapezoid from t to x[i], signed (negative when t lies above x[i]).
@@ -144,32 +150,23 @@ double TFunc::PieceFrom(int i, double t) const {
 
 double TFunc::Integral(double a, double b) const {
     if (n < 2) return 0.0;
-    double lo = a > b ? b : a;
-    double hi = a > b ? a : b;
-    double sign = a > b ? -1.0 : 1.0;
-    int i1, i2;
-    Bracket(lo, hi, i1, i2);
-    if (i2 < i1) return ((*this)(lo) + (*this)(hi)) / 2 * (hi - lo) * sign;
-    double s = PieceTo(lo, i1);
-    for (int j = i1 + 1; j <= i2; ++j) s += (y[j - 1] + y[j]) / 2 * (x[j] - x[j - 1]);
-    s += PieceFrom(i2, hi);
-    return s * sign;
+    const Span sp = MakeSpan(a, b);
+    if (sp.i2 < sp.i1) return ((*this)(sp.lo) + (*this)(sp.hi)) / 2 * (sp.hi - sp.lo) * sp.sign;
+    double s = PieceTo(sp.lo, sp.i1);
+    for (int j = sp.i1 + 1; j <= sp.i2; ++j) s += (y[j - 1] + y[j]) / 2 * (x[j] - x[j - 1]);
+    s += PieceFrom(sp.i2, sp.hi);
+    return s * sp.sign;
 }
 
 double TFunc::IntegralSimpson(double a, double b) const {
     if (n < 2) return 0.0;
-    double lo = a > b ? b : a;
-    double hi = a > b ? a : b;
-    double sign = a > b ? -1.0 : 1.0;
-    int i1, i2;
-    Bracket(lo, hi, i1, i2);
-    if (i2 - i1 < 6) return Integral(a, b);
-    double s = PieceTo(lo, i1);
-    int j = i1 + 2;
-    for (; j <= i2; j += 2) s += Parabola(x, y, j).Whole();
-    if ((i2 - i1) % 2 != 0) s += Parabola(x, y, i2).Right();
-    s += PieceFrom(i2, hi);
-    return s * sign;
+    const Span sp = MakeSpan(a, b);
+    if (sp.i2 - sp.i1 < 6) return Integral(a, b);
+    double s = PieceTo(sp.lo, sp.i1);
+    for (int j = sp.i1 + 2; j <= sp.i2; j += 2) s += Parabola(x, y, j).Whole();
+    if ((sp.i2 - sp.i1) % 2 != 0) s += Parabola(x, y, sp.i2).Right();
+    s += PieceFrom(sp.i2, sp.hi);
+    return s * sp.sign;
 }
 
 MatVector* TFunc::Zero() const {

@@ -6,21 +6,12 @@
 #include <vector>
 
 #include "runtime/VeskRuntime.h"
+#include "tests/host/ErrorTest.h"
 #include "tfunc/TFunc.h"
 
 namespace {
 
-class TFuncTest : public ::testing::Test {
-protected:
-    void SetUp() override { vrt::ClearErrors(); }
-    void TearDown() override { vrt::ClearErrors(); }
-
-    static std::vector<int> ErrorCodes() {
-        std::vector<int> codes;
-        for (const auto& e : vrt::Errors()) codes.push_back(e.code);
-        return codes;
-    }
-};
+using TFuncTest = ErrorTest;
 
 std::vector<double> Ys(const TFunc& f) { return std::vector<double>(f.y, f.y + f.n); }
 
