@@ -41,19 +41,30 @@ const std::vector<double>& Input(int shape) {
     return v;
 }
 
+// Times `run` on the input shape given by the argument; `reset` restores the
+// working array before each run, outside the timing.
+template <class Reset, class Run>
+void ShapeLoop(benchmark::State& state, Reset reset, Run run) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        reset();
+        state.ResumeTiming();
+        run();
+    }
+    state.SetLabel(kShapeNames[state.range(0)]);
+    state.SetItemsProcessed(state.iterations() * kN);
+}
+
 template <class Sorter>
 void SortLoop(benchmark::State& state, Sorter sort) {
     const std::vector<double>& in = Input(static_cast<int>(state.range(0)));
     std::vector<double> a(in.size());
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::copy(in.begin(), in.end(), a.begin());
-        state.ResumeTiming();
-        sort(a);
-        benchmark::DoNotOptimize(a.data());
-    }
-    state.SetLabel(kShapeNames[state.range(0)]);
-    state.SetItemsProcessed(state.iterations() * kN);
+    ShapeLoop(
+        state, [&] { std::copy(in.begin(), in.end(), a.begin()); },
+        [&] {
+            sort(a);
+            benchmark::DoNotOptimize(a.data());
+        });
 }
 
 void BM_QSort(benchmark::State& state) {
@@ -68,15 +79,12 @@ template <class Sorter>
 void IndexLoop(benchmark::State& state, Sorter sort) {
     const std::vector<double>& v = Input(static_cast<int>(state.range(0)));
     std::vector<int> idx(v.size());
-    for (auto _ : state) {
-        state.PauseTiming();
-        std::iota(idx.begin(), idx.end(), 0);
-        state.ResumeTiming();
-        sort(idx, v);
-        benchmark::DoNotOptimize(idx.data());
-    }
-    state.SetLabel(kShapeNames[state.range(0)]);
-    state.SetItemsProcessed(state.iterations() * kN);
+    ShapeLoop(
+        state, [&] { std::iota(idx.begin(), idx.end(), 0); },
+        [&] {
+            sort(idx, v);
+            benchmark::DoNotOptimize(idx.data());
+        });
 }
 
 void BM_QSortIndex(benchmark::State& state) {

@@ -2,6 +2,7 @@
 // allocation failures and ownership.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -325,6 +326,12 @@ std::vector<double> Records(const DoubleArrayEx& a) {
     return std::vector<double>(a.GetData(), a.GetData() + static_cast<size_t>(a.Len()) * a.Width());
 }
 
+// Writes the values record after record into an array of matching size.
+void Fill(DoubleArrayEx& a, const std::vector<double>& values) {
+    ASSERT_EQ(values.size(), static_cast<size_t>(a.Len()) * a.Width());
+    std::copy(values.begin(), values.end(), a.GetData());
+}
+
 TEST_F(ArraysTest, DoubleArrayExSerialisesRecordAfterRecord) {
     DoubleArrayEx zeros(2, 3);
     EXPECT_EQ(zeros.GetSerializeSize(), 56);
@@ -349,10 +356,7 @@ TEST_F(ArraysTest, DoubleArrayExSerialisesRecordAfterRecord) {
 
 TEST_F(ArraysTest, DoubleArrayExEditsWholeRecords) {
     DoubleArrayEx a(2, 2);
-    a(0, 0) = 1;
-    a(0, 1) = 2;
-    a(1, 0) = 3;
-    a(1, 1) = 4;
+    Fill(a, {1, 2, 3, 4});
     const double rec[2] = {5, 6};
     a.InsertItem(1, rec);
     EXPECT_EQ(Records(a), (std::vector<double>{1, 2, 5, 6, 3, 4}));
@@ -386,12 +390,7 @@ TEST_F(ArraysTest, DoubleArrayExEditsWholeRecords) {
 
 TEST_F(ArraysTest, DoubleArrayExCopyAssignAndExtremes) {
     DoubleArrayEx a(3, 2);
-    a(0, 1) = 5;
-    a(1, 1) = 7;
-    a(2, 1) = 7;
-    a(0, 0) = 1;
-    a(1, 0) = 2;
-    a(2, 0) = 3;
+    Fill(a, {1, 5, 2, 7, 3, 7});
     EXPECT_EQ(a.FindMaxIndex(1), 1);
     EXPECT_EQ(a.FindMinIndex(1), 0);
     EXPECT_EQ(a.FindMaxIndex(0), 2);
