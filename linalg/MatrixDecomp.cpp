@@ -34,15 +34,37 @@ int CompareDescending(const void* a, const void* b) {
     return 1;
 }
 
-// Rotates columns p and q of the rows x cols row-major block m over all its
-// rows: (y, z) becomes (y c + z s, z c - y s).
-void RotateColumns(double* m, int rows, int cols, int p, int q, double c, double s) {
+// Plane rotations of column pairs, (y, z) becoming (y c + z s, z c - y s),
+// applied to every row of the rows x cols row-major block m. A rotation's
+// coefficients never depend on the block, and rotations of different rows are
+// independent, so a whole chain is applied row by row (contiguous access)
+// with every element still receiving its rotations in their order.
+//
+// Chain of neighbours: columns (j, j + 1) for j = first .. last.
+void RotateNeighbourChain(double* m, int rows, int cols, int first, int last, const double* c,
+                          const double* s) {
     for (int r = 0; r < rows; ++r) {
         double* row = m + static_cast<long>(r) * cols;
-        const double y = row[p];
-        const double z = row[q];
-        row[p] = y * c + z * s;
-        row[q] = z * c - y * s;
+        for (int j = first; j <= last; ++j) {
+            const double y = row[j];
+            const double z = row[j + 1];
+            row[j] = y * c[j] + z * s[j];
+            row[j + 1] = z * c[j] - y * s[j];
+        }
+    }
+}
+
+// Chain against one column: columns (p, i) for i = first .. last.
+void RotateAgainstColumn(double* m, int rows, int cols, int p, int first, int last, const double* c,
+                         const double* s) {
+    for (int r = 0; r < rows; ++r) {
+        double* row = m + static_cast<long>(r) * cols;
+        for (int i = first; i <= last; ++i) {
+            const double y = row[p];
+            const double z = row[i];
+            row[p] = y * c[i] + z * s[i];
+            row[i] = z * c[i] - y * s[i];
+        }
     }
 }
 
@@ -350,6 +372,12 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     std::vector<double> t(static_cast<size_t>(n), 0.0);
     double* rv1 = e.data();
     double* tmp = t.data();
+    // Rotation coefficients of one QR step, applied to U and V afterwards.
+    std::vector<double> rot(4 * static_cast<size_t>(n) + 4, 0.0);
+    double* cU = rot.data();
+    double* sU = cU + n + 1;
+    double* cV = sU + n + 1;
+    double* sV = cV + n + 1;
 
     // Householder reduction to bidiagonal form.
     double g = 0.0;
@@ -462,6 +490,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
             if (cancel) {
                 double c = 0.0;
                 s = 1.0;
+                int last = l - 1;
                 for (int i = l; i <= k; ++i) {
                     const double f = s * rv1[i];
                     rv1[i] = c * rv1[i];
@@ -472,8 +501,11 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                     h = 1.0 / h;
                     c = g * h;
                     s = -f * h;
-                    RotateColumns(data, m, n, nm, i, c, s);
+                    cU[i] = c;
+                    sU[i] = s;
+                    last = i;
                 }
+                RotateAgainstColumn(data, m, n, nm, l, last, cU, sU);
             }
             double z = w[k];
             if (l == k) {
@@ -511,7 +543,8 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 g = g * c - x * s;
                 h = y * s;
                 y = y * c;
-                RotateColumns(vOut->data, n, n, j, i, c, s);
+                cV[j] = c;
+                sV[j] = s;
                 z = Pythag(f, h);
                 w[j] = z;
                 if (z != 0.0) {
@@ -521,8 +554,11 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 }
                 f = c * g + s * y;
                 x = c * y - s * g;
-                RotateColumns(data, m, n, j, i, c, s);
+                cU[j] = c;
+                sU[j] = s;
             }
+            RotateNeighbourChain(vOut->data, n, n, l, nm, cV, sV);
+            RotateNeighbourChain(data, m, n, l, nm, cU, sU);
             rv1[l] = 0.0;
             rv1[k] = f;
             w[k] = x;

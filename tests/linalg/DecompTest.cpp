@@ -485,3 +485,224 @@ TEST_F(DecompTest, EliminationsMatchPlainAlgorithmBitForBit) {
 }
 
 }  // namespace
+
+namespace {
+
+// The Golub-Reinsch steps written plainly, column loops and rotations in
+// place, as the reference for the restructured traversal of Matrix::SVD.
+double PlainPythag(double a, double b) {
+    const double p = std::fabs(a), q = std::fabs(b);
+    if (p > q) return p * std::sqrt(1.0 + (q / p) * (q / p));
+    return q == 0.0 ? 0.0 : q * std::sqrt(1.0 + (p / q) * (p / q));
+}
+
+void Rotate(Matrix& m, int p, int q, double c, double s) {
+    for (int r = 0; r < m.Y(); ++r) {
+        const double y = m(r, p), z = m(r, q);
+        m(r, p) = y * c + z * s;
+        m(r, q) = z * c - y * s;
+    }
+}
+
+bool PlainSvd(Matrix& a, std::vector<double>& w, Matrix& v) {
+    const int m = a.Y(), n = a.X();
+    w.assign(static_cast<size_t>(n), 0.0);
+    std::vector<double> e(static_cast<size_t>(n), 0.0);
+    v.SetSize(n, n);
+    double g = 0, scale = 0, anorm = 0, s = 0;
+    int l = 0;
+    for (int i = 0; i < n; ++i) {
+        l = i + 1;
+        e[i] = scale * g;
+        g = s = scale = 0.0;
+        if (i < m) {
+            for (int k = i; k < m; ++k) scale += std::fabs(a(k, i));
+            if (scale != 0.0) {
+                for (int k = i; k < m; ++k) {
+                    a(k, i) /= scale;
+                    s += a(k, i) * a(k, i);
+                }
+                const double f = a(i, i);
+                g = f >= 0 ? -std::sqrt(s) : std::sqrt(s);
+                const double h = f * g - s;
+                a(i, i) = f - g;
+                for (int j = l; j < n; ++j) {
+                    double t = 0.0;
+                    for (int k = i; k < m; ++k) t += a(k, i) * a(k, j);
+                    const double ff = t / h;
+                    for (int k = i; k < m; ++k) a(k, j) += ff * a(k, i);
+                }
+                for (int k = i; k < m; ++k) a(k, i) *= scale;
+            }
+        }
+        w[i] = scale * g;
+        g = s = scale = 0.0;
+        if (i < m && i != n - 1) {
+            for (int k = l; k < n; ++k) scale += std::fabs(a(i, k));
+            if (scale != 0.0) {
+                for (int k = l; k < n; ++k) {
+                    a(i, k) /= scale;
+                    s += a(i, k) * a(i, k);
+                }
+                const double f = a(i, l);
+                g = f >= 0 ? -std::sqrt(s) : std::sqrt(s);
+                const double h = f * g - s;
+                a(i, l) = f - g;
+                for (int k = l; k < n; ++k) e[k] = a(i, k) / h;
+                for (int j = l; j < m; ++j) {
+                    double t = 0.0;
+                    for (int k = l; k < n; ++k) t += a(j, k) * a(i, k);
+                    for (int k = l; k < n; ++k) a(j, k) += t * e[k];
+                }
+                for (int k = l; k < n; ++k) a(i, k) *= scale;
+            }
+        }
+        const double span = std::fabs(w[i]) + std::fabs(e[i]);
+        anorm = anorm > span ? anorm : span;
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        if (i < n - 1) {
+            if (g != 0.0) {
+                for (int j = l; j < n; ++j) v(j, i) = (a(i, j) / a(i, l)) / g;
+                for (int j = l; j < n; ++j) {
+                    double t = 0.0;
+                    for (int k = l; k < n; ++k) t += a(i, k) * v(k, j);
+                    for (int k = l; k < n; ++k) v(k, j) += t * v(k, i);
+                }
+            }
+            for (int j = l; j < n; ++j) v(i, j) = v(j, i) = 0.0;
+        }
+        v(i, i) = 1.0;
+        g = e[i];
+        l = i;
+    }
+    for (int i = std::min(m, n) - 1; i >= 0; --i) {
+        l = i + 1;
+        g = w[i];
+        for (int j = l; j < n; ++j) a(i, j) = 0.0;
+        if (g != 0.0) {
+            g = 1.0 / g;
+            for (int j = l; j < n; ++j) {
+                double t = 0.0;
+                for (int k = l; k < m; ++k) t += a(k, i) * a(k, j);
+                const double f = (t / a(i, i)) * g;
+                for (int k = i; k < m; ++k) a(k, j) += f * a(k, i);
+            }
+            for (int j = i; j < m; ++j) a(j, i) *= g;
+        } else {
+            for (int j = i; j < m; ++j) a(j, i) = 0.0;
+        }
+        a(i, i) += 1.0;
+    }
+    for (int k = n - 1; k >= 0; --k) {
+        for (int its = 1; its <= 30; ++its) {
+            bool flag = true;
+            int nm = 0;
+            for (l = k; l >= 0; --l) {
+                nm = l - 1;
+                if (std::fabs(e[l]) + anorm == anorm) {
+                    flag = false;
+                    break;
+                }
+                if (std::fabs(w[nm]) + anorm == anorm) break;
+            }
+            if (flag) {
+                double c = 0.0;
+                s = 1.0;
+                for (int i = l; i <= k; ++i) {
+                    const double f = s * e[i];
+                    e[i] = c * e[i];
+                    if (std::fabs(f) + anorm == anorm) break;
+                    g = w[i];
+                    double h = PlainPythag(f, g);
+                    w[i] = h;
+                    h = 1.0 / h;
+                    c = g * h;
+                    s = -f * h;
+                    Rotate(a, nm, i, c, s);
+                }
+            }
+            double z = w[k];
+            if (l == k) {
+                if (z < 0.0) {
+                    w[k] = -z;
+                    for (int j = 0; j < n; ++j) v(j, k) = -v(j, k);
+                }
+                break;
+            }
+            if (its == 30) return false;
+            double x = w[l];
+            nm = k - 1;
+            double y = w[nm];
+            g = e[nm];
+            double h = e[k];
+            double f = ((y - z) * (y + z) + (g - h) * (g + h)) / (2.0 * h * y);
+            g = PlainPythag(f, 1.0);
+            f = ((x - z) * (x + z) + h * ((y / (f + (f >= 0 ? g : -g))) - h)) / x;
+            double c = 1.0;
+            s = 1.0;
+            for (int j = l; j <= nm; ++j) {
+                const int i = j + 1;
+                g = e[i];
+                y = w[i];
+                h = s * g;
+                g = c * g;
+                z = PlainPythag(f, h);
+                e[j] = z;
+                c = f / z;
+                s = h / z;
+                f = x * c + g * s;
+                g = g * c - x * s;
+                h = y * s;
+                y = y * c;
+                Rotate(v, j, i, c, s);
+                z = PlainPythag(f, h);
+                w[j] = z;
+                if (z != 0.0) {
+                    z = 1.0 / z;
+                    c = f * z;
+                    s = h * z;
+                }
+                f = c * g + s * y;
+                x = c * y - s * g;
+                Rotate(a, j, i, c, s);
+            }
+            e[l] = 0.0;
+            e[k] = f;
+            w[k] = x;
+        }
+    }
+    return true;
+}
+
+TEST_F(DecompTest, SvdMatchesPlainAlgorithmBitForBit) {
+    Generator g(47);
+    const int shapes[][2] = {{6, 6}, {9, 4}, {4, 9}, {30, 30}, {45, 20}};
+    for (const auto& shape : shapes) {
+        const Matrix a = g.Random(shape[0], shape[1]);
+        Matrix u(a), plainU(a), plainV(1);
+        std::vector<double> plainW;
+        ASSERT_TRUE(PlainSvd(plainU, plainW, plainV));
+        MatVectorCol* w = nullptr;
+        Matrix* v = nullptr;
+        ASSERT_EQ(u.SVD(w, v), 1);
+        // Compare as sets of (value, column of U, column of V): the final
+        // ordering is checked elsewhere, and equal values may come in any
+        // order.
+        auto same = [](double x, double y) { return std::memcmp(&x, &y, sizeof x) == 0; };
+        for (int i = 0; i < shape[1]; ++i) {
+            bool found = false;
+            for (int j = 0; j < shape[1] && !found; ++j) {
+                bool all = same(plainW[static_cast<size_t>(j)], (*w)[i]);
+                for (int r = 0; r < shape[0] && all; ++r) all = same(u(r, i), plainU(r, j));
+                for (int r = 0; r < shape[1] && all; ++r) all = same((*v)(r, i), plainV(r, j));
+                found = all;
+            }
+            EXPECT_TRUE(found) << shape[0] << "x" << shape[1] << " value " << i;
+        }
+        delete w;
+        delete v;
+    }
+}
+
+}  // namespace
