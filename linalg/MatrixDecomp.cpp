@@ -37,19 +37,28 @@ int CompareDescending(const void* a, const void* b) {
 // Plane rotations of column pairs, (y, z) becoming (y c + z s, z c - y s),
 // applied to every row of the rows x cols row-major block m. A rotation's
 // coefficients never depend on the block, and rotations of different rows are
-// independent, so a whole chain is applied row by row (contiguous access)
-// with every element still receiving its rotations in their order.
-//
+// independent, so a whole chain is applied after its coefficients are known,
+// walking the rows in blocks (each element still receives its rotations in
+// their order). A block's rows are interleaved so that the dependent steps of
+// one row's chain overlap with those of the others.
+constexpr int kRotationBlock = 16;
+
 // Chain of neighbours: columns (j, j + 1) for j = first .. last.
 void RotateNeighbourChain(double* m, int rows, int cols, int first, int last, const double* c,
                           const double* s) {
-    for (int r = 0; r < rows; ++r) {
-        double* row = m + static_cast<long>(r) * cols;
+    if (first > last) return;
+    for (int r0 = 0; r0 < rows; r0 += kRotationBlock) {
+        const int r1 = std::min(rows, r0 + kRotationBlock);
         for (int j = first; j <= last; ++j) {
-            const double y = row[j];
-            const double z = row[j + 1];
-            row[j] = y * c[j] + z * s[j];
-            row[j + 1] = z * c[j] - y * s[j];
+            const double cj = c[j];
+            const double sj = s[j];
+            for (int r = r0; r < r1; ++r) {
+                double* row = m + static_cast<long>(r) * cols;
+                const double y = row[j];
+                const double z = row[j + 1];
+                row[j] = y * cj + z * sj;
+                row[j + 1] = z * cj - y * sj;
+            }
         }
     }
 }
@@ -57,13 +66,19 @@ void RotateNeighbourChain(double* m, int rows, int cols, int first, int last, co
 // Chain against one column: columns (p, i) for i = first .. last.
 void RotateAgainstColumn(double* m, int rows, int cols, int p, int first, int last, const double* c,
                          const double* s) {
-    for (int r = 0; r < rows; ++r) {
-        double* row = m + static_cast<long>(r) * cols;
+    if (first > last) return;
+    for (int r0 = 0; r0 < rows; r0 += kRotationBlock) {
+        const int r1 = std::min(rows, r0 + kRotationBlock);
         for (int i = first; i <= last; ++i) {
-            const double y = row[p];
-            const double z = row[i];
-            row[p] = y * c[i] + z * s[i];
-            row[i] = z * c[i] - y * s[i];
+            const double ci = c[i];
+            const double si = s[i];
+            for (int r = r0; r < r1; ++r) {
+                double* row = m + static_cast<long>(r) * cols;
+                const double y = row[p];
+                const double z = row[i];
+                row[p] = y * ci + z * si;
+                row[i] = z * ci - y * si;
+            }
         }
     }
 }
