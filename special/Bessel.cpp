@@ -27,7 +27,7 @@ using vesk_bessel_detail::IntegralOrder;
 // Below this x the asymptotic expansion of ln I and ln I′ is not used even
 // when x > 4ν² − 1: for small orders 4ν² − 1 is negative or small and the
 // expansion would be far off (ln I₀(0.01) near 4 instead of 2.5e-5).
-constexpr double kAsymptoticMinX = 4.0;
+constexpr double kAsymptoticMinX = 5.0;
 
 // Arguments beyond which I0 overflows: the recurrence of BesselIInteger need
 // not start higher than this for x to be covered.

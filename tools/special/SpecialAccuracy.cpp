@@ -1,0 +1,344 @@
+#include "tools/special/SpecialAccuracy.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <limits>
+#include <numbers>
+#include <sstream>
+
+#include "runtime/VeskRuntime.h"
+#include "special/Bessel.h"
+#include "special/Gamma.h"
+
+namespace {
+
+// Bounds guaranteed by each method.
+// The six-term Lanczos series: |ln Γ error| < 2e-10.
+constexpr double kLnGammaBound = 2e-10;
+// Incomplete gamma: the prefactor e^−x·x^a/Γ(a) carries the ln Γ error; the
+// series and continued fraction themselves stop at 1e-16.
+constexpr double kGammaIncBound = kLnGammaBound;
+// Incomplete beta and beta: three ln Γ terms.
+constexpr double kBetaBound = 3 * kLnGammaBound;
+// The rational approximation of erfc: fractional error below 1.2e-7.
+constexpr double kErfBound = 1.2e-7;
+// Polynomial approximations: the absolute bounds of the handbook divided by
+// the smallest value of the approximated (scaled) function on each range.
+constexpr double kI0Bound = 4.8e-7;  // 1.9e-7 / 0.3989 (x ≥ 3.75)
+constexpr double kI1Bound = 6.3e-7;  // 2.2e-7 / 0.3543 (x ≥ 3.75)
+constexpr double kK0Bound = 1.6e-7;  // 1.9e-7 / 1.190 (x > 2)
+constexpr double kK1Bound = 1.8e-7;  // 2.2e-7 / 1.2533 (x > 2)
+// Integer orders: Miller's recurrence is normalised with I0; K_n is a positive
+// combination of K0 and K1.
+constexpr double kInBound = kI0Bound;
+constexpr double kKnBound = kK1Bound;
+// Fractional orders: series and continued fractions stop at 1e-16; the
+// rounding errors then grow with the number of recurrence and fraction steps
+// (about ν + x), to a few hundred units of 1e-16 for ν ≤ 50 and x ≤ 500.
+constexpr double kFracBound = 1e-12;
+// The asymptotic expansion of ln I and ln I′ where it is used (x ≥ 4).
+constexpr double kAsymptoticBound = 1e-2;
+
+struct Table {
+    std::vector<std::vector<std::string>> rows;
+};
+
+Table ReadTable(const std::string& dataDir, const char* name) {
+    Table t;
+    std::ifstream in(dataDir + "/" + name);
+    std::string line;
+    bool header = true;
+    while (std::getline(in, line)) {
+        if (header) {
+            header = false;
+            continue;
+        }
+        if (line.empty()) continue;
+        std::vector<std::string> fields;
+        std::stringstream ss(line);
+        std::string field;
+        while (std::getline(ss, field, ',')) fields.push_back(field);
+        t.rows.push_back(fields);
+    }
+    return t;
+}
+
+double Num(const std::string& s) { return std::strtod(s.c_str(), nullptr); }
+
+// |c − t| with equal values (both infinite included) giving 0 and a NaN
+// computed value giving infinity.
+double AbsDiff(double c, double t) {
+    if (c == t) return 0.0;
+    if (std::isnan(c)) return HUGE_VAL;
+    return std::fabs(c - t);
+}
+
+double Rel(double c, double t) { return AbsDiff(c, t) / std::fabs(t); }
+double RelFloor(double c, double t, double floor) {
+    return AbsDiff(c, t) / std::fmax(std::fabs(t), floor);
+}
+// Error of a logarithm: absolute, relative above 1.
+double LogErr(double c, double t) { return RelFloor(c, t, 1.0); }
+
+std::string Args(std::initializer_list<std::pair<const char*, double>> args) {
+    std::string s;
+    char buf[64];
+    for (const auto& [name, value] : args) {
+        std::snprintf(buf, sizeof buf, "%s%s=%.6g", s.empty() ? "" : ", ", name, value);
+        s += buf;
+    }
+    return s;
+}
+
+// Largest error of one function over its table.
+class Tracker {
+public:
+    Tracker(const char* function, const char* metric, double bound)
+        : errorsBefore_(vrt::Errors().size()) {
+        r_.function = function;
+        r_.metric = metric;
+        r_.bound = bound;
+    }
+    void Add(double err, const std::string& where) {
+        ++r_.points;
+        if (err > r_.maxError || r_.where.empty() || std::isnan(err)) {
+            r_.maxError = std::isnan(err) ? HUGE_VAL : std::fmax(err, r_.maxError);
+            if (err >= r_.maxError) r_.where = where;
+        }
+    }
+    SpecialAccuracyResult Finish() {
+        r_.errorsRaised = static_cast<int>(vrt::Errors().size() - errorsBefore_);
+        return r_;
+    }
+
+private:
+    SpecialAccuracyResult r_;
+    size_t errorsBefore_;
+};
+
+using Results = std::vector<SpecialAccuracyResult>;
+
+void CheckLnGamma(const std::string& dir, Results& out) {
+    Tracker t("LnGamma", "log", kLnGammaBound);
+    for (const auto& r : ReadTable(dir, "special_lngamma.csv").rows) {
+        const double x = Num(r[0]);
+        t.Add(LogErr(LnGamma(x), Num(r[1])), Args({{"x", x}}));
+    }
+    out.push_back(t.Finish());
+}
+
+// Error of a logarithm evaluated as ln(1 − e^y) of the other side's direct
+// logarithm, scaled by own/complement (the growth of the error of y).
+double ComplementLogErr(double c, double t, double lnOwn, double lnComp) {
+    return LogErr(c, t) / std::fmax(1.0, std::exp(lnOwn - lnComp));
+}
+
+void CheckGammaInc(const std::string& dir, Results& out) {
+    Tracker p("Gamma_P", "own side", kGammaIncBound);
+    Tracker q("Gamma_Q", "own side", kGammaIncBound);
+    Tracker lp("LnGamma_P", "log, own side", kGammaIncBound);
+    Tracker lq("LnGamma_Q", "log, own side", kGammaIncBound);
+    for (const auto& r : ReadTable(dir, "special_gamma_inc.csv").rows) {
+        const double a = Num(r[0]), x = Num(r[1]), tp = Num(r[2]), tq = Num(r[3]);
+        const double tlp = Num(r[4]), tlq = Num(r[5]);
+        const bool series = x < a + 1.0;
+        const std::string where = Args({{"a", a}, {"x", x}});
+        if (!std::isnan(tp) && !std::isnan(tq)) {
+            const double own = series ? tp : tq;
+            p.Add(AbsDiff(Gamma_P(a, x), tp) / own, where);
+            q.Add(AbsDiff(Gamma_Q(a, x), tq) / own, where);
+        }
+        lp.Add(series ? LogErr(LnGamma_P(a, x), tlp)
+                      : ComplementLogErr(LnGamma_P(a, x), tlp, tlq, tlp),
+               where);
+        lq.Add(series ? ComplementLogErr(LnGamma_Q(a, x), tlq, tlp, tlq)
+                      : LogErr(LnGamma_Q(a, x), tlq),
+               where);
+    }
+    out.push_back(p.Finish());
+    out.push_back(q.Finish());
+    out.push_back(lp.Finish());
+    out.push_back(lq.Finish());
+}
+
+void CheckBetaInc(const std::string& dir, Results& out) {
+    Tracker bi("Beta_I", "own side", kBetaBound);
+    Tracker lbi("LnBeta_I", "log, own side", kBetaBound);
+    for (const auto& r : ReadTable(dir, "special_beta_inc.csv").rows) {
+        const double a = Num(r[0]), b = Num(r[1]), x = Num(r[2]);
+        const double ti = Num(r[3]), tc = Num(r[4]), tli = Num(r[5]), tlc = Num(r[6]);
+        const bool direct = x < (a + 1.0) / (a + b + 2.0);
+        const std::string where = Args({{"a", a}, {"b", b}, {"x", x}});
+        if (!std::isnan(ti) && !std::isnan(tc))
+            bi.Add(AbsDiff(Beta_I(a, b, x), ti) / (direct ? ti : tc), where);
+        lbi.Add(direct ? LogErr(LnBeta_I(a, b, x), tli)
+                       : ComplementLogErr(LnBeta_I(a, b, x), tli, tlc, tli),
+                where);
+    }
+    out.push_back(bi.Finish());
+    out.push_back(lbi.Finish());
+}
+
+void CheckBeta(const std::string& dir, Results& out) {
+    Tracker b("Beta", "rel", kBetaBound);
+    Tracker lb("LnBeta", "log", kBetaBound);
+    for (const auto& r : ReadTable(dir, "special_beta.csv").rows) {
+        const double x = Num(r[0]), y = Num(r[1]);
+        const std::string where = Args({{"a", x}, {"b", y}});
+        b.Add(Rel(Beta(x, y), Num(r[2])), where);
+        lb.Add(LogErr(LnBeta(x, y), Num(r[3])), where);
+    }
+    out.push_back(b.Finish());
+    out.push_back(lb.Finish());
+}
+
+void CheckErf(const std::string& dir, Results& out) {
+    Tracker e("Erf", "abs / erfc(|x|)", kErfBound);
+    for (const auto& r : ReadTable(dir, "special_erf.csv").rows) {
+        const double x = Num(r[0]);
+        e.Add(AbsDiff(Erf(x), Num(r[1])) / Num(r[2]), Args({{"x", x}}));
+    }
+    out.push_back(e.Finish());
+}
+
+void CheckFTest(const std::string& dir, Results& out) {
+    // The significance is 2·I of a Beta_I that is at most 1: its absolute
+    // error is at most twice the incomplete beta bound. The F ratio comes from
+    // one-pass variances of the small samples of the table (condition below
+    // 1e3).
+    Tracker prob("FTest", "abs", 2 * kBetaBound);
+    Tracker ratio("FTest ratio", "rel", 1e-12);
+    for (const auto& r : ReadTable(dir, "special_ftest.csv").rows) {
+        std::vector<double> a, b;
+        for (std::stringstream ss(r[0]); !ss.eof();) {
+            double v;
+            if (ss >> v) a.push_back(v);
+        }
+        for (std::stringstream ss(r[1]); !ss.eof();) {
+            double v;
+            if (ss >> v) b.push_back(v);
+        }
+        double f = 0.0;
+        const double p = FTest(a.data(), static_cast<int>(a.size()), b.data(),
+                               static_cast<int>(b.size()), &f);
+        const std::string where = Args({{"na", double(a.size())}, {"nb", double(b.size())}});
+        prob.Add(AbsDiff(p, Num(r[3])), where);
+        ratio.Add(Rel(f, Num(r[2])), where);
+    }
+    out.push_back(prob.Finish());
+    out.push_back(ratio.Finish());
+}
+
+void CheckPolynomials(const std::string& dir, Results& out) {
+    Tracker i0("BesselI0", "rel", kI0Bound), i1("BesselI1", "rel", kI1Bound);
+    Tracker k0("BesselK0", "rel", kK0Bound), k1("BesselK1", "rel", kK1Bound);
+    for (const auto& r : ReadTable(dir, "special_bessel_poly.csv").rows) {
+        const double x = Num(r[1]), t = Num(r[2]);
+        const std::string where = Args({{"x", x}});
+        if (r[0] == "I0") i0.Add(Rel(BesselI0(x), t), where);
+        if (r[0] == "I1") i1.Add(Rel(BesselI1(x), t), where);
+        if (r[0] == "K0") k0.Add(Rel(BesselK0(x), t), where);
+        if (r[0] == "K1") k1.Add(Rel(BesselK1(x), t), where);
+    }
+    for (Tracker* t : {&i0, &i1, &k0, &k1}) out.push_back(t->Finish());
+}
+
+void CheckIntegerOrders(const std::string& dir, Results& out) {
+    Tracker in("BesselIn (integer n)", "rel", kInBound);
+    Tracker kn("BesselKn (integer n)", "rel", kKnBound);
+    for (const auto& r : ReadTable(dir, "special_bessel_int.csv").rows) {
+        const double n = Num(r[1]), x = Num(r[2]), t = Num(r[3]);
+        const std::string where = Args({{"x", x}, {"n", n}});
+        if (r[0] == "In") in.Add(Rel(BesselIn(x, n), t), where);
+        if (r[0] == "Kn") kn.Add(Rel(BesselKn(x, n), t), where);
+    }
+    out.push_back(in.Finish());
+    out.push_back(kn.Finish());
+}
+
+void CheckFractional(const std::string& dir, Results& out) {
+    // J and Y oscillate for x > ν: near their zeros the error is measured
+    // against the amplitude √(2/(πx)) of the oscillation.
+    const char* jyMetric = "rel, floor √(2/(πx)) for x > ν";
+    Tracker j("BesselJFrac", jyMetric, kFracBound), y("BesselYFrac", jyMetric, kFracBound);
+    Tracker jp("BesselJpFrac", jyMetric, kFracBound), yp("BesselYpFrac", jyMetric, kFracBound);
+    for (const auto& r : ReadTable(dir, "special_bessel_jy.csv").rows) {
+        const double nu = Num(r[0]), x = Num(r[1]);
+        const double floor = x > nu ? std::sqrt(2.0 / (std::numbers::pi * x)) : 0.0;
+        const std::string where = Args({{"x", x}, {"nu", nu}});
+        j.Add(RelFloor(BesselJFrac(x, nu), Num(r[2]), floor), where);
+        y.Add(RelFloor(BesselYFrac(x, nu), Num(r[3]), floor), where);
+        jp.Add(RelFloor(BesselJpFrac(x, nu), Num(r[4]), floor), where);
+        yp.Add(RelFloor(BesselYpFrac(x, nu), Num(r[5]), floor), where);
+    }
+    for (Tracker* t : {&j, &y, &jp, &yp}) out.push_back(t->Finish());
+
+    Tracker i("BesselIFrac", "rel", kFracBound), k("BesselKFrac", "rel", kFracBound);
+    Tracker ip("BesselIpFrac", "rel", kFracBound), kp("BesselKpFrac", "rel", kFracBound);
+    for (const auto& r : ReadTable(dir, "special_bessel_ik.csv").rows) {
+        const double nu = Num(r[0]), x = Num(r[1]);
+        const std::string where = Args({{"x", x}, {"nu", nu}});
+        i.Add(Rel(BesselIFrac(x, nu), Num(r[2])), where);
+        k.Add(Rel(BesselKFrac(x, nu), Num(r[3])), where);
+        ip.Add(Rel(BesselIpFrac(x, nu), Num(r[4])), where);
+        kp.Add(Rel(BesselKpFrac(x, nu), Num(r[5])), where);
+    }
+    for (Tracker* t : {&i, &k, &ip, &kp}) out.push_back(t->Finish());
+}
+
+void CheckLogarithms(const std::string& dir, Results& out) {
+    // Leading series term: the neglected factor is a power series in x²/4 whose
+    // logarithm is at most x²/(4(ν + 1)) for I and (1 + 2/ν)·x²/(4(ν + 1)) for
+    // I′, plus the error of ln Γ(ν + 1) and the rounding of the logarithm's
+    // magnitude; the error is measured in units of that bound.
+    const char* seriesMetric = "abs / neglected-term bound";
+    Tracker is("LnBesselIn (series term)", seriesMetric, 1.0);
+    Tracker ia("LnBesselIn (asymptotic)", "abs", kAsymptoticBound);
+    Tracker ii("LnBesselIn (integer order)", "abs", kInBound);
+    Tracker ic("LnBesselIn (computed)", "abs", kFracBound);
+    Tracker ps("LnBesselIpn (series term)", seriesMetric, 1.0);
+    Tracker pa("LnBesselIpn (asymptotic)", "abs", kAsymptoticBound);
+    Tracker pc("LnBesselIpn (computed)", "abs", kFracBound);
+    for (const auto& r : ReadTable(dir, "special_bessel_ln.csv").rows) {
+        const std::string& fn = r[0];
+        const std::string& region = r[1];
+        const double nu = Num(r[2]), x = Num(r[3]), t = Num(r[4]);
+        const std::string where = Args({{"x", x}, {"nu", nu}});
+        const double termBound = x * x / (4.0 * (nu + 1.0));
+        const double rounding =
+            kLnGammaBound + 8.0 * std::numeric_limits<double>::epsilon() * std::fabs(t);
+        if (fn == "LnI") {
+            const double err = AbsDiff(LnBesselIn(x, nu), t);
+            if (region == "series") is.Add(err / (termBound + rounding), where);
+            if (region == "asymptotic") ia.Add(err, where);
+            if (region == "integer") ii.Add(err, where);
+            if (region == "computed") ic.Add(err, where);
+        } else {
+            const double err = AbsDiff(LnBesselIpn(x, nu), t);
+            if (region == "series")
+                ps.Add(err / ((1.0 + 2.0 / nu) * termBound + rounding), where);
+            if (region == "asymptotic") pa.Add(err, where);
+            if (region == "computed") pc.Add(err, where);
+        }
+    }
+    for (Tracker* t : {&is, &ia, &ii, &ic, &ps, &pa, &pc}) out.push_back(t->Finish());
+}
+
+}  // namespace
+
+std::vector<SpecialAccuracyResult> CheckSpecialAccuracy(const std::string& dataDir) {
+    Results out;
+    CheckLnGamma(dataDir, out);
+    CheckGammaInc(dataDir, out);
+    CheckBetaInc(dataDir, out);
+    CheckBeta(dataDir, out);
+    CheckErf(dataDir, out);
+    CheckFTest(dataDir, out);
+    CheckPolynomials(dataDir, out);
+    CheckIntegerOrders(dataDir, out);
+    CheckFractional(dataDir, out);
+    CheckLogarithms(dataDir, out);
+    return out;
+}

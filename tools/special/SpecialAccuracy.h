@@ -1,0 +1,34 @@
+// Accuracy of the special functions against the reference tables written by
+// tests/data/gen_special_reference.py (true values computed at 40 digits).
+//
+// Each function family is measured with the error that its method controls,
+// and compared with the bound that the method guarantees:
+//   rel          |computed − true| / |true|
+//   rel, floor F |computed − true| / max(|true|, F)
+//   own side     the incomplete gamma and beta functions evaluate one side
+//                (P or Q, I or 1 − I) directly and the other as its
+//                complement; both are measured against the directly
+//                evaluated value, which carries the relative error.
+//   log ...      the logarithms are measured in absolute error (relative
+//                above 1); the complement side is scaled by own/complement,
+//                the factor by which an error of the direct logarithm grows in
+//                ln(1 − e^y).
+// Used by the accuracy tool (tools/special) and by the accuracy tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct SpecialAccuracyResult {
+    std::string function;  // e.g. "Gamma_P", "BesselJFrac"
+    std::string metric;    // how the error is measured
+    int points = 0;        // table rows measured
+    double maxError = 0.0;
+    double bound = 0.0;    // what the method guarantees
+    std::string where;     // arguments of the largest error
+    int errorsRaised = 0;  // host errors raised while evaluating the table
+};
+
+// Measures every family over the tables in dataDir. A table that cannot be
+// read gives a result with points = 0.
+std::vector<SpecialAccuracyResult> CheckSpecialAccuracy(const std::string& dataDir);
