@@ -43,41 +43,23 @@ int CompareDescending(const void* a, const void* b) {
 // one row's chain overlap with those of the others.
 constexpr int kRotationBlock = 16;
 
-// Chain of neighbours: columns (j, j + 1) for j = first .. last.
-void RotateNeighbourChain(double* m, int rows, int cols, int first, int last, const double* c,
-                          const double* s) {
-    if (first > last) return;
-    for (int r0 = 0; r0 < rows; r0 += kRotationBlock) {
-        const int r1 = std::min(rows, r0 + kRotationBlock);
-        for (int j = first; j <= last; ++j) {
-            const double cj = c[j];
-            const double sj = s[j];
-            for (int r = r0; r < r1; ++r) {
-                double* row = m + static_cast<long>(r) * cols;
-                const double y = row[j];
-                const double z = row[j + 1];
-                row[j] = y * cj + z * sj;
-                row[j + 1] = z * cj - y * sj;
-            }
-        }
-    }
-}
-
-// Chain against one column: columns (p, i) for i = first .. last.
-void RotateAgainstColumn(double* m, int rows, int cols, int p, int first, int last, const double* c,
-                         const double* s) {
-    if (first > last) return;
+// Rotation i of the chain (i = first .. last) acts on columns (i, i + 1) when
+// `fixed` is negative (neighbours), else on columns (fixed, i).
+void RotateChain(double* m, int rows, int cols, int fixed, int first, int last, const double* c,
+                 const double* s) {
     for (int r0 = 0; r0 < rows; r0 += kRotationBlock) {
         const int r1 = std::min(rows, r0 + kRotationBlock);
         for (int i = first; i <= last; ++i) {
+            const int p = fixed < 0 ? i : fixed;
+            const int q = fixed < 0 ? i + 1 : i;
             const double ci = c[i];
             const double si = s[i];
             for (int r = r0; r < r1; ++r) {
                 double* row = m + static_cast<long>(r) * cols;
                 const double y = row[p];
-                const double z = row[i];
+                const double z = row[q];
                 row[p] = y * ci + z * si;
-                row[i] = z * ci - y * si;
+                row[q] = z * ci - y * si;
             }
         }
     }
@@ -520,7 +502,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                     sU[i] = s;
                     last = i;
                 }
-                RotateAgainstColumn(data, m, n, nm, l, last, cU, sU);
+                RotateChain(data, m, n, nm, l, last, cU, sU);
             }
             double z = w[k];
             if (l == k) {
@@ -572,8 +554,8 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 cU[j] = c;
                 sU[j] = s;
             }
-            RotateNeighbourChain(vOut->data, n, n, l, nm, cV, sV);
-            RotateNeighbourChain(data, m, n, l, nm, cU, sU);
+            RotateChain(vOut->data, n, n, -1, l, nm, cV, sV);
+            RotateChain(data, m, n, -1, l, nm, cU, sU);
             rv1[l] = 0.0;
             rv1[k] = f;
             w[k] = x;

@@ -14,6 +14,7 @@
 namespace {
 
 using linalg_test::DiffInf;
+using linalg_test::FromRows;
 using linalg_test::Generator;
 using linalg_test::Identity;
 using linalg_test::kEps;
@@ -30,17 +31,6 @@ using DecompTest = LinalgTest;
 // growing at most linearly in the order for these inputs.
 constexpr double kBackward = 8.0;   // residuals relative to ||A|| ||x||
 constexpr double kForward = 4.0;    // forward errors relative to cond(A)
-
-Matrix FromRows(std::initializer_list<std::initializer_list<double>> rows) {
-    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
-    int i = 0;
-    for (const auto& row : rows) {
-        int j = 0;
-        for (double v : row) m(i, j++) = v;
-        ++i;
-    }
-    return m;
-}
 
 Matrix Diagonal(const MatVector& w, int rows, int cols) {
     Matrix d(rows, cols);
@@ -408,13 +398,18 @@ TEST_F(DecompTest, SvdWithoutConvergenceReportsAndKeepsOwnership) {
 // The eliminations skip work whose result is never read and keep the
 // inverse's identity in compact form; the answers must still equal the plain
 // elimination over all columns bit for bit.
+int PlainPivot(const Matrix& a, int k) {
+    int p = k;
+    for (int i = k + 1; i < a.Y(); ++i)
+        if (std::fabs(a(i, k)) > std::fabs(a(p, k))) p = i;
+    return p;
+}
+
 Matrix PlainInverse(const Matrix& src) {
     const int n = src.X();
     Matrix a(src), r0 = Identity(n), r(n);
     for (int k = 0; k < n; ++k) {
-        int p = k;
-        for (int i = k + 1; i < n; ++i)
-            if (std::fabs(a(i, k)) > std::fabs(a(p, k))) p = i;
+        const int p = PlainPivot(a, k);
         for (int j = 0; j < n; ++j) {
             std::swap(a(k, j), a(p, j));
             std::swap(r0(k, j), r0(p, j));
@@ -441,9 +436,7 @@ double PlainDet(const Matrix& src) {
     Matrix a(src);
     double sign = 1.0;
     for (int k = 0; k < n; ++k) {
-        int p = k;
-        for (int i = k + 1; i < n; ++i)
-            if (std::fabs(a(i, k)) > std::fabs(a(p, k))) p = i;
+        const int p = PlainPivot(a, k);
         if (p != k) {
             sign = -sign;
             for (int j = 0; j < n; ++j) std::swap(a(k, j), a(p, j));

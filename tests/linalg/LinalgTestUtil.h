@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -124,6 +125,18 @@ inline double DiffInf(const Matrix& a, const Matrix& b) {
     Matrix d(a);
     d -= b;
     return NormInf(d);
+}
+
+// A matrix from a list of rows of equal length.
+inline Matrix FromRows(std::initializer_list<std::initializer_list<double>> rows) {
+    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
+    int i = 0;
+    for (const auto& row : rows) {
+        int j = 0;
+        for (double v : row) m(i, j++) = v;
+        ++i;
+    }
+    return m;
 }
 
 inline Matrix Identity(int n) {

@@ -7,24 +7,12 @@
 
 namespace {
 
+using linalg_test::FromRows;
 using linalg_test::Generator;
 using linalg_test::LinalgTest;
 using linalg_test::SameBits;
 
 using MatrixTest = LinalgTest;
-
-Matrix FromRows(std::initializer_list<std::initializer_list<double>> rows) {
-    const int r = static_cast<int>(rows.size());
-    const int c = static_cast<int>(rows.begin()->size());
-    Matrix m(r, c);
-    int i = 0;
-    for (const auto& row : rows) {
-        int j = 0;
-        for (double v : row) m(i, j++) = v;
-        ++i;
-    }
-    return m;
-}
 
 void ExpectOneByOneZero(const Matrix& m) {
     EXPECT_EQ(m.X(), 1);
