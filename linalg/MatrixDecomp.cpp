@@ -326,20 +326,41 @@ Matrix* Matrix::CholeskyDecompse() const {
     Matrix* L = new Matrix(n);
     for (int i = 0; i < n; ++i) {
         const double* li = (*L)[i];
-        for (int j = i; j < n; ++j) {
-            const double* lj = (*L)[j];
-            double s = (*this)(i, j);
-            for (int k = i - 1; k >= 0; --k) s -= li[k] * lj[k];
-            if (j == i) {
-                if (s <= 0.0) {
-                    VeskError(3, "Matrix, with rounding errors, is is not positive defined");
-                    delete L;
-                    return nullptr;
-                }
-                (*L)(i, i) = std::sqrt(s);
-            } else {
-                (*L)(j, i) = s / (*L)(i, i);
+        double s = (*this)(i, i);
+        for (int k = i - 1; k >= 0; --k) s -= li[k] * li[k];
+        if (s <= 0.0) {
+            VeskError(3, "Matrix, with rounding errors, is is not positive defined");
+            delete L;
+            return nullptr;
+        }
+        const double diagonal = std::sqrt(s);
+        (*L)(i, i) = diagonal;
+        // Below the diagonal, four rows at a time: their sums are independent
+        // chains that overlap, each still subtracting with k falling.
+        int j = i + 1;
+        for (; j + 3 < n; j += 4) {
+            const double* l0 = (*L)[j];
+            const double* l1 = (*L)[j + 1];
+            const double* l2 = (*L)[j + 2];
+            const double* l3 = (*L)[j + 3];
+            double s0 = (*this)(i, j), s1 = (*this)(i, j + 1), s2 = (*this)(i, j + 2), s3 = (*this)(i, j + 3);
+            for (int k = i - 1; k >= 0; --k) {
+                const double f = li[k];
+                s0 -= f * l0[k];
+                s1 -= f * l1[k];
+                s2 -= f * l2[k];
+                s3 -= f * l3[k];
             }
+            (*L)(j, i) = s0 / diagonal;
+            (*L)(j + 1, i) = s1 / diagonal;
+            (*L)(j + 2, i) = s2 / diagonal;
+            (*L)(j + 3, i) = s3 / diagonal;
+        }
+        for (; j < n; ++j) {
+            const double* lj = (*L)[j];
+            double sj = (*this)(i, j);
+            for (int k = i - 1; k >= 0; --k) sj -= li[k] * lj[k];
+            (*L)(j, i) = sj / diagonal;
         }
     }
     return L;

@@ -464,6 +464,25 @@ TEST_F(DecompTest, EliminationsMatchPlainAlgorithmBitForBit) {
         const double plain = PlainDet(a);
         EXPECT_EQ(std::memcmp(&det, &plain, sizeof det), 0) << n;
     }
+    // Cholesky forms several sums at once; each must keep its own order.
+    for (int n : {5, 9, 31}) {
+        Matrix b = g.Random(n, n);
+        Matrix spd = Product(Transposed(b), b);
+        for (int i = 0; i < n; ++i) spd(i, i) += n;
+        Matrix plain(n);
+        for (int i = 0; i < n; ++i)
+            for (int j = i; j < n; ++j) {
+                double s = spd(i, j);
+                for (int k = i - 1; k >= 0; --k) s -= plain(i, k) * plain(j, k);
+                if (j == i)
+                    plain(i, i) = std::sqrt(s);
+                else
+                    plain(j, i) = s / plain(i, i);
+            }
+        std::unique_ptr<Matrix> l(spd.CholeskyDecompse());
+        ASSERT_TRUE(l);
+        EXPECT_TRUE(SameBits(*l, plain)) << n;
+    }
     // Overflowing factors turn skipped zeros into NaN in the plain method.
     Matrix huge = FromRows({{1e-300, 1, 2}, {1e300, 1e-300, 3}, {1, 5, 1e300}});
     std::unique_ptr<Matrix> inv(huge.Inverse());
