@@ -55,6 +55,17 @@ double LnBesselIpSmall(double x, double nu) {
     return (nu - 1.0) * std::log(x / 2.0) - LnGamma(nu + 1.0) + std::log(nu / 2.0);
 }
 
+// I_ν(x), or I′_ν(x) when derivative, by BesselIK; false after its error.
+bool FracI(double x, double nu, bool derivative, double* out) {
+    double i;
+    double k;
+    double ip;
+    double kp;
+    if (!BesselIK(x, nu, &i, &k, &ip, &kp)) return false;
+    *out = derivative ? ip : i;
+    return true;
+}
+
 // The asymptotic region of ln I and ln I′.
 bool InAsymptoticRegion(double x, double mu) { return x > mu && x >= kAsymptoticMinX; }
 
@@ -188,14 +199,10 @@ double LnBesselIn(double x, double nu) {
     if (InAsymptoticRegion(x, mu)) return LnBesselIAsymptotic(x, mu);
     double value;
     int order;
-    if (IntegralOrder(nu, &order)) {
+    if (IntegralOrder(nu, &order))
         value = BesselIInteger(order, x);
-    } else {
-        double k;
-        double ip;
-        double kp;
-        if (!BesselIK(x, nu, &value, &k, &ip, &kp)) return 0.0;
-    }
+    else if (!FracI(x, nu, false, &value))
+        return 0.0;
     const double y = std::log(value);
     if (y < -1000.0) return LnBesselISmall(x, nu);
     if (y > 1000.0) return LnBesselIAsymptotic(x, mu);
@@ -206,11 +213,8 @@ double LnBesselIpn(double x, double nu) {
     if (nu / 30.0 > x) return LnBesselIpSmall(x, nu);
     const double mu = 4.0 * nu * nu - 1.0;
     if (!InAsymptoticRegion(x, mu)) {
-        double i;
-        double k;
         double ip;
-        double kp;
-        if (!BesselIK(x, nu, &i, &k, &ip, &kp)) return 0.0;
+        if (!FracI(x, nu, true, &ip)) return 0.0;
         const double y = std::log(ip);
         if (y < -1000.0) return LnBesselIpSmall(x, nu);
         if (y <= 1000.0) return y;

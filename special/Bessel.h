@@ -29,7 +29,7 @@ double BesselIpn(double x, double nu);
 
 // ln I_ν(x): the leading series term ν·ln(x/2) − ln Γ(ν + 1) when ν/30 > x,
 // the asymptotic expansion x − ½·ln(2πx) + ln(1 − (4ν² − 1)/(8x)) when
-// x > 4ν² − 1 and x ≥ 4 (absolute error of the logarithm up to about 1e-2),
+// x > 4ν² − 1 and x ≥ 5 (absolute error of the logarithm below 1e-2),
 // otherwise the logarithm of the computed I (integral ν by BesselIInteger).
 double LnBesselIn(double x, double nu);
 

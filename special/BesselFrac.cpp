@@ -34,6 +34,35 @@ bool FracArgsBad(double x, double nu) {
 // x/sin(x), 1 below the rounding of the quotient.
 double XOverSin(double v) { return std::fabs(v) < kEps ? 1.0 : v / std::sin(v); }
 
+// Start of Temme's series for the orders μ and μ + 1 at x < 2, shared by J, Y
+// and I, K: with d = −ln(x/2) and e = μ·d,
+//   fact = πμ/sin(πμ), sum = gam1·cosh(e) + gam2·(sinh(e)/e)·d, e = (2/x)^μ.
+struct TemmeStart {
+    double x2;    // x/2
+    double pimu;  // πμ
+    double fact;
+    double sum;
+    double e;
+    double gampl;  // 1/Γ(1 + μ)
+    double gammi;  // 1/Γ(1 − μ)
+};
+
+TemmeStart StartTemme(double x, double mu) {
+    TemmeStart t;
+    t.x2 = 0.5 * x;
+    t.pimu = kPi * mu;
+    t.fact = XOverSin(t.pimu);
+    const double d = -std::log(t.x2);
+    const double e = mu * d;
+    const double fact2 = std::fabs(e) < kEps ? 1.0 : std::sinh(e) / e;
+    double gam1;
+    double gam2;
+    GammaTerms(mu, &gam1, &gam2, &t.gampl, &t.gammi);
+    t.sum = gam1 * std::cosh(e) + gam2 * fact2 * d;
+    t.e = std::exp(e);
+    return t;
+}
+
 }  // namespace
 
 double ChebEval(double a, double b, const double* c, int m, double x) {
@@ -122,26 +151,15 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
     double ry1;
     if (x < kXMin) {
         // Temme's series for Y_μ and Y_μ+1.
-        const double x2 = 0.5 * x;
-        const double pimu = kPi * mu;
-        fact = XOverSin(pimu);
-        d = -std::log(x2);
-        double e = mu * d;
-        const double fact2 = std::fabs(e) < kEps ? 1.0 : std::sinh(e) / e;
-        double gam1;
-        double gam2;
-        double gampl;
-        double gammi;
-        GammaTerms(mu, &gam1, &gam2, &gampl, &gammi);
-        double ff = 2.0 / kPi * fact * (gam1 * std::cosh(e) + gam2 * fact2 * d);
-        e = std::exp(e);
-        double p = e / (gampl * kPi);
-        double q = 1.0 / (e * kPi * gammi);
-        const double pimu2 = 0.5 * pimu;
+        const TemmeStart t = StartTemme(x, mu);
+        double ff = 2.0 / kPi * t.fact * t.sum;
+        double p = t.e / (t.gampl * kPi);
+        double q = 1.0 / (t.e * kPi * t.gammi);
+        const double pimu2 = 0.5 * t.pimu;
         const double fact3 = std::fabs(pimu2) < kEps ? 1.0 : std::sin(pimu2) / pimu2;
         const double r = kPi * pimu2 * fact3 * fact3;
         c = 1.0;
-        d = -x2 * x2;
+        d = -t.x2 * t.x2;
         double sum = ff + r * q;
         double sum1 = p;
         for (i = 1; i <= kMaxIter; ++i) {
@@ -272,24 +290,13 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
     double rk1;
     if (x < kXMin) {
         // Temme's series for K_μ and K_μ+1.
-        const double x2 = 0.5 * x;
-        const double pimu = kPi * mu;
-        fact = XOverSin(pimu);
-        d = -std::log(x2);
-        double e = mu * d;
-        const double fact2 = std::fabs(e) < kEps ? 1.0 : std::sinh(e) / e;
-        double gam1;
-        double gam2;
-        double gampl;
-        double gammi;
-        GammaTerms(mu, &gam1, &gam2, &gampl, &gammi);
-        double ff = fact * (gam1 * std::cosh(e) + gam2 * fact2 * d);
+        const TemmeStart t = StartTemme(x, mu);
+        double ff = t.fact * t.sum;
         double sum = ff;
-        e = std::exp(e);
-        double p = 0.5 * e / gampl;
-        double q = 0.5 / (e * gammi);
+        double p = 0.5 * t.e / t.gampl;
+        double q = 0.5 / (t.e * t.gammi);
         c = 1.0;
-        d = x2 * x2;
+        d = t.x2 * t.x2;
         double sum1 = p;
         for (i = 1; i <= kMaxIter; ++i) {
             ff = (i * ff + p + q) / (i * static_cast<double>(i) - mu2);

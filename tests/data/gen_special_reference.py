@@ -34,7 +34,7 @@ def write(name, header, rows):
 
 def lngamma_rows():
     xs = [1e-3, 0.01, 0.1, 0.25, 0.5, 0.9, 1.0, 1.1, 1.5, 1.9, 2.0, 2.1, 2.5, 3.0,
-          4.5, 7.25, 10.0, 20.5, 50.0, 100.0, 171.5, 500.0, 1000.0, 1e4, 1e5]
+          4.5, 7.25, 10.0, 20.5, 30.0, 50.0, 100.0, 171.5, 200.0, 500.0, 1000.0, 1e4, 1e5]
     return [[f(x), f(mp.loggamma(x))] for x in xs]
 
 
@@ -110,30 +110,28 @@ NUS = [0.0, 0.25, 1.0 / 3.0, 0.5, 1.0, 1.5, 2.0, 2.5, 5.3, 10.7, 20.2, 50.5]
 XS = [0.01, 0.1, 0.5, 1.0, 1.9, 2.0, 2.5, 5.0, 7.3, 10.0, 20.0, 50.0, 100.0, 300.0, 500.0]
 
 
-def bessel_jy_rows():
+def pair_rows(first, second, first_prime, second_prime):
+    """Rows nu, x, F, S, F', S' for a pair of Bessel functions and the
+    derivative rules that give F' and S' from the neighbouring orders."""
     rows = []
     for nu in NUS:
         for x in XS:
-            j = mp.besselj(nu, x)
-            y = mp.bessely(nu, x)
-            jp = (mp.besselj(nu - 1, x) - mp.besselj(nu + 1, x)) / 2
-            yp = (mp.bessely(nu - 1, x) - mp.bessely(nu + 1, x)) / 2
-            if ok(j, y, jp, yp):
-                rows.append([f(nu), f(x), f(j), f(y), f(jp), f(yp)])
+            values = [first(nu, x), second(nu, x), first_prime(nu, x), second_prime(nu, x)]
+            if ok(*values):
+                rows.append([f(nu), f(x)] + [f(v) for v in values])
     return rows
+
+
+def bessel_jy_rows():
+    return pair_rows(mp.besselj, mp.bessely,
+                     lambda nu, x: (mp.besselj(nu - 1, x) - mp.besselj(nu + 1, x)) / 2,
+                     lambda nu, x: (mp.bessely(nu - 1, x) - mp.bessely(nu + 1, x)) / 2)
 
 
 def bessel_ik_rows():
-    rows = []
-    for nu in NUS:
-        for x in XS:
-            i = mp.besseli(nu, x)
-            k = mp.besselk(nu, x)
-            ip = (mp.besseli(nu - 1, x) + mp.besseli(nu + 1, x)) / 2
-            kp = -(mp.besselk(nu - 1, x) + mp.besselk(nu + 1, x)) / 2
-            if ok(i, k, ip, kp):
-                rows.append([f(nu), f(x), f(i), f(k), f(ip), f(kp)])
-    return rows
+    return pair_rows(mp.besseli, mp.besselk,
+                     lambda nu, x: (mp.besseli(nu - 1, x) + mp.besseli(nu + 1, x)) / 2,
+                     lambda nu, x: -(mp.besselk(nu - 1, x) + mp.besselk(nu + 1, x)) / 2)
 
 
 def ln_region(nu, x, integral, derivative):

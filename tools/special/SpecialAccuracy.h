@@ -9,10 +9,10 @@
 //                (P or Q, I or 1 − I) directly and the other as its
 //                complement; both are measured against the directly
 //                evaluated value, which carries the relative error.
-//   log ...      the logarithms are measured in absolute error (relative
-//                above 1); the complement side is scaled by own/complement,
-//                the factor by which an error of the direct logarithm grows in
-//                ln(1 − e^y).
+//   log ...      the logarithms are measured in absolute error (the relative
+//                error of the function); the complement side is scaled by
+//                own/complement, the factor by which an error of the direct
+//                logarithm grows in ln(1 − e^y).
 // Used by the accuracy tool (tools/special) and by the accuracy tests.
 #pragma once
 

@@ -14,7 +14,7 @@ int main(int argc, char** argv) {
     for (const auto& r : results) {
         const bool within = r.points > 0 && r.maxError <= r.bound && r.errorsRaised == 0;
         allWithin = allWithin && within;
-        std::printf("| %s | %d | %s | %.3g | %.3g | %s | %d |%s\n", r.function.c_str(), r.points,
+        std::printf("| %s | %d | %s | %.4g | %.3g | %s | %d |%s\n", r.function.c_str(), r.points,
                     r.metric.c_str(), r.maxError, r.bound, r.where.c_str(), r.errorsRaised,
                     within ? "" : " **over**");
     }

@@ -1,0 +1,103 @@
+// Time per call of each special-function family over a fixed set of
+// arguments, beside the C library's lgamma, erf, jn and yn on the same
+// arguments (integer orders for jn and yn).
+#include <benchmark/benchmark.h>
+
+#include <cmath>
+#include <vector>
+
+#include "runtime/VeskRuntime.h"
+#include "special/Bessel.h"
+#include "special/Gamma.h"
+#include "special/Random.h"
+
+namespace {
+
+struct Point {
+    double a;
+    double b;
+    double x;
+};
+
+// 64 points: a (or the order) in [0.5, 20], b in [0.5, 30], x in [0.05, 40],
+// spread over both methods of each function.
+std::vector<Point> MakePoints() {
+    std::vector<Point> p;
+    for (int i = 0; i < 64; ++i) {
+        const double t = (i + 0.5) / 64.0;
+        p.push_back({0.5 + 19.5 * std::fmod(t * 7.0, 1.0), 0.5 + 29.5 * std::fmod(t * 3.0, 1.0),
+                     0.05 + 39.95 * t});
+    }
+    return p;
+}
+
+const std::vector<Point> kPoints = MakePoints();
+
+// One call per iteration, cycling through the points.
+template <class F>
+void Over(benchmark::State& state, F f) {
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(f(kPoints[i]));
+        if (++i == kPoints.size()) i = 0;
+    }
+}
+
+#define SPECIAL_BENCH(name, expr)                                   \
+    void name(benchmark::State& state) {                            \
+        Over(state, [](const Point& p) { return (expr); });         \
+    }                                                               \
+    BENCHMARK(name)
+
+// x in [0.05, 40] as the gamma argument; order n = ⌊a⌋ for the integer orders.
+SPECIAL_BENCH(LnGamma_x, LnGamma(p.x));
+SPECIAL_BENCH(Libc_lgamma_x, std::lgamma(p.x));
+SPECIAL_BENCH(Gamma_P_a_x, Gamma_P(p.a, p.x));
+SPECIAL_BENCH(LnGamma_Q_a_x, LnGamma_Q(p.a, p.x));
+SPECIAL_BENCH(Beta_I_a_b_y, Beta_I(p.a, p.b, p.x / 40.0));
+SPECIAL_BENCH(LnBeta_I_a_b_y, LnBeta_I(p.a, p.b, p.x / 40.0));
+SPECIAL_BENCH(LnBeta_a_b, LnBeta(p.a, p.b));
+SPECIAL_BENCH(Erf_x8, Erf(p.x / 5.0 - 4.0));
+SPECIAL_BENCH(Libc_erf_x8, std::erf(p.x / 5.0 - 4.0));
+SPECIAL_BENCH(BesselI0_x, BesselI0(p.x));
+SPECIAL_BENCH(BesselK1_x, BesselK1(p.x));
+SPECIAL_BENCH(BesselIn_int_x, BesselIn(p.x, std::floor(p.a)));
+SPECIAL_BENCH(BesselKn_int_x, BesselKn(p.x, std::floor(p.a)));
+SPECIAL_BENCH(BesselJFrac_int_x, BesselJFrac(p.x, std::floor(p.a)));
+SPECIAL_BENCH(Libc_jn_int_x, jn(static_cast<int>(p.a), p.x));
+SPECIAL_BENCH(BesselYFrac_int_x, BesselYFrac(p.x, std::floor(p.a)));
+SPECIAL_BENCH(Libc_yn_int_x, yn(static_cast<int>(p.a), p.x));
+SPECIAL_BENCH(BesselJFrac_nu_x, BesselJFrac(p.x, p.a));
+SPECIAL_BENCH(BesselIFrac_nu_x, BesselIFrac(p.x, p.a));
+SPECIAL_BENCH(BesselKpn_nu_x, BesselKpn(p.x, p.a));
+SPECIAL_BENCH(LnBesselIn_nu_x, LnBesselIn(p.x, p.a));
+SPECIAL_BENCH(LnBesselIpn_nu_x, LnBesselIpn(p.x, p.a));
+
+void FTest_8_vs_12(benchmark::State& state) {
+    const double a[] = {1.0, 2.5, 3.0, 4.5, 5.0, 6.5, 7.0, 8.5};
+    const double b[] = {1.0, 4.0, 2.0, 8.0, 5.0, 9.0, 3.0, 7.0, 6.0, 2.0, 1.5, 9.5};
+    double f;
+    for (auto _ : state) benchmark::DoNotOptimize(FTest(a, 8, b, 12, &f));
+}
+BENCHMARK(FTest_8_vs_12);
+
+template <class F>
+void Deviates(benchmark::State& state, F f) {
+    vrt::SeedRand(1);
+    for (auto _ : state) benchmark::DoNotOptimize(f());
+}
+
+void RandGauss_(benchmark::State& s) { Deviates(s, [] { return RandGauss(0.0, 1.0); }); }
+void RandPoisson_4(benchmark::State& s) { Deviates(s, [] { return RandPoisson(4.0); }); }
+void RandPoisson_40(benchmark::State& s) { Deviates(s, [] { return RandPoisson(40.0); }); }
+void RandBinominal_03_10(benchmark::State& s) { Deviates(s, [] { return RandBinominal(0.3, 10); }); }
+void RandBinominal_04_100(benchmark::State& s) { Deviates(s, [] { return RandBinominal(0.4, 100); }); }
+BENCHMARK(RandGauss_);
+BENCHMARK(RandPoisson_4);
+BENCHMARK(RandPoisson_40);
+BENCHMARK(RandBinominal_03_10);
+BENCHMARK(RandBinominal_04_100);
+
+}  // namespace
+
+BENCHMARK_MAIN();
