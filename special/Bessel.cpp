@@ -5,11 +5,12 @@
 #include <numbers>
 
 #include "special/Bessel.h"
-#include "special/BesselInternal.h"
 #include "special/Gamma.h"
 
-namespace vesk_bessel_detail {
+namespace {
 
+// True and *n set when nu equals its truncation to a 32-bit integer (NaN and
+// orders outside the int range are not integral).
 bool IntegralOrder(double nu, int* n) {
     if (!(nu >= INT_MIN && nu <= INT_MAX)) return false;
     const int t = static_cast<int>(nu);
@@ -17,12 +18,6 @@ bool IntegralOrder(double nu, int* n) {
     *n = t;
     return true;
 }
-
-}  // namespace vesk_bessel_detail
-
-namespace {
-
-using vesk_bessel_detail::IntegralOrder;
 
 // Below this x the asymptotic expansion of ln I and ln I′ is not used even
 // when x > 4ν² − 1: for small orders 4ν² − 1 is negative or small and the

@@ -24,7 +24,10 @@
 //                       about −3e-8, not 0).
 //
 // The series and continued fractions stop at a relative step below 1e-16 or
-// after 1000 terms.
+// after 1000 terms. The value each function evaluates directly (P below
+// x = a + 1 and Q above; I below x = (a + 1)/(a + b + 2) and 1 − I above)
+// carries the relative error of its ln Γ prefactor, below 2e-10 for the gamma
+// and 6e-10 for the beta functions; the other side is its complement.
 //
 // Errors (host code 3; the function then answers 0):
 //   Gamma_P, Gamma_Q, LnGamma_P, LnGamma_Q   x < 0, a ≤ 0 or either one NaN.
