@@ -170,12 +170,15 @@ private:
     void Allocate(int rows, int cols);
     void Release();
     // Elimination helpers of the decompositions, used on a private copy of
-    // a square matrix: the pivot row for column k (largest |A(i, k)| for
-    // i >= k, the first on ties), and the row operations that clear column k
-    // below the diagonal (also on rhs when given). Columns up to k are left as
-    // they are: no later step reads them.
+    // a square matrix. PivotRow: the pivot row for column k (largest
+    // |A(i, k)| for i >= k, the first on ties). Eliminate: Gaussian
+    // elimination with that pivoting to upper-triangular form, the same row
+    // operations on rhs when given, *negative flipped on every exchange and
+    // the entries of order exchanged with the rows, when given; answers false
+    // at the first zero pivot. Below the diagonal it leaves the factor of
+    // each row operation (row i, column k: the factor of step k).
     int PivotRow(int k) const;
-    void EliminateBelow(int k, double* rhs);
+    bool Eliminate(double* rhs, bool* negative, int* order);
 
     int nX;
     int nY;

@@ -131,16 +131,70 @@ int Matrix::PivotRow(int k) const {
     return p;
 }
 
-void Matrix::EliminateBelow(int k, double* rhs) {
+bool Matrix::Eliminate(double* rhs, bool* negative, int* order) {
     const int n = nX;
-    const double* pivotRow = (*this)[k];
-    const double pivot = pivotRow[k];
-    for (int i = k + 1; i < n; ++i) {
-        double* row = (*this)[i];
-        const double factor = row[k] / pivot;
-        for (int j = k + 1; j < n; ++j) row[j] -= factor * pivotRow[j];
-        if (rhs != nullptr) rhs[i] -= factor * rhs[k];
+    // Blocked by panels of kPanel columns. Within a panel each step updates
+    // only the panel's columns and stores its factors in the pivot column
+    // below the diagonal, which nothing else reads; the columns right of the
+    // panel then receive the panel's row operations in step order, element by
+    // element, while a segment of the row stays in cache. Every element thus
+    // sees the same subtractions in the same order as the unblocked steps.
+    constexpr int kPanel = 32;
+    constexpr int kSegment = 512;
+    for (int k0 = 0; k0 < n; k0 += kPanel) {
+        const int k1 = std::min(n, k0 + kPanel);
+        for (int k = k0; k < k1; ++k) {
+            const int p = PivotRow(k);
+            if (p != k) {
+                Swap((*this)[k], (*this)[p]);
+                if (rhs != nullptr) std::swap(rhs[k], rhs[p]);
+                if (negative != nullptr) *negative = !*negative;
+                if (order != nullptr) std::swap(order[k], order[p]);
+            }
+            const double* pivotRow = (*this)[k];
+            const double pivot = pivotRow[k];
+            if (pivot == 0.0) return false;
+            for (int i = k + 1; i < n; ++i) {
+                double* row = (*this)[i];
+                const double factor = row[k] / pivot;
+                row[k] = factor;
+                for (int j = k + 1; j < k1; ++j) row[j] -= factor * pivotRow[j];
+                if (rhs != nullptr) rhs[i] -= factor * rhs[k];
+            }
+        }
+        // Rows of the panel first (row k needs the operations of the panel
+        // steps above it), then every row below, on the columns right of the
+        // panel.
+        for (int j0 = k1; j0 < n; j0 += kSegment) {
+            const int j1 = std::min(n, j0 + kSegment);
+            for (int i = k0 + 1; i < n; ++i) {
+                double* row = (*this)[i];
+                const int last = std::min(i, k1);
+                int k = k0;
+                for (; k + 4 <= last; k += 4) {
+                    const double f0 = row[k], f1 = row[k + 1], f2 = row[k + 2], f3 = row[k + 3];
+                    const double* u0 = (*this)[k];
+                    const double* u1 = u0 + n;
+                    const double* u2 = u1 + n;
+                    const double* u3 = u2 + n;
+                    for (int j = j0; j < j1; ++j) {
+                        double v = row[j];
+                        v -= f0 * u0[j];
+                        v -= f1 * u1[j];
+                        v -= f2 * u2[j];
+                        v -= f3 * u3[j];
+                        row[j] = v;
+                    }
+                }
+                for (; k < last; ++k) {
+                    const double factor = row[k];
+                    const double* pivotRow = (*this)[k];
+                    for (int j = j0; j < j1; ++j) row[j] -= factor * pivotRow[j];
+                }
+            }
+        }
     }
+    return true;
 }
 
 double Matrix::Det() const {
@@ -154,15 +208,7 @@ double Matrix::Det() const {
     if (n == 2) return (*this)(1, 1) * (*this)(0, 0) - (*this)(0, 1) * (*this)(1, 0);
     Matrix a(*this);
     bool negative = false;
-    for (int k = 0; k < n; ++k) {
-        const int p = a.PivotRow(k);
-        if (p != k) {
-            a.Swap(a[k], a[p]);
-            negative = !negative;
-        }
-        if (a(k, k) == 0.0) return 0.0;
-        a.EliminateBelow(k, nullptr);
-    }
+    if (!a.Eliminate(nullptr, &negative, nullptr)) return 0.0;
     double d = a(0, 0);
     for (int k = 1; k < n; ++k) d *= a(k, k);
     return negative ? -d : d;
@@ -185,12 +231,7 @@ double Matrix::LogAbsDet() const {
     const double mean = s / (static_cast<double>(nX) * nY);
     Matrix a(*this);
     a *= 1.0 / mean;
-    for (int k = 0; k < n; ++k) {
-        const int p = a.PivotRow(k);
-        if (p != k) a.Swap(a[k], a[p]);
-        if (a(k, k) == 0.0) return -std::numeric_limits<double>::infinity();
-        a.EliminateBelow(k, nullptr);
-    }
+    if (!a.Eliminate(nullptr, nullptr, nullptr)) return -std::numeric_limits<double>::infinity();
     double logs = std::log(std::fabs(a(0, 0)));
     for (int k = 1; k < n; ++k) logs += std::log(std::fabs(a(k, k)));
     return n * std::log(mean) + logs;
@@ -216,18 +257,10 @@ double* Matrix::SolveSystem(const double* b) const {
     }
     if (n > 0) std::memcpy(rhs, b, static_cast<size_t>(n) * sizeof(double));
     Matrix a(*this);
-    for (int k = 0; k < n; ++k) {
-        const int p = a.PivotRow(k);
-        if (p != k) {
-            a.Swap(a[k], a[p]);
-            std::swap(rhs[k], rhs[p]);
-        }
-        if (a(k, k) == 0.0) {
-            VeskError(10);
-            delete[] rhs;
-            return x;
-        }
-        a.EliminateBelow(k, rhs);
+    if (!a.Eliminate(rhs, nullptr, nullptr)) {
+        VeskError(10);
+        delete[] rhs;
+        return x;
     }
     for (int i = n - 1; i >= 0; --i) {
         const double* row = a[i];
@@ -253,50 +286,44 @@ Matrix* Matrix::Inverse() const {
     }
     const int n = nX;
     Matrix a(*this);
-    // The accumulated identity R0, kept with its columns permuted: column t of
-    // q holds the column of R0 whose identity one started in the row chosen as
-    // pivot t. Before step k only columns 0..k of the pivot row can be
-    // non-zero (the others are exact +0.0 in every row, and R0 never holds
-    // -0.0), so with a finite factor the row operation on the remaining
-    // columns would change nothing and is skipped.
-    // A non-finite factor (overflow, or infinities in the input) turns the
-    // skipped zeros into NaN, so such an operation runs over the whole row and
-    // marks it; a marked pivot row is likewise applied in full.
-    Matrix q(n);
     std::vector<int> origin(static_cast<size_t>(n));
-    std::vector<char> fullRow(static_cast<size_t>(n), 0);
     for (int i = 0; i < n; ++i) origin[static_cast<size_t>(i)] = i;
-    for (int k = 0; k < n; ++k) {
-        const int p = a.PivotRow(k);
-        if (p != k) {
-            a.Swap(a[k], a[p]);
-            q.Swap(q[k], q[p]);
-            std::swap(origin[static_cast<size_t>(k)], origin[static_cast<size_t>(p)]);
-            std::swap(fullRow[static_cast<size_t>(k)], fullRow[static_cast<size_t>(p)]);
-        }
-        // A zero pivot makes the matrix singular, in the last column too.
-        if (a(k, k) == 0.0) {
-            VeskError(10);
-            return nullptr;
-        }
-        // The pivot row's own identity one (still 1.0, or NaN after a full
-        // operation).
-        q(k, k) += 1.0;
-        const double* pivotRow = a[k];
-        const double* qPivot = q[k];
-        const bool pivotFull = fullRow[static_cast<size_t>(k)] != 0;
-        for (int i = k + 1; i < n; ++i) {
-            double* row = a[i];
-            const double factor = row[k] / pivotRow[k];
-            for (int j = k + 1; j < n; ++j) row[j] -= factor * pivotRow[j];
-            double* qRow = q[i];
+    // A zero pivot makes the matrix singular, in the last column too.
+    if (!a.Eliminate(nullptr, nullptr, origin.data())) {
+        VeskError(10);
+        return nullptr;
+    }
+    // The accumulated identity R0 (the elimination's row operations applied
+    // to the identity, rows exchanged with A's), formed row by row from the
+    // factors the elimination left below the diagonal: row i receives the
+    // operations of steps 0..i-1 in order, each with the finished row of its
+    // pivot. Its columns are kept permuted: column t of q holds the column of
+    // R0 whose identity one started in the row chosen as pivot t. Pivot row k
+    // can be non-zero only in columns 0..k (the others are exact +0.0, and R0
+    // never holds -0.0), so with a finite factor the operation on the
+    // remaining columns would change nothing and is skipped. A non-finite
+    // factor (overflow, or infinities in the input) turns those zeros into
+    // NaN, so such an operation runs over the whole row and marks it; a marked
+    // pivot row is likewise applied in full.
+    Matrix q(n);
+    std::vector<char> fullRow(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+        double* qRow = q[i];
+        const double* factors = a[i];
+        char full = 0;
+        for (int k = 0; k < i; ++k) {
+            const double factor = factors[k];
             int last = k;
-            if (pivotFull || !std::isfinite(factor)) {
+            if (fullRow[static_cast<size_t>(k)] != 0 || !std::isfinite(factor)) {
                 last = n - 1;
-                fullRow[static_cast<size_t>(i)] = 1;
+                full = 1;
             }
+            const double* qPivot = q[k];
             for (int t = 0; t <= last; ++t) qRow[t] -= factor * qPivot[t];
         }
+        fullRow[static_cast<size_t>(i)] = full;
+        // The row's own identity one (1.0, or NaN after a full operation).
+        qRow[i] += 1.0;
     }
     // Back substitution on all columns at once, row by row from the bottom:
     // R(i, .) = (R0(i, .) - sum_{j = n-1 down to i+1} A(i, j) R(j, .)) / A(i, i).

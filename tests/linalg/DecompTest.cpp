@@ -431,25 +431,49 @@ Matrix PlainInverse(const Matrix& src) {
     return r;
 }
 
-double PlainDet(const Matrix& src) {
-    const int n = src.X();
-    Matrix a(src);
+// Plain elimination over all columns; the same row operations on b. Answers
+// the determinant's sign, or 0 at a zero pivot.
+double PlainEliminate(Matrix& a, std::vector<double>& b) {
+    const int n = a.X();
     double sign = 1.0;
     for (int k = 0; k < n; ++k) {
         const int p = PlainPivot(a, k);
         if (p != k) {
             sign = -sign;
             for (int j = 0; j < n; ++j) std::swap(a(k, j), a(p, j));
+            std::swap(b[static_cast<size_t>(k)], b[static_cast<size_t>(p)]);
         }
         if (a(k, k) == 0.0) return 0.0;
         for (int i = k + 1; i < n; ++i) {
             const double f = a(i, k) / a(k, k);
             for (int j = 0; j < n; ++j) a(i, j) -= f * a(k, j);
+            b[static_cast<size_t>(i)] -= f * b[static_cast<size_t>(k)];
         }
     }
+    return sign;
+}
+
+double PlainDet(const Matrix& src) {
+    Matrix a(src);
+    std::vector<double> b(static_cast<size_t>(a.X()));
+    const double sign = PlainEliminate(a, b);
+    if (sign == 0.0) return 0.0;
     double d = a(0, 0);
-    for (int k = 1; k < n; ++k) d *= a(k, k);
+    for (int k = 1; k < a.X(); ++k) d *= a(k, k);
     return sign < 0 ? -d : d;
+}
+
+std::vector<double> PlainSolve(const Matrix& src, std::vector<double> b) {
+    const int n = src.X();
+    Matrix a(src);
+    PlainEliminate(a, b);
+    std::vector<double> x(static_cast<size_t>(n));
+    for (int i = n - 1; i >= 0; --i) {
+        double s = b[static_cast<size_t>(i)];
+        for (int j = n - 1; j > i; --j) s -= a(i, j) * x[static_cast<size_t>(j)];
+        x[static_cast<size_t>(i)] = s == 0.0 ? 0.0 : s / a(i, i);
+    }
+    return x;
 }
 
 TEST_F(DecompTest, EliminationsMatchPlainAlgorithmBitForBit) {
@@ -463,7 +487,20 @@ TEST_F(DecompTest, EliminationsMatchPlainAlgorithmBitForBit) {
         const double det = a.Det();
         const double plain = PlainDet(a);
         EXPECT_EQ(std::memcmp(&det, &plain, sizeof det), 0) << n;
+        std::vector<double> b(static_cast<size_t>(n));
+        for (auto& v : b) v = g.Next();
+        std::unique_ptr<double[]> x(a.SolveSystem(b.data()));
+        const std::vector<double> plainX = PlainSolve(a, b);
+        EXPECT_EQ(std::memcmp(x.get(), plainX.data(), sizeof(double) * plainX.size()), 0) << n;
     }
+    // The elimination works in panels and column segments; one order large
+    // enough for several of each.
+    const Matrix big = g.Random(530, 530);
+    std::vector<double> b(530);
+    for (auto& v : b) v = g.Next();
+    std::unique_ptr<double[]> x(big.SolveSystem(b.data()));
+    const std::vector<double> plainX = PlainSolve(big, b);
+    EXPECT_EQ(std::memcmp(x.get(), plainX.data(), sizeof(double) * plainX.size()), 0);
     // Cholesky forms several sums at once; each must keep its own order.
     for (int n : {5, 9, 31}) {
         Matrix b = g.Random(n, n);
