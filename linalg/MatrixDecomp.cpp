@@ -86,34 +86,34 @@ void AddScaledColumn(double* m, int cols, int col, int k0, int k1, int j0, const
     }
 }
 
-// s(t) -= a(j) r(j, t) for j = last down to first, then s(t) /= d, for the
-// columns t in [t0, t1) of the row-major block r (stride n). Four rows of r
-// are taken per pass; each s(t) still receives its subtractions one by one in
-// the order of j.
-void BackSubstituteRow(double* s, const double* a, const double* r, int n, int first, int last,
-                       double d, int t0, int t1) {
-    int j = last;
-    for (; j - 3 >= first; j -= 4) {
-        const double a0 = a[j], a1 = a[j - 1], a2 = a[j - 2], a3 = a[j - 3];
-        const double* r0 = r + static_cast<long>(j) * n;
-        const double* r1 = r0 - n;
-        const double* r2 = r1 - n;
-        const double* r3 = r2 - n;
+// s(t) -= f(k) r(k, t) for k = from, from + step, ... (count rows) and t in
+// [t0, t1), with r row-major of stride n. Four rows are taken per pass; each
+// s(t) still receives its subtractions one at a time in the order of k.
+void SubtractRows(double* s, const double* f, const double* r, int n, int from, int count, int step,
+                  int t0, int t1) {
+    const long stride = static_cast<long>(step) * n;
+    int k = from;
+    int done = 0;
+    for (; done + 4 <= count; done += 4, k += 4 * step) {
+        const double f0 = f[k], f1 = f[k + step], f2 = f[k + 2 * step], f3 = f[k + 3 * step];
+        const double* r0 = r + static_cast<long>(k) * n;
+        const double* r1 = r0 + stride;
+        const double* r2 = r1 + stride;
+        const double* r3 = r2 + stride;
         for (int t = t0; t < t1; ++t) {
             double v = s[t];
-            v -= a0 * r0[t];
-            v -= a1 * r1[t];
-            v -= a2 * r2[t];
-            v -= a3 * r3[t];
+            v -= f0 * r0[t];
+            v -= f1 * r1[t];
+            v -= f2 * r2[t];
+            v -= f3 * r3[t];
             s[t] = v;
         }
     }
-    for (; j >= first; --j) {
-        const double aj = a[j];
-        const double* rj = r + static_cast<long>(j) * n;
-        for (int t = t0; t < t1; ++t) s[t] -= aj * rj[t];
+    for (; done < count; ++done, k += step) {
+        const double fk = f[k];
+        const double* rk = r + static_cast<long>(k) * n;
+        for (int t = t0; t < t1; ++t) s[t] -= fk * rk[t];
     }
-    for (int t = t0; t < t1; ++t) s[t] = s[t] / d;
 }
 
 }  // namespace
@@ -169,28 +169,8 @@ bool Matrix::Eliminate(double* rhs, bool* negative, int* order) {
             const int j1 = std::min(n, j0 + kSegment);
             for (int i = k0 + 1; i < n; ++i) {
                 double* row = (*this)[i];
-                const int last = std::min(i, k1);
-                int k = k0;
-                for (; k + 4 <= last; k += 4) {
-                    const double f0 = row[k], f1 = row[k + 1], f2 = row[k + 2], f3 = row[k + 3];
-                    const double* u0 = (*this)[k];
-                    const double* u1 = u0 + n;
-                    const double* u2 = u1 + n;
-                    const double* u3 = u2 + n;
-                    for (int j = j0; j < j1; ++j) {
-                        double v = row[j];
-                        v -= f0 * u0[j];
-                        v -= f1 * u1[j];
-                        v -= f2 * u2[j];
-                        v -= f3 * u3[j];
-                        row[j] = v;
-                    }
-                }
-                for (; k < last; ++k) {
-                    const double factor = row[k];
-                    const double* pivotRow = (*this)[k];
-                    for (int j = j0; j < j1; ++j) row[j] -= factor * pivotRow[j];
-                }
+                // Row i's factors lie left of the segment it updates.
+                SubtractRows(row, row, (*this)[0], n, k0, std::min(i, k1) - k0, 1, j0, j1);
             }
         }
     }
@@ -332,8 +312,12 @@ Matrix* Matrix::Inverse() const {
     constexpr int kPanel = 128;
     for (int t0 = 0; t0 < n; t0 += kPanel) {
         const int t1 = std::min(n, t0 + kPanel);
-        for (int i = n - 1; i >= 0; --i)
-            BackSubstituteRow(q[i], a[i], q[0], n, i + 1, n - 1, a(i, i), t0, t1);
+        for (int i = n - 1; i >= 0; --i) {
+            double* row = q[i];
+            SubtractRows(row, a[i], q[0], n, n - 1, n - 1 - i, -1, t0, t1);
+            const double d = a(i, i);
+            for (int t = t0; t < t1; ++t) row[t] = row[t] / d;
+        }
     }
     Matrix* r = new Matrix(n);
     for (int i = 0; i < n; ++i) {
