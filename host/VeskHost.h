@@ -307,6 +307,8 @@ public:
                           Variable* self);
     virtual int RunMethodAsIs(VarRegister& result, const char* method, VarRegister* args, int n,
                               Variable* self);
+    // Unused by the module; keeps PrintText the seventh of the processor's
+    // own virtual operations, as in the host.
     virtual void Reserved6();
     // Writes text to the host's output.
     virtual void PrintText(const char* text);
