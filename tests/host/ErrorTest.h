@@ -1,5 +1,5 @@
-// Test fixture for code that raises host errors: the error record is cleared
-// before and after each test.
+// Fixture for code that raises host errors: the error record starts and ends
+// empty.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@ class ErrorTest : public ::testing::Test {
 protected:
     void SetUp() override { vrt::ClearErrors(); }
     void TearDown() override { vrt::ClearErrors(); }
-
     // The codes raised so far, in order.
     static std::vector<int> ErrorCodes() {
         std::vector<int> codes;
