@@ -185,7 +185,14 @@ MatVector* TFunc::Zero() const {
         bool crosses = (a <= 0 && b >= 0) || (a >= 0 && b <= 0);
         if (b != a && crosses) (*roots)[count++] = x[i] - (x[i + 1] - x[i]) * a / (b - a);
     }
+    // Shrinking takes new storage; if that fails the vector would keep n
+    // values and report the unused zeros as roots.
     roots->SetSize(count);
+    if (roots->Len() != count) {
+        delete roots;
+        VeskError(1);
+        return nullptr;
+    }
     return roots;
 }
 
