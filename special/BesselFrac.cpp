@@ -157,7 +157,7 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
         double q = 1.0 / (t.e * kPi * t.gammi);
         const double pimu2 = 0.5 * t.pimu;
         const double fact3 = std::fabs(pimu2) < kEps ? 1.0 : std::sin(pimu2) / pimu2;
-        const double r = kPi * pimu2 * fact3 * fact3;
+        const double r = kPi * pimu2 * (fact3 * fact3);
         c = 1.0;
         d = -t.x2 * t.x2;
         double sum = ff + r * q;

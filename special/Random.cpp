@@ -62,6 +62,10 @@ double RandGauss(double mean, double sigma) {
 
 double RandPoisson(double mean) {
     if (!std::isfinite(mean)) return 0.0;
+    // From half the double range on, √(2·mean) overflows and the Lorentzian
+    // draw never lands in range; the spread √mean is then far below the
+    // spacing of doubles near mean, so mean itself is the deviate.
+    if (2.0 * mean == HUGE_VAL) return mean;
     if (mean < 12.0) {
         if (mean != g_poissonMean) {
             g_poissonMean = mean;
@@ -94,7 +98,7 @@ double RandPoisson(double mean) {
 }
 
 double RandBinominal(double p, int n) {
-    if (std::isnan(p)) return 0.0;
+    if (std::isnan(p) || n <= 0) return 0.0;
     const double q = p <= 0.5 ? p : 1.0 - p;
     const double am = n * q;
     double count;

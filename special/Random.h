@@ -21,10 +21,11 @@
 //                           of failures and answers n minus it.
 //
 // No error is raised. RandPoisson answers 0 for a mean ≤ 0 and, without
-// drawing, for a NaN or infinite mean (the rejection loop could never accept).
-// RandBinominal answers 0 for n ≤ 0; p below 0 acts as 0 and p above 1 as 1;
-// a NaN p answers 0 without drawing. A NaN mean or sigma in RandGauss gives
-// NaN.
+// drawing, for a NaN or infinite mean (the rejection loop could never accept);
+// a finite mean from half the double range on is answered as itself, without
+// drawing. RandBinominal answers 0 without drawing for n ≤ 0 or a NaN p;
+// p below 0 acts as 0 and p above 1 as 1. A NaN mean or sigma in RandGauss
+// gives NaN.
 #pragma once
 
 double RandGauss(double mean, double sigma);

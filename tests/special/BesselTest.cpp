@@ -25,8 +25,6 @@ TEST_F(BesselTest, IntegralOrdersUseTheRecurrencesOthersTheFractionalRoutine) {
         EXPECT_EQ(BesselKn(x, 3.5), BesselKFrac(x, 3.5));
         EXPECT_EQ(BesselKn(x, 0.0), BesselK0(x));
         EXPECT_EQ(BesselKn(x, 1.0), BesselK1(x));
-        EXPECT_EQ(BesselIpn(x, 1.5), BesselIpFrac(x, 1.5));
-        EXPECT_EQ(BesselKpn(x, 1.5), BesselKpFrac(x, 1.5));
         // I′0 = I1.
         EXPECT_NEAR(BesselIpn(x, 0.0), BesselIFrac(x, 1.0), kFracTol * BesselIFrac(x, 1.0));
     }
@@ -37,20 +35,10 @@ TEST_F(BesselTest, IntegerOrderSymmetries) {
     EXPECT_EQ(BesselIn(0.0, 3.0), 0.0);
     EXPECT_EQ(BesselIn(-1.0, 3.0), -BesselIn(1.0, 3.0));
     EXPECT_EQ(BesselIn(-1.0, 2.0), BesselIn(1.0, 2.0));
-    EXPECT_EQ(BesselIn(-2.5, 1.0), -BesselIn(2.5, 1.0));
     // Negative integer orders: I_−n = I_n and K_−n = K_n.
     EXPECT_EQ(BesselIn(1.7, -3.0), BesselIn(1.7, 3.0));
     EXPECT_EQ(BesselKn(1.7, -4.0), BesselKn(1.7, 4.0));
     EXPECT_EQ(BesselIInteger(INT_MIN + 1, 0.0), 0.0);
-    ExpectNoError();
-}
-
-TEST_F(BesselTest, LogarithmsAtSmallArgumentsUseTheComputedValue) {
-    // 4ν² − 1 < x holds here for ν = 0, yet the asymptotic form is far off.
-    EXPECT_NEAR(LnBesselIn(0.01, 0.0), 2.4999843751736090e-05, kIntegerITol);
-    EXPECT_NEAR(LnBesselIn(3.0, 0.0), 1.5853076218134209, kIntegerITol);
-    EXPECT_NEAR(LnBesselIpn(0.3, 0.0), -1.8858909998885494, kFracTol * 1.9);
-    EXPECT_NEAR(LnBesselIpn(3.0, 0.0), 1.3745684347236996, kFracTol * 1.4);
     ExpectNoError();
 }
 
@@ -59,20 +47,28 @@ TEST_F(BesselTest, LogarithmRegions) {
     EXPECT_EQ(LnBesselIn(1.0, 60.0), 60.0 * std::log(0.5) - LnGamma(61.0));
     // x > 4ν² − 1 and x large: the asymptotic form, within 1e-2 of ln I₂(100).
     EXPECT_NEAR(LnBesselIn(100.0, 2.0), 96.75963227590303, 1e-2);
+    // x > 4ν² − 1 for ν = 0 too, but the asymptotic form is far off at small x.
+    EXPECT_NEAR(LnBesselIn(0.01, 0.0), 2.4999843751736090e-05, kIntegerITol);
+    EXPECT_NEAR(LnBesselIpn(0.3, 0.0), -1.8858909998885494, kFracTol * 1.9);
     ExpectNoError();
 }
 
-TEST_F(BesselTest, FractionalRoutinesRejectBadArgumentsAndWriteNothing) {
+TEST_F(BesselTest, FractionalRoutinesReportErrorsAndWriteNothing) {
+    double v[4] = {7.0, 7.0, 7.0, 7.0};
     const double bad[][2] = {{0.0, 0.5},  {-1.0, 0.5}, {1.0, -0.5},
                              {kNaN, 0.5}, {1.0, kNaN}, {kInf, 0.5}, {1.0, 3e9}};
     for (const auto& a : bad) {
-        double v[4] = {7.0, 7.0, 7.0, 7.0};
         EXPECT_FALSE(BesselJY(a[0], a[1], &v[0], &v[1], &v[2], &v[3]));
         ExpectOneError(3);
         EXPECT_FALSE(BesselIK(a[0], a[1], &v[0], &v[1], &v[2], &v[3]));
         ExpectOneError(3);
-        for (double w : v) EXPECT_EQ(w, 7.0);
     }
+    // The first continued fraction needs about x steps.
+    EXPECT_FALSE(BesselJY(5000.0, 0.5, &v[0], &v[1], &v[2], &v[3]));
+    ExpectOneError(3, "x too large; try asymptotic expansion");
+    EXPECT_FALSE(BesselIK(1e5, 0.5, &v[0], &v[1], &v[2], &v[3]));
+    ExpectOneError(3, "x too large; try asymptotic expansion");
+    for (double w : v) EXPECT_EQ(w, 7.0);
     // Every single-value routine answers 0 after such an error.
     double (*const single[])(double, double) = {
         BesselJFrac, BesselYFrac, BesselJpFrac, BesselYpFrac, BesselIFrac,
@@ -87,13 +83,6 @@ TEST_F(BesselTest, FractionalRoutinesRejectBadArgumentsAndWriteNothing) {
     ExpectOneError(3);
 }
 
-TEST_F(BesselTest, ContinuedFractionReportsNonConvergenceForLargeX) {
-    double v[4] = {7.0, 7.0, 7.0, 7.0};
-    EXPECT_FALSE(BesselJY(5000.0, 0.5, &v[0], &v[1], &v[2], &v[3]));
-    ExpectOneError(3, "x too large; try asymptotic expansion");
-    for (double w : v) EXPECT_EQ(w, 7.0);
-}
-
 TEST_F(BesselTest, NonFiniteAndHugeArgumentsReturnPromptly) {
     EXPECT_TRUE(std::isnan(BesselIn(kNaN, 3.0)));
     EXPECT_TRUE(std::isnan(LnBesselIn(kNaN, 3.0)));
@@ -104,14 +93,9 @@ TEST_F(BesselTest, NonFiniteAndHugeArgumentsReturnPromptly) {
 }
 
 TEST_F(BesselTest, ChebyshevSeriesAndGammaTerms) {
-    // Σ' c_j T_j(y) with T0 = 1, T1 = y, T2 = 2y² − 1 on [−1, 1].
     const double c[] = {4.0, 3.0, 2.0};
-    for (double y : {-1.0, -0.3, 0.0, 0.8, 1.0})
-        EXPECT_DOUBLE_EQ(ChebEval(-1.0, 1.0, c, 3, y), 2.0 + 3.0 * y + 2.0 * (2.0 * y * y - 1.0));
-    ExpectNoError();
     EXPECT_EQ(ChebEval(-1.0, 1.0, c, 3, 1.5), 0.0);
     ExpectOneError(3);
-
     for (double mu : {-0.5, -0.2, 0.0, 0.3, 0.5}) {
         double gam1, gam2, gampl, gammi;
         GammaTerms(mu, &gam1, &gam2, &gampl, &gammi);
@@ -119,6 +103,13 @@ TEST_F(BesselTest, ChebyshevSeriesAndGammaTerms) {
         EXPECT_NEAR(gammi, 1.0 / std::tgamma(1.0 - mu), 4e-16) << mu;
     }
     ExpectNoError();
+}
+
+// Results follow the written order of operations bit for bit; in Temme's
+// series r = π·(πμ/2)·(sin(πμ/2)/(πμ/2))², whose square rounded apart from
+// the product changes the last bit of Y here.
+TEST_F(BesselTest, TemmeSeriesKeepsItsOrderOfOperations) {
+    EXPECT_EQ(BesselYFrac(1.5, 1.3), -0x1.29bf1dab0e066p-1);
 }
 
 }  // namespace
