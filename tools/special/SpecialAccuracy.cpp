@@ -38,7 +38,7 @@ constexpr double kKnBound = kK1Bound;
 // rounding errors then grow with the number of recurrence and fraction steps
 // (about ν + x), to a few hundred units of 1e-16 for ν ≤ 50 and x ≤ 500.
 constexpr double kFracBound = 1e-12;
-// The asymptotic expansion of ln I and ln I′ where it is used (x ≥ 4).
+// The asymptotic expansion of ln I and ln I′ where it is used (x ≥ 5).
 constexpr double kAsymptoticBound = 1e-2;
 
 struct Table {
@@ -101,11 +101,13 @@ public:
         r_.metric = metric;
         r_.bound = bound;
     }
+    // A NaN error (a NaN true value) counts as infinitely large.
     void Add(double err, const std::string& where) {
         ++r_.points;
-        if (err > r_.maxError || r_.where.empty() || std::isnan(err)) {
-            r_.maxError = std::isnan(err) ? HUGE_VAL : std::fmax(err, r_.maxError);
-            if (err >= r_.maxError) r_.where = where;
+        if (std::isnan(err)) err = HUGE_VAL;
+        if (r_.where.empty() || err > r_.maxError) {
+            r_.maxError = err;
+            r_.where = where;
         }
     }
     SpecialAccuracyResult Finish() {
