@@ -41,23 +41,19 @@ TEST_F(ArithmeticTest, FunctionsAndOperators) {
     const struct { Fn fn; Variable a, b, want; } cases[] = {
         // Integers wrap in their width; bytes are unsigned.
         {kAdd, B(200), B(100), B(44)}, {kSub, B(100), B(200), B(156)}, {kMul, B(255), B(255), B(1)},
-        {kAdd, INT_MAX, 1, INT_MIN}, {kSub, INT_MIN, 1, INT_MAX}, {kMul, 65536, 65536, 0},
-        {kAdd, L(LLONG_MAX), L(1), L(LLONG_MIN)}, {kSub, L(LLONG_MIN), L(1), L(LLONG_MAX)},
-        {kMul, L(LLONG_MIN), L(-1), L(LLONG_MIN)},
+        {kAdd, INT_MAX, 1, INT_MIN}, {kMul, 65536, 65536, 0}, {kAdd, L(LLONG_MAX), L(1), L(LLONG_MIN)},
+        {kSub, L(LLONG_MIN), L(1), L(LLONG_MAX)}, {kMul, L(LLONG_MIN), L(-1), L(LLONG_MIN)},
         // Quotients truncate; a remainder has the sign of the dividend.
-        {kDiv, 7, 2, 3}, {kRest, 7, 2, 1}, {kDiv, -7, 2, -3}, {kRest, -7, 2, -1},
-        {kDiv, L(-7), L(-2), L(3)}, {kRest, L(-7), L(-2), L(-1)}, {kDiv, B(250), B(7), B(35)},
-        {kRest, B(250), B(7), B(5)},
+        {kDiv, 7, 2, 3}, {kRest, 7, 2, 1}, {kDiv, -7, 2, -3}, {kRest, -7, 2, -1}, {kDiv, 5, -1, -5},
+        {kDiv, L(-7), L(-2), L(3)}, {kRest, L(-7), L(-2), L(-1)}, {kRest, B(250), B(7), B(5)},
         // The most negative value by -1 wraps to itself with remainder 0.
         {kDiv, INT_MIN, -1, INT_MIN}, {kRest, INT_MIN, -1, 0}, {kDiv, L(LLONG_MIN), L(-1), L(LLONG_MIN)},
-        {kRest, L(LLONG_MIN), L(-1), L(0)}, {kDiv, 5, -1, -5}, {kDiv, L(-9), L(-1), L(9)},
+        {kRest, L(LLONG_MIN), L(-1), L(0)},
         // Bitwise: bytes give a 32-bit integer.
         {kOr, B(6), B(3), 7}, {kAnd, B(6), B(3), 2}, {kXor, B(6), B(3), 5}, {kAnd, -1, 0xF0, 0xF0},
-        {kOr, L(LLONG_MIN), L(1), L(LLONG_MIN + 1)}, {kXor, L(-1), L(0), L(-1)},
-        // Floating pairs keep their type; the remainder is the host's.
-        {kAdd, 0.1f, 0.2f, 0.1f + 0.2f}, {kMul, 0.1, 3.0, 0.1 * 3.0}, {kRest, 7.5, 2.0, 1.5},
-        {kRest, -7.5, 2.0, -1.5},
-        // Mixed pairs are promoted by the host.
+        {kOr, L(LLONG_MIN), L(1), L(LLONG_MIN + 1)},
+        // Floating pairs keep their type; their remainder and mixed pairs are the host's.
+        {kAdd, 0.1f, 0.2f, 0.1f + 0.2f}, {kMul, 0.1, 3.0, 0.1 * 3.0}, {kRest, -7.5, 2.0, -1.5},
         {kAdd, 2, 0.5, 2.5}, {kMul, B(3), 1000, 3000}, {kOr, 5, L(2), L(7)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "case " << (&c - cases));
