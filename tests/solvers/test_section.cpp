@@ -39,6 +39,7 @@ class SectionTest : public ErrorTest {
 protected:
     void SetUp() override {
         ErrorTest::SetUp();
+        g_calls = 0;
         vrt::SetCurrentProcessor(&proc);
         vrt::CaptureOutput(&out);
     }
@@ -51,92 +52,89 @@ protected:
     std::string out;
 };
 
-TEST_F(SectionTest, Bisection) {
-    Variable f = Native(SquareMinusTwo), p = Native(Bowl), tiny = Native(Tiny);
-    double bnd[2] = {0, 2};
-    BiSection_Double s(f, bnd, 1e-12);
-    EXPECT_EQ(s.GetResult(), 1);
-    EXPECT_NEAR(s.Solve(), std::sqrt(2.0), 2e-12);
-    EXPECT_EQ(s.GetErrorStatus(), 0);
-    s.GetBoundaries()[0] = 2;  // descending boundaries, solved by a copy
-    s.GetBoundaries()[1] = 0;
-    EXPECT_NEAR(BiSection_Double(s).Solve(), std::sqrt(2.0), 2e-12);
+const double kRoot2 = std::sqrt(2.0);
+
+// Every row also solves a copy. Tolerances at or below the spacing of doubles
+// (or negative) still end the loops, at the best double.
+TEST_F(SectionTest, BisectionNative) {
+    struct Row { VeskFunction1D f; double a, b, eps, root, tol; int status; };
+    const Row rows[] = {
+        {SquareMinusTwo, 0, 2, 1e-12, kRoot2, 2e-12, 0}, {SquareMinusTwo, 2, 0, 1e-12, kRoot2, 2e-12, 0},
+        {SquareMinusTwo, 0, 2, 1e-16, kRoot2, 4e-16, 0}, {SquareMinusTwo, 0, 2, 0, kRoot2, 4e-16, 0},
+        {SquareMinusTwo, 0, 2, -1, kRoot2, 4e-16, 0},
+        {SquareMinusTwo, 1.5, 1.5, 1e-9, 1.5, 0, 0},                 // equal boundaries: b
+        {Tiny, 0.5, 5, 1e-9, 0.5, 0, 0}, {Tiny, -3, 0.5, 1e-9, 0.5, 0, 0},  // a zero at an end
+        {Tiny, 0, 2, 1e-12, 0.5, 2e-12, 0},  // opposite signs although the product underflows
+        // No sign change: the end with the smaller |f|, b on a tie.
+        {Bowl, -1, 3, 1e-9, -1, 0, 1}, {Bowl, 3, 0.5, 1e-9, 0.5, 0, 1}, {Bowl, -1, 1, 1e-9, 1, 0, 1},
+    };
+    for (const Row& r : rows) {
+        Variable f = Native(r.f);
+        double bnd[2] = {r.a, r.b};
+        BiSection_Double s(f, bnd, r.eps);
+        EXPECT_EQ(s.GetResult(), (r.a + r.b) / 2);
+        g_calls = 0;
+        EXPECT_NEAR(s.Solve(), r.root, r.tol) << r.a << " " << r.b << " " << r.eps;
+        EXPECT_EQ(s.GetErrorStatus(), r.status);
+        EXPECT_EQ(BiSection_Double(s).Solve(), s.GetResult());
+        EXPECT_TRUE(r.a != r.b ? g_calls < 2 * 70 : g_calls == 0) << g_calls;
+    }
     EXPECT_TRUE(out.empty());  // silent by default
-
-    // Equal boundaries: b, nothing evaluated; a zero at either end: that end.
-    double same[2] = {1.5, 1.5}, atA[2] = {0.5, 5}, atB[2] = {-3, 0.5};
-    g_calls = 0;
-    EXPECT_EQ(BiSection_Double(f, same, 1e-9).Solve() + g_calls, 1.5);
-    EXPECT_EQ(BiSection_Double(tiny, atA, 1e-9).Solve() + BiSection_Double(tiny, atB, 1e-9).Solve(), 1);
-    // Values whose product underflows to 0 still have opposite signs.
-    BiSection_Double t(tiny, bnd, 1e-12);
-    EXPECT_NEAR(t.Solve(), 0.5, 2e-12);
-    EXPECT_EQ(t.GetErrorStatus(), 0);
-
-    // No sign change: status 1 and the end with the smaller |f|.
-    double nb[2] = {-1, 3}, nb2[2] = {3, 0.5};
-    BiSection_Double none(p, nb, 1e-9);
-    EXPECT_EQ(none.Solve(), -1);
-    EXPECT_EQ(none.GetErrorStatus(), 1);
-    EXPECT_EQ(BiSection_Double(p, nb2, 1e-9).Solve(), 0.5);
-
-    Variable g = Cube(false), twenty(20.0);
-    double gb[2] = {0, 4};
-    BiSection_Double c(g, gb, 1e-9);
-    c.SetExtraParam(twenty);
-    c.SetSilent(0);
-    EXPECT_NEAR(c.Solve(), std::cbrt(20.0), 4e-9);
-    // b is evaluated first, then a, then the midpoints; every one is traced.
-    EXPECT_EQ(out.rfind("Argument = 4, Function = 44\r\nArgument = 0, Function = -20\r\n"
-                        "Argument = 2, Function = -12\r\n", 0), 0u);
 }
 
-TEST_F(SectionTest, GoldenSection) {
+TEST_F(SectionTest, GoldenSectionNative) {
     // Near a smooth minimum f differs from its least value by less than its
     // rounding within about sqrt(3 * 2.2e-16) of the abscissa.
-    Variable f = Native(Bowl), centre(1.25);
-    double bnd[2] = {-2, 5}, desc[2] = {5, -2}, same[2] = {2, 2}, pb[2] = {1, 4};
-    for (double* b : {bnd, desc}) {
-        GoldSection_Double s(f, b, 1e-10);
+    struct Row { double a, b, centre, eps, min, tol; };
+    const Row rows[] = {
+        {-2, 5, 1.25, 1e-10, 1.25, 5e-8}, {5, -2, 1.25, 1e-10, 1.25, 5e-8}, {1, 4, 0, 1e-8, 1, 1e-7},
+        {-1, 3, 0, 1e-16, 0, 1e-7},       {-1, 3, 0, 0, 0, 1e-7},           {-1, 3, 0, -1, 0, 1e-7},
+        {2, 2, 0, 1e-9, 2, 0},  // equal boundaries: b, a and the inner point, no iteration
+    };
+    Variable bowl = Native(Bowl);
+    for (const Row& r : rows) {
+        double bnd[2] = {r.a, r.b};
+        Variable centre(r.centre);
+        GoldSection_Double s(bowl, bnd, r.eps);
         s.SetExtraParam(centre);
-        EXPECT_NEAR(s.Solve(), 1.25, 5e-8);
-        EXPECT_EQ(s.GetResult(), s.Solve());
+        g_calls = 0;
+        EXPECT_NEAR(s.Solve(), r.min, r.tol) << r.a << " " << r.b << " " << r.eps;
+        EXPECT_TRUE(r.a != r.b ? g_calls < 300 : g_calls == 3) << g_calls;
     }
-    g_calls = 0;  // equal boundaries: b, a and the inner point, no iteration
-    EXPECT_EQ(GoldSection_Double(f, same, 1e-9).Solve() + g_calls, 2 + 3);
-    EXPECT_NEAR(GoldSection_Double(f, pb, 1e-8).Solve(), 1, 1e-7);  // monotone: the better end
+}
 
-    Variable g = Cube(true), eight(8.0);
-    double gb[2] = {0, 3};
-    GoldSection_Double gs(g, gb, 1e-9);
-    gs.SetExtraParam(eight);
-    gs.SetSilent(0);
-    EXPECT_NEAR(gs.Solve(), 2, 3e-9);
+// Script functions get the extra parameter by reference; every evaluation is
+// traced when not silent, b first, then a.
+TEST_F(SectionTest, ScriptFunctionsTraced) {
+    Variable cube = Cube(false), absCube = Cube(true), twenty(20.0), eight(8.0);
+    double bb[2] = {0, 4}, gb[2] = {0, 3};
+    BiSection_Double b(cube, bb, 1e-9);
+    b.SetExtraParam(twenty);
+    b.SetSilent(0);
+    EXPECT_NEAR(b.Solve(), std::cbrt(20.0), 4e-9);
+    EXPECT_EQ(out.rfind("Argument = 4, Function = 44\r\nArgument = 0, Function = -20\r\n"
+                        "Argument = 2, Function = -12\r\n", 0), 0u);
+    out.clear();
+    GoldSection_Double g(absCube, gb, 1e-9);
+    g.SetExtraParam(eight);
+    g.SetSilent(0);
+    EXPECT_NEAR(g.Solve(), 2, 3e-9);
     EXPECT_EQ(out.rfind("Argument = 3, Function = 19\r\nArgument = 0, Function = 8\r\n", 0), 0u);
 }
 
-// Tolerances at or below the spacing of doubles and negative ones still end
-// the loops; the stored iteration limit ends them early (bisection status 2).
-TEST_F(SectionTest, LoopsAlwaysEnd) {
+// The stored iteration limit ends the loops early: bisection answers the last
+// midpoint with status 2.
+TEST_F(SectionTest, IterationLimit) {
     Variable f = Native(SquareMinusTwo), bowl = Native(Bowl);
-    double bnd[2] = {0, 2}, gb[2] = {-1, 3};
-    for (double eps : {1e-16, 0.0, -1.0}) {
-        g_calls = 0;
-        BiSection_Double s(f, bnd, eps);
-        EXPECT_LE(std::fabs(s.Solve() - std::sqrt(2.0)), 4e-16) << eps;
-        EXPECT_EQ(s.GetErrorStatus(), 0);
-        EXPECT_LT(g_calls, 70);
-        EXPECT_NEAR(GoldSection_Double(bowl, gb, eps).Solve(), 0, 1e-7) << eps;
-        EXPECT_LT(g_calls, 300);
-    }
-    g_calls = 0;
-    BiSection_Double limited(f, bnd, 1e-12);
-    limited.SetMaxItterationNumber(5);
-    EXPECT_NEAR(limited.Solve(), std::sqrt(2.0), 2.0 / 64);
-    EXPECT_EQ(limited.GetErrorStatus(), 2);
-    GoldSection_Double glimited(bowl, bnd, 1e-12);
-    glimited.SetMaxItterationNumber(10);
-    glimited.Solve();
+    double bnd[2] = {0, 2};
+    BiSection_Double b(f, bnd, 1e-12);
+    b.SetMaxItterationNumber(5);
+    EXPECT_NEAR(b.Solve(), kRoot2, 2.0 / 64);
+    EXPECT_EQ(b.GetErrorStatus(), 2);
+    EXPECT_EQ(g_calls, 3 + 5);
+    GoldSection_Double g(bowl, bnd, 1e-12);
+    g.SetMaxItterationNumber(10);
+    g.Solve();
     EXPECT_EQ(g_calls, (3 + 5) + (3 + 10));
 }
 
