@@ -55,7 +55,8 @@ public:
 
     // Element-wise arithmetic on the ordinates; each answers the table.
     // A table operand g is evaluated by its operator() at this table's
-    // abscissae (g may be this table itself).
+    // abscissae. g may be this table itself: it is then read from a copy
+    // (error 1, nothing changes, when the copy cannot be made).
     TFunc& operator+=(double c);
     TFunc& operator-=(double c);
     TFunc& operator*=(double c);
