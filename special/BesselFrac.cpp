@@ -234,8 +234,9 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
     fact = rjmu / rjl;
     *rj = rjl1 * fact;
     *rjp = rjp1 * fact;
-    for (i = 1; i <= nl; ++i) {
-        const double rytemp = (mu + i) * xi2 * ry1 - rymu;
+    // Counted in 64 bits: nl may be INT_MAX.
+    for (long long l = 1; l <= nl; ++l) {
+        const double rytemp = (mu + l) * xi2 * ry1 - rymu;
         rymu = ry1;
         ry1 = rytemp;
     }
@@ -356,8 +357,9 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
     const double rimu = xi / (f * rkmu - rkmup);
     *ri = (rimu * ril1) / ril;
     *rip = (rimu * rip1) / ril;
-    for (i = 1; i <= nl; ++i) {
-        const double rktemp = (mu + i) * xi2 * rk1 + rkmu;
+    // Counted in 64 bits: nl may be INT_MAX.
+    for (long long l = 1; l <= nl; ++l) {
+        const double rktemp = (mu + l) * xi2 * rk1 + rkmu;
         rkmu = rk1;
         rk1 = rktemp;
     }

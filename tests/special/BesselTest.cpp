@@ -92,6 +92,14 @@ TEST_F(BesselTest, NonFiniteAndHugeArgumentsReturnPromptly) {
     ExpectNoError();
 }
 
+// The largest accepted order: both recurrences run INT_MAX steps (seconds),
+// the upward one counting past the int range without overflow.
+TEST_F(BesselTest, LargestOrderRunsItsRecurrencesToTheEnd) {
+    double v[4];
+    EXPECT_TRUE(BesselIK(1.0, INT_MAX, &v[0], &v[1], &v[2], &v[3]));
+    ExpectNoError();
+}
+
 TEST_F(BesselTest, ChebyshevSeriesAndGammaTerms) {
     const double c[] = {4.0, 3.0, 2.0};
     EXPECT_EQ(ChebEval(-1.0, 1.0, c, 3, 1.5), 0.0);
