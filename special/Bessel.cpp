@@ -61,6 +61,19 @@ bool FracI(double x, double nu, bool derivative, double* out) {
     return true;
 }
 
+// I_n(ax) for 0 < ax < 1 by the power series Σ (ax/2)^(n+2k)/(k!·(n + k)!),
+// whose first term is formed in logarithms; the terms fall at once.
+double BesselISeries(long long n, double ax) {
+    const double y = 0.25 * ax * ax;
+    double term = std::exp(static_cast<double>(n) * std::log(0.5 * ax) - LnGamma(n + 1.0));
+    double sum = term;
+    for (long long k = 1; k <= 1000 && term > sum * 1e-16; ++k) {
+        term *= y / (static_cast<double>(k) * static_cast<double>(n + k));
+        sum += term;
+    }
+    return sum;
+}
+
 // The asymptotic region of ln I and ln I′.
 bool InAsymptoticRegion(double x, double mu) { return x > mu && x >= kAsymptoticMinX; }
 
@@ -152,6 +165,12 @@ double BesselIInteger(int n, double x) {
         if (j == order) ans = bip;
     }
     ans *= BesselI0(x) / bi;
+    // For |x| far below 1 the steps grow by about j·2/|x| while the scaling
+    // takes off only 1e-10 at a time: bi overflows or ans underflows, and the
+    // quotient comes out NaN or 0 (I₅(1e-20) = 2.6e-104 gave NaN). The power
+    // series serves there.
+    if (!(std::isfinite(ans) && ans != 0.0) && std::fabs(x) < 1.0)
+        ans = BesselISeries(order, std::fabs(x));
     return x < 0.0 && (order & 1) ? -ans : ans;
 }
 

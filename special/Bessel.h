@@ -79,8 +79,10 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
 bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* rkp);
 
 // I_n(x) for an integer n by Miller's downward recurrence normalised with
-// I0(x); the recurrence starts high enough to cover both n and x. I_n(0) = 0
-// for n ≥ 2, the sign follows x for odd n, and I_−n = I_n.
+// I0(x); the recurrence starts high enough to cover both n and x. Where its
+// scaling fails for |x| far below 1 (a NaN or 0 quotient) the power series
+// gives the value. I_n(0) = 0 for n ≥ 2, the sign follows x for odd n, and
+// I_−n = I_n.
 double BesselIInteger(int n, double x);
 
 // K_n(x) for an integer n by upward recurrence from K0 and K1; K_−n = K_n.

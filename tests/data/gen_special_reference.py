@@ -95,7 +95,8 @@ def bessel_poly_rows():
 def bessel_int_rows():
     rows = []
     for n in [2, 3, 5, 10, 25, 60]:
-        for x in [0.01, 0.5, 1.0, 2.0, 5.0, 10.0, 30.0, 50.0, 100.0, 200.0, 500.0]:
+        for x in [1e-25, 1e-20, 1e-12, 0.01, 0.5, 1.0, 2.0, 5.0, 10.0, 30.0, 50.0, 100.0,
+                  200.0, 500.0]:
             for sx in (x, -x):
                 v = mp.besseli(n, sx)
                 if ok(v):
