@@ -110,8 +110,8 @@ bool Combine(Variable& r, Variable& a, Variable& b, Op op) {
 
 void Run(Variable& r, Variable& a, Variable& b, Op op) {
     Variable out;
-    if (Combine(out, a, b, op)) r = std::move(out);
-    else r.Clear();
+    if (!Combine(out, a, b, op)) out.Clear();
+    r = std::move(out);  // writes through a result that is a reference
 }
 
 }  // namespace

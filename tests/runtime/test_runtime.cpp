@@ -245,6 +245,14 @@ TEST_F(RuntimeTest, GeneralArithmeticPromotesAndWraps) {
     EXPECT_EQ(LastCode(), 3);
     _OrNumb(r, d2, d2);
     EXPECT_EQ(LastCode(), 3);
+
+    // A failed operation empties the target of a result that is a reference.
+    Variable target(1.0), ref;
+    ref = &target;
+    __AddNumb(ref, text, d2);
+    EXPECT_EQ(target.GetType(), VT_EMPTY);
+    __AddNumb(ref, d2, d2);
+    EXPECT_EQ(static_cast<double>(target), 4.0);
 }
 
 }  // namespace
