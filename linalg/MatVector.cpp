@@ -384,13 +384,14 @@ MatVectorColSet::MatVectorColSet(const MatVectorColSet& s) : MatVectorColSet(s.c
 }
 
 MatVectorColSet::MatVectorColSet(Variable& v) : items(nullptr), count(0) {
-    const int n = std::max(v.GetDim(), 1);
-    const int len = std::max(v[0].GetDim(), 1);
+    const int present = std::max(v.GetDim(), 0);
+    const int n = std::max(present, 1);
+    // An empty host array has no element 0 to ask for a length.
+    const int len = std::max(present > 0 ? v[0].GetDim() : 0, 1);
     MatVector::SetDefaultSize(len);
     items = new (std::nothrow) MatVectorCol[static_cast<size_t>(n)];
     if (items == nullptr) return;
     count = n;
-    const int present = std::min(v.GetDim(), count);
     for (int i = 0; i < present; ++i) {
         Variable& element = v[i];
         const Variable* elems = element.GetArray();

@@ -215,10 +215,10 @@ public:
     explicit MatVectorColSet(int n);
     MatVectorColSet(const MatVectorColSet& s);
     // Conversion from a host array of arrays: count = GetDim of v (at least
-    // 1), len = GetDim of v[0] (at least 1); DefaultSize becomes len and
-    // stays so. Vector i reads its first len values from element i of v; an
-    // element without an element array leaves its vector all 0.0, one holding
-    // fewer than len values fills only those.
+    // 1), len = GetDim of v[0] (at least 1, and 1 when v has no elements);
+    // DefaultSize becomes len and stays so. Vector i reads its first len
+    // values from element i of v; an element without an element array leaves
+    // its vector all 0.0, one holding fewer than len values fills only those.
     explicit MatVectorColSet(Variable& v);
     ~MatVectorColSet();
 

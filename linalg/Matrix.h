@@ -153,7 +153,8 @@ public:
     int SVD(MatVectorCol*& w, Matrix*& v);
     // Minimum-norm least-squares solution of A x = b (b: Y values), singular
     // values at or below 1e-15 times their sum treated as zero: new array of
-    // X doubles; all 0.0 when SVD fails; null when no storage.
+    // X doubles; all 0.0 when SVD fails, and with error 3 when b is null;
+    // null when no storage.
     double* SolveSystemBySVD(const double* b) const;
     // Moore-Penrose pseudo-inverse V diag(w+) U^T with the same threshold:
     // new X x Y matrix; null when SVD fails.

@@ -618,14 +618,16 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
 double* Matrix::SolveSystemBySVD(const double* b) const {
     const int n = nX;
     const int m = nY;
-    double* x = new (std::nothrow) double[static_cast<size_t>(n)];
+    double* x = new (std::nothrow) double[static_cast<size_t>(n)]();
     if (x == nullptr) return nullptr;
+    if (b == nullptr && m > 0) {
+        VeskError(3);
+        return x;
+    }
     Matrix u(*this);
     MatVectorCol* w = nullptr;
     Matrix* v = nullptr;
-    if (u.SVD(w, v) == 0 || (b == nullptr && m > 0)) {
-        if (b == nullptr && m > 0) VeskError(3);
-        std::fill(x, x + n, 0.0);
+    if (u.SVD(w, v) == 0) {
         delete w;
         delete v;
         return x;

@@ -370,6 +370,15 @@ TEST_F(DecompTest, SvdOrderingAndSmallPseudoInverse) {
     EXPECT_TRUE(vrt::Errors().empty());
 }
 
+TEST_F(DecompTest, SolversRefuseNullRightHandSide) {
+    EXPECT_EQ(Matrix(2).SolveSystem(nullptr), nullptr);
+    std::unique_ptr<double[]> x(Matrix(3, 2).SolveSystemBySVD(nullptr));
+    ASSERT_TRUE(x);
+    EXPECT_EQ(x[0], 0.0);
+    EXPECT_EQ(x[1], 0.0);
+    EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
+}
+
 TEST_F(DecompTest, SvdWithoutConvergenceReportsAndKeepsOwnership) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     Matrix a = FromRows({{1, nan}, {2, 3}});

@@ -128,6 +128,16 @@ TEST_F(VectorTest, SizeAssignmentAndDefaultSize) {
     EXPECT_EQ(Values(r[2]), (std::vector<double>{0, 0, 0}));
 }
 
+// An empty host array has no element 0 to take a length from: one vector of
+// length 1.
+TEST_F(VectorTest, SetFromEmptyHostArray) {
+    Variable empty(VT_ARRAY, 0);
+    MatVectorColSet set(empty);
+    ASSERT_EQ(set.Len(), 1);
+    EXPECT_EQ(Values(set[0]), std::vector<double>{0.0});
+    EXPECT_EQ(MatVector::GetDefaultSize(), 1);
+}
+
 TEST_F(VectorTest, EqualityComparesStoredBytes) {
     EXPECT_EQ(Of({0.0}) == Of({-0.0}), 0);
     const double nan = std::numeric_limits<double>::quiet_NaN();
