@@ -1,14 +1,14 @@
 // Shared pieces of the linear-algebra tests: a fixture that owns the host
-// error log, deterministic matrix generators and norms.
+// error log, deterministic matrices and independent matrix arithmetic.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
-#include <memory>
 #include <vector>
 
 #include "linalg/Matrix.h"
@@ -17,91 +17,46 @@
 namespace linalg_test {
 
 constexpr double kEps = 2.220446049250313e-16;
+using Values = std::vector<double>;
 
-// Every test starts without errors and with the default vector length.
+// Every test starts without errors, processor or changed default length.
 class LinalgTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        vrt::ClearErrors();
-        MatVector::SetDefaultSize(1);
-    }
+    void SetUp() override { TearDown(); }
     void TearDown() override {
         vrt::SetCurrentProcessor(nullptr);
         vrt::ClearErrors();
         MatVector::SetDefaultSize(1);
     }
-    static std::vector<int> ErrorCodes() {
+    static std::vector<int> Codes() {
         std::vector<int> codes;
         for (const auto& e : vrt::Errors()) codes.push_back(e.code);
         return codes;
     }
 };
 
-// Deterministic uniform doubles in [-1, 1) (splitmix64), identical on every
-// platform.
-class Generator {
-public:
-    explicit Generator(std::uint64_t seed) : state_(seed) {}
-    double Next() {
-        std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
-        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
-        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
-        z ^= z >> 31;
-        return static_cast<double>(z >> 11) * 0x1.0p-52 - 1.0;
-    }
-    Matrix Random(int rows, int cols) {
-        Matrix m(rows, cols);
-        for (int i = 0; i < rows; ++i)
-            for (int j = 0; j < cols; ++j) m(i, j) = Next();
-        return m;
-    }
-    // A random orthogonal n x n matrix: a product of n Householder reflections.
-    Matrix Orthogonal(int n) {
-        Matrix q(n);
-        q.SetDiagonal(1.0);
-        for (int r = 0; r < n; ++r) {
-            std::vector<double> v(static_cast<size_t>(n));
-            double norm2 = 0.0;
-            for (auto& x : v) {
-                x = Next();
-                norm2 += x * x;
-            }
-            for (int i = 0; i < n; ++i) {
-                double dot = 0.0;
-                for (int j = 0; j < n; ++j) dot += q(i, j) * v[static_cast<size_t>(j)];
-                for (int j = 0; j < n; ++j) q(i, j) -= 2.0 * dot / norm2 * v[static_cast<size_t>(j)];
-            }
-        }
-        return q;
-    }
-    // rows x cols with the given singular values (the rest 0): U diag(s) V^T.
-    Matrix WithSingularValues(int rows, int cols, const std::vector<double>& s) {
-        Matrix u = Orthogonal(rows);
-        Matrix v = Orthogonal(cols);
-        Matrix a(rows, cols);
-        for (size_t k = 0; k < s.size(); ++k)
-            for (int i = 0; i < rows; ++i)
-                for (int j = 0; j < cols; ++j)
-                    a(i, j) += u(i, static_cast<int>(k)) * s[k] * v(j, static_cast<int>(k));
-        return a;
-    }
-
-private:
-    std::uint64_t state_;
-};
-
-// Largest absolute row sum.
-inline double NormInf(const Matrix& m) {
-    double best = 0.0;
-    for (int i = 0; i < m.Y(); ++i) {
-        double s = 0.0;
-        for (int j = 0; j < m.X(); ++j) s += std::fabs(m(i, j));
-        best = std::max(best, s);
-    }
-    return best;
+inline Matrix FromRows(std::initializer_list<std::initializer_list<double>> rows) {
+    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
+    int k = 0;
+    for (const auto& row : rows)
+        for (double v : row) m[0][k++] = v;
+    return m;
 }
 
-// Plain product in long double, independent of Matrix::operator*.
+inline Matrix Identity(int n) {
+    Matrix m(n);
+    m.SetDiagonal(1.0);
+    return m;
+}
+
+inline Matrix Transposed(const Matrix& a) {
+    Matrix t(a.X(), a.Y());
+    for (int i = 0; i < a.Y(); ++i)
+        for (int j = 0; j < a.X(); ++j) t(j, i) = a(i, j);
+    return t;
+}
+
+// Product in long double, independent of Matrix::operator*.
 inline Matrix Product(const Matrix& a, const Matrix& b) {
     Matrix c(a.Y(), b.X());
     for (int i = 0; i < a.Y(); ++i)
@@ -113,42 +68,54 @@ inline Matrix Product(const Matrix& a, const Matrix& b) {
     return c;
 }
 
-inline Matrix Transposed(const Matrix& a) {
-    Matrix t(a.X(), a.Y());
-    for (int i = 0; i < a.Y(); ++i)
-        for (int j = 0; j < a.X(); ++j) t(j, i) = a(i, j);
-    return t;
-}
-
-// Infinity norm of a - b (same shape).
-inline double DiffInf(const Matrix& a, const Matrix& b) {
-    Matrix d(a);
-    d -= b;
-    return NormInf(d);
-}
-
-// A matrix from a list of rows of equal length.
-inline Matrix FromRows(std::initializer_list<std::initializer_list<double>> rows) {
-    Matrix m(static_cast<int>(rows.size()), static_cast<int>(rows.begin()->size()));
-    int i = 0;
-    for (const auto& row : rows) {
-        int j = 0;
-        for (double v : row) m(i, j++) = v;
-        ++i;
+// Largest absolute row sum, of a or of a - b.
+inline double NormInf(const Matrix& a, const Matrix* b = nullptr) {
+    double best = 0.0;
+    for (int i = 0; i < a.Y(); ++i) {
+        double s = 0.0;
+        for (int j = 0; j < a.X(); ++j) s += std::fabs(a(i, j) - (b ? (*b)(i, j) : 0.0));
+        best = std::max(best, s);
     }
-    return m;
+    return best;
 }
+inline double DiffInf(const Matrix& a, const Matrix& b) { return NormInf(a, &b); }
 
-inline Matrix Identity(int n) {
-    Matrix m(n);
-    m.SetDiagonal(1.0);
-    return m;
-}
-
+// Same shape and bits (any two NaNs count as equal).
 inline bool SameBits(const Matrix& a, const Matrix& b) {
-    if (a.X() != b.X() || a.Y() != b.Y()) return false;
-    const long n = static_cast<long>(a.X()) * a.Y();
-    return n == 0 || std::memcmp(a[0], b[0], static_cast<size_t>(n) * sizeof(double)) == 0;
+    for (int i = 0; a.X() == b.X() && a.Y() == b.Y() && i < a.X() * a.Y(); ++i) {
+        const double x = a[0][i], y = b[0][i];
+        if (std::memcmp(&x, &y, sizeof x) != 0 && !(std::isnan(x) && std::isnan(y))) return false;
+    }
+    return a.X() == b.X() && a.Y() == b.Y();
 }
+
+// Deterministic uniform doubles in [-1, 1) (splitmix64) and matrices of them.
+class Generator {
+public:
+    explicit Generator(std::uint64_t seed) : state_(seed) {}
+    double Next() {
+        std::uint64_t z = (state_ += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return static_cast<double>((z ^ (z >> 31)) >> 11) * 0x1.0p-52 - 1.0;
+    }
+    Matrix Random(int rows, int cols) {
+        Matrix m(rows, cols);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) m(i, j) = Next();
+        return m;
+    }
+    // X diag(s) Y with random X (rows x k) and Y (k x cols), k = s.size():
+    // rank k, and badly conditioned when the values of s spread widely.
+    Matrix Scaled(int rows, int cols, const Values& s) {
+        const int k = static_cast<int>(s.size());
+        Matrix x = Random(rows, k), y = Random(k, cols);
+        for (int i = 0; i < rows * k; ++i) x(i / k, i % k) *= s[i % k];
+        return Product(x, y);
+    }
+
+private:
+    std::uint64_t state_;
+};
 
 }  // namespace linalg_test
