@@ -84,7 +84,7 @@ void SortSegments(const Acc& acc, int left, int right) {
         if (r - l == 1) {
             if (acc.Key(l) > acc.Key(r)) acc.Swap(l, r);
         } else {
-            int p = l + (r - l) / 2;
+            int p = static_cast<int>((static_cast<long long>(l) + r) / 2);
             const K v = acc.Key(p);
             bool allEqual = true;
             int i = l;
