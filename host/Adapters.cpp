@@ -1,7 +1,6 @@
 // Dispatch of "any" arguments and the one-value routines of the table rows.
 #include "host/Adapters.h"
 
-#include <climits>
 #include <cmath>
 #include <utility>
 
@@ -65,14 +64,6 @@ void DispatchAny(VarRegister& result, VarRegister& arg, ElementRoutine element) 
 
 void DispatchAny(VarRegister& result, VarRegister& arg, OrderElementRoutine element, double order) {
     Dispatch(result, arg, [element, order](Variable& dst, Variable& src) { element(dst, src, order); });
-}
-
-bool IsIntegralOrder(double order, int* n) {
-    if (!(order >= INT_MIN && order <= INT_MAX)) return false;
-    const int truncated = static_cast<int>(order);
-    if (order != truncated) return false;
-    *n = truncated;
-    return true;
 }
 
 double BesselJnValue(double x, double order) {

@@ -46,10 +46,6 @@ void OrderElement(Variable& dst, Variable& src, double order) {
     dst = F(static_cast<double>(src), order);
 }
 
-// True when the order equals its conversion to a 32-bit integer (then stored
-// in *n); false for fractional, out-of-range and NaN orders.
-bool IsIntegralOrder(double order, int* n);
-
 // J_n(x) and Y_n(x): the C library's jn and yn for an integral order, the
 // fractional-order routines otherwise (which raise error 3 and answer 0 for
 // x ≤ 0 or a negative order).

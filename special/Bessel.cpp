@@ -9,16 +9,6 @@
 
 namespace {
 
-// True and *n set when nu equals its truncation to a 32-bit integer (NaN and
-// orders outside the int range are not integral).
-bool IntegralOrder(double nu, int* n) {
-    if (!(nu >= INT_MIN && nu <= INT_MAX)) return false;
-    const int t = static_cast<int>(nu);
-    if (t != nu) return false;
-    *n = t;
-    return true;
-}
-
 // Below this x the asymptotic expansion of ln I and ln I′ is not used even
 // when x > 4ν² − 1: for small orders 4ν² − 1 is negative or small and the
 // expansion would be far off (ln I₀(0.01) near 4 instead of 2.5e-5).
@@ -78,6 +68,14 @@ double BesselISeries(long long n, double ax) {
 bool InAsymptoticRegion(double x, double mu) { return x > mu && x >= kAsymptoticMinX; }
 
 }  // namespace
+
+bool IsIntegralOrder(double nu, int* n) {
+    if (!(nu >= INT_MIN && nu <= INT_MAX)) return false;
+    const int t = static_cast<int>(nu);
+    if (t != nu) return false;
+    *n = t;
+    return true;
+}
 
 double BesselI0(double x) {
     const double ax = std::fabs(x);
@@ -193,13 +191,13 @@ double BesselKInteger(int n, double x) {
 
 double BesselIn(double x, double n) {
     int order;
-    if (IntegralOrder(n, &order)) return BesselIInteger(order, x);
+    if (IsIntegralOrder(n, &order)) return BesselIInteger(order, x);
     return BesselIFrac(x, n);
 }
 
 double BesselKn(double x, double n) {
     int order;
-    if (IntegralOrder(n, &order)) return BesselKInteger(order, x);
+    if (IsIntegralOrder(n, &order)) return BesselKInteger(order, x);
     return BesselKFrac(x, n);
 }
 
@@ -213,7 +211,7 @@ double LnBesselIn(double x, double nu) {
     if (InAsymptoticRegion(x, mu)) return LnBesselIAsymptotic(x, mu);
     double value;
     int order;
-    if (IntegralOrder(nu, &order))
+    if (IsIntegralOrder(nu, &order))
         value = BesselIInteger(order, x);
     else if (!FracI(x, nu, false, &value))
         return 0.0;

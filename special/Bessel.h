@@ -8,9 +8,12 @@
 // "x too large; try asymptotic expansion", "bessy series failed to converge",
 // "cf2 failed in bessjy", "series failed to converge" and
 // "failure to converge in cf2".
-//
-// An order is integral when it equals its truncation to a 32-bit integer.
 #pragma once
+
+// True when the order equals its truncation to a 32-bit integer (stored in
+// *n); NaN, fractional and out-of-range orders are not integral. The integer
+// routines serve integral orders, the fractional-order routines the rest.
+bool IsIntegralOrder(double nu, int* n);
 
 // ---------------------------------------------------------------------------
 // Exported I and K family (x first, then the order).
