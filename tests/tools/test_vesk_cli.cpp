@@ -66,6 +66,17 @@ TEST(VeskCli, BadCallsFailClearly) {
     EXPECT_EQ(r.status, 2);
     r = Vesk("--bogus");
     EXPECT_EQ(r.status, 2);
+    r = Vesk("--seed x 'RandGauss(0, 1)'");
+    EXPECT_EQ(r.status, 2);
+}
+
+TEST(VeskCli, SeedRepeatsRandomRows) {
+    CliRun a = Vesk("--seed 5 'RandGauss(0, 1)' 'RandPoisson(3)'");
+    CliRun b = Vesk("--seed 5 'RandGauss(0, 1)' 'RandPoisson(3)'");
+    CliRun c = Vesk("--seed 6 'RandGauss(0, 1)' 'RandPoisson(3)'");
+    EXPECT_EQ(a.status, 0);
+    EXPECT_EQ(a.out, b.out);
+    EXPECT_NE(a.out, c.out);
 }
 
 TEST(VeskCli, LineModePrintsOneLinePerInputLine) {

@@ -8,6 +8,8 @@
 //   vesk [--module PATH] 'BesselJn(2.5, [0.5, 1, 2])' ...   one call per argument
 //   vesk [--module PATH]                                     one call per input line
 //   vesk --list | --version | --help
+//   --seed N restarts the host's uniform generator (the random rows) from N;
+//   without it every run starts from the same seed, so runs repeat.
 //
 // Each call prints one line: the result, followed on the same line by
 // "error CODE: TEXT" for every error the module raised (or the error alone
@@ -18,6 +20,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -144,7 +147,7 @@ private:
 
 void Usage(FILE* out) {
     std::fputs(
-        "usage: vesk [--module PATH] [CALL ...]\n"
+        "usage: vesk [--module PATH] [--seed N] [CALL ...]\n"
         "       vesk [--module PATH] --list | --version\n"
         "Evaluates calls of the module's script functions, one per argument, or one per\n"
         "line of standard input when no call is given. Example:\n"
@@ -168,7 +171,15 @@ int main(int argc, char** argv) {
         if (a == "--list") list = true;
         else if (a == "--version") version = true;
         else if (a == "--help" || a == "-h") { Usage(stdout); return 0; }
-        else if (a == "--module" && i + 1 < argc) {
+        else if (a == "--seed" && i + 1 < argc) {
+            char* end = nullptr;
+            unsigned long long seed = std::strtoull(argv[++i], &end, 10);
+            if (end == argv[i] || *end != 0) {
+                std::fprintf(stderr, "vesk: --seed takes a whole number, got '%s'\n", argv[i]);
+                return kCallError;
+            }
+            vrt::SeedRand(seed);
+        } else if (a == "--module" && i + 1 < argc) {
             modulePath = argv[++i];
             explicitModule = true;
         }
