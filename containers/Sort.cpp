@@ -202,7 +202,7 @@ void QSortIndex(int* idx, T* v, int left, int right) {
 }
 
 template <class T>
-int BFind(const T* a, double x, int n, int stride) {
+int BFind(T* a, double x, int n, int stride) {
     if (n <= 0) return -1;
     Search<T> s(a, n, stride);
     if (s.At(n - 1) == x) return n - 1;
@@ -215,12 +215,12 @@ int BFind(const T* a, double x, int n, int stride) {
 }
 
 template <class T>
-int BFind(const T* a, double x, int n) {
+int BFind(T* a, double x, int n) {
     return BFind(a, x, n, 1);
 }
 
 template <class T>
-int BFindInsertIndex(const T* a, double x, int n, int stride) {
+int BFindInsertIndex(T* a, double x, int n, int stride) {
     if (n <= 1) return n == 1 ? 0 : -1;
     Search<T> s(a, n, stride);
     const bool asc = !s.descending;
@@ -233,7 +233,7 @@ int BFindInsertIndex(const T* a, double x, int n, int stride) {
 }
 
 template <class T>
-int BFindInsertIndex(const T* a, double x, int n) {
+int BFindInsertIndex(T* a, double x, int n) {
     return BFindInsertIndex(a, x, n, 1);
 }
 
@@ -242,16 +242,16 @@ template void QSort<float>(float*, int, int);
 template void QSort<double>(double*, int, int);
 template void QSortIndex<double>(int*, double*, int, int);
 
-template int BFind<int>(const int*, double, int, int);
-template int BFind<float>(const float*, double, int, int);
-template int BFind<double>(const double*, double, int, int);
-template int BFind<int>(const int*, double, int);
-template int BFind<float>(const float*, double, int);
-template int BFind<double>(const double*, double, int);
+template int BFind<int>(int*, double, int, int);
+template int BFind<float>(float*, double, int, int);
+template int BFind<double>(double*, double, int, int);
+template int BFind<int>(int*, double, int);
+template int BFind<float>(float*, double, int);
+template int BFind<double>(double*, double, int);
 
-template int BFindInsertIndex<int>(const int*, double, int, int);
-template int BFindInsertIndex<float>(const float*, double, int, int);
-template int BFindInsertIndex<double>(const double*, double, int, int);
-template int BFindInsertIndex<int>(const int*, double, int);
-template int BFindInsertIndex<float>(const float*, double, int);
-template int BFindInsertIndex<double>(const double*, double, int);
+template int BFindInsertIndex<int>(int*, double, int, int);
+template int BFindInsertIndex<float>(float*, double, int, int);
+template int BFindInsertIndex<double>(double*, double, int, int);
+template int BFindInsertIndex<int>(int*, double, int);
+template int BFindInsertIndex<float>(float*, double, int);
+template int BFindInsertIndex<double>(double*, double, int);

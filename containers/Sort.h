@@ -35,30 +35,30 @@ template <class T>
 void QSortIndex(int* idx, T* v, int left, int right);
 
 template <class T>
-int BFind(const T* a, double x, int n, int stride);
+int BFind(T* a, double x, int n, int stride);
 template <class T>
-int BFind(const T* a, double x, int n);
+int BFind(T* a, double x, int n);
 
 template <class T>
-int BFindInsertIndex(const T* a, double x, int n, int stride);
+int BFindInsertIndex(T* a, double x, int n, int stride);
 template <class T>
-int BFindInsertIndex(const T* a, double x, int n);
+int BFindInsertIndex(T* a, double x, int n);
 
 extern template void QSort<int>(int*, int, int);
 extern template void QSort<float>(float*, int, int);
 extern template void QSort<double>(double*, int, int);
 extern template void QSortIndex<double>(int*, double*, int, int);
 
-extern template int BFind<int>(const int*, double, int, int);
-extern template int BFind<float>(const float*, double, int, int);
-extern template int BFind<double>(const double*, double, int, int);
-extern template int BFind<int>(const int*, double, int);
-extern template int BFind<float>(const float*, double, int);
-extern template int BFind<double>(const double*, double, int);
+extern template int BFind<int>(int*, double, int, int);
+extern template int BFind<float>(float*, double, int, int);
+extern template int BFind<double>(double*, double, int, int);
+extern template int BFind<int>(int*, double, int);
+extern template int BFind<float>(float*, double, int);
+extern template int BFind<double>(double*, double, int);
 
-extern template int BFindInsertIndex<int>(const int*, double, int, int);
-extern template int BFindInsertIndex<float>(const float*, double, int, int);
-extern template int BFindInsertIndex<double>(const double*, double, int, int);
-extern template int BFindInsertIndex<int>(const int*, double, int);
-extern template int BFindInsertIndex<float>(const float*, double, int);
-extern template int BFindInsertIndex<double>(const double*, double, int);
+extern template int BFindInsertIndex<int>(int*, double, int, int);
+extern template int BFindInsertIndex<float>(float*, double, int, int);
+extern template int BFindInsertIndex<double>(double*, double, int, int);
+extern template int BFindInsertIndex<int>(int*, double, int);
+extern template int BFindInsertIndex<float>(float*, double, int);
+extern template int BFindInsertIndex<double>(double*, double, int);

@@ -4,7 +4,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DVESK_BUILD_TESTS=OFF -DVESK_BUILD_BENCHMARKS=OFF >/dev/null
+# Shares build/ with scripts/test.sh and leaves its options as they are.
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build -j"$(nproc)" --target vesk Vesk_base_math
 vesk=build/tools/vesk
 printf '$ vesk --version\n'

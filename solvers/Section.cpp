@@ -1,3 +1,5 @@
+// Bisection for a root and golden-section search for a minimum of a host
+// function value, with tracing through the processor.
 #include "solvers/Section.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// Log-gamma, incomplete gamma and beta functions with their logarithms,
+// beta, F-test and the rational error function.
 #include "special/Gamma.h"
 
 #include <cmath>

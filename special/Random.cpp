@@ -1,3 +1,5 @@
+// Normal, Poisson and binomial deviates drawn from the host's uniform Rand,
+// with their caches between calls.
 #include "special/Random.h"
 
 #include <cmath>

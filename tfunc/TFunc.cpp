@@ -1,3 +1,5 @@
+// Tabulated function: construction, lookup by bisection, interpolation,
+// extremes, arithmetic and abscissa transformations.
 #include "tfunc/TFunc.h"
 
 #include <cmath>

@@ -111,20 +111,20 @@ struct SearchData {
     }
 };
 
-const SearchData& Searches() {
-    static const SearchData d;
+SearchData& Searches() {
+    static SearchData d;
     return d;
 }
 
 void BM_BFind(benchmark::State& state) {
-    const SearchData& d = Searches();
+    SearchData& d = Searches();
     for (auto _ : state)
         for (double x : d.probes) benchmark::DoNotOptimize(BFind(d.a.data(), x, kN));
     state.SetItemsProcessed(state.iterations() * static_cast<long>(d.probes.size()));
 }
 
 void BM_BFindInsertIndex(benchmark::State& state) {
-    const SearchData& d = Searches();
+    SearchData& d = Searches();
     for (auto _ : state)
         for (double x : d.probes) benchmark::DoNotOptimize(BFindInsertIndex(d.a.data(), x, kN));
     state.SetItemsProcessed(state.iterations() * static_cast<long>(d.probes.size()));

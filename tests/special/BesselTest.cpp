@@ -1,3 +1,5 @@
+// Bessel functions: order dispatch, symmetries, mended regions, errors and
+// bad input.
 #include <climits>
 #include <cmath>
 #include <limits>

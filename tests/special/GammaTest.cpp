@@ -1,3 +1,4 @@
+// Gamma, beta and error functions: ends of the ranges, errors and bad input.
 #include <cmath>
 #include <limits>
 

@@ -1,3 +1,5 @@
+// Random deviates under a seeded host generator: reproducibility, cached
+// state, method switches and distributions.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>

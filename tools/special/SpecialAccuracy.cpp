@@ -1,3 +1,5 @@
+// Largest relative error of each special-function family against the
+// committed reference tables, shared by the report tool and its test.
 #include "tools/special/SpecialAccuracy.h"
 
 #include <cmath>

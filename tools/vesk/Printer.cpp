@@ -1,3 +1,4 @@
+// Text form of host values for the command-line host.
 #include "tools/vesk/Printer.h"
 
 #include <cmath>
