@@ -1,14 +1,14 @@
 // Every special function against the reference tables (true values computed
-// at 40 digits by tests/data/gen_special_reference.py), each within the bound
+// at 40 digits by tests/data/gen_function_reference.py), each within the bound
 // its method guarantees, and no host error raised on the way.
 #include <gtest/gtest.h>
 
 #include "runtime/VeskRuntime.h"
-#include "tools/special/SpecialAccuracy.h"
+#include "tools/special/FunctionAccuracy.h"
 
-TEST(SpecialAccuracy, EveryFunctionWithinItsMethodsBound) {
+TEST(FunctionAccuracy, EveryFunctionWithinItsMethodsBound) {
     vrt::ClearErrors();
-    const auto results = CheckSpecialAccuracy(VESK_TEST_DATA_DIR);
+    const auto results = CheckFunctionAccuracy(VESK_TEST_DATA_DIR);
     ASSERT_GE(results.size(), 30u);
     for (const auto& r : results) {
         SCOPED_TRACE(r.function);

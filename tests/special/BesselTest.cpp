@@ -6,7 +6,7 @@
 
 #include "special/Bessel.h"
 #include "special/Gamma.h"
-#include "tests/special/SpecialTestSupport.h"
+#include "tests/special/FunctionTestSupport.h"
 
 namespace {
 
@@ -17,7 +17,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kFracTol = 1e-12;
 constexpr double kIntegerITol = 4.8e-7;
 
-using BesselTest = SpecialTest;
+using BesselTest = FunctionTest;
 
 TEST_F(BesselTest, IntegralOrdersUseTheRecurrencesOthersTheFractionalRoutine) {
     for (double x : {0.3, 2.0, 17.0}) {

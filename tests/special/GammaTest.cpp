@@ -3,7 +3,7 @@
 #include <limits>
 
 #include "special/Gamma.h"
-#include "tests/special/SpecialTestSupport.h"
+#include "tests/special/FunctionTestSupport.h"
 
 namespace {
 
@@ -11,7 +11,7 @@ constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 const char* const kBetaText = "a or b too big, Beta_P does not converge in 300 itterations";
 
-using GammaTest = SpecialTest;
+using GammaTest = FunctionTest;
 
 TEST_F(GammaTest, EndsOfTheRangeAreExactWithoutError) {
     for (double a : {0.3, 1.0, 7.5}) {
@@ -70,7 +70,7 @@ TEST_F(GammaTest, NonFiniteArgumentsAndTheSymmetryOfErf) {
     ExpectNoError();
 }
 
-TEST_F(GammaTest, FTestSpecialCases) {
+TEST_F(GammaTest, FTestEdgeCases) {
     const double a[] = {1.0, 2.0, 3.0, 4.0};
     const double shifted[] = {11.0, 12.0, 13.0, 14.0};
     const double constant[] = {5.0, 5.0, 5.0};

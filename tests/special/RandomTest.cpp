@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "special/Random.h"
-#include "tests/special/SpecialTestSupport.h"
+#include "tests/special/FunctionTestSupport.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr int kDraws = 20000;
 
-class RandomTest : public SpecialTest {
+class RandomTest : public FunctionTest {
 protected:
     // Uniform deviates consumed by fn after seeding with seed.
     static int DrawsUsed(std::uint64_t seed, const std::function<void()>& fn) {

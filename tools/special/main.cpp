@@ -1,13 +1,13 @@
-// special_accuracy: prints, for each special function, the largest error
+// function_accuracy: prints, for each special function, the largest error
 // against the reference tables, where it occurs and the method's bound, as a
-// Markdown table. Usage: special_accuracy [data directory]
+// Markdown table. Usage: function_accuracy [data directory]
 #include <cstdio>
 
-#include "tools/special/SpecialAccuracy.h"
+#include "tools/special/FunctionAccuracy.h"
 
 int main(int argc, char** argv) {
-    const char* dir = argc > 1 ? argv[1] : VESK_SPECIAL_DATA_DIR;
-    const auto results = CheckSpecialAccuracy(dir);
+    const char* dir = argc > 1 ? argv[1] : VESK_FUNCTION_DATA_DIR;
+    const auto results = CheckFunctionAccuracy(dir);
     bool allWithin = true;
     std::printf("| Function | Points | Error measure | Largest error | Bound | Where | Errors raised |\n");
     std::printf("|---|---:|---|---:|---:|---|---:|\n");

@@ -1,4 +1,4 @@
-// Time per call of each special-function family over a fixed set of
+// Time per call of each special function family over a fixed set of
 // arguments, beside the C library's lgamma, erf, jn and yn on the same
 // arguments (integer orders for jn and yn).
 #include <benchmark/benchmark.h>

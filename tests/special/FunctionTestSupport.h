@@ -1,4 +1,4 @@
-// Fixture of the special-function tests: every test starts and ends with an
+// Fixture of the special function tests: every test starts and ends with an
 // empty error record.
 #pragma once
 
@@ -8,7 +8,7 @@
 
 #include "runtime/VeskRuntime.h"
 
-class SpecialTest : public ::testing::Test {
+class FunctionTest : public ::testing::Test {
 protected:
     void SetUp() override { vrt::ClearErrors(); }
     void TearDown() override { vrt::ClearErrors(); }

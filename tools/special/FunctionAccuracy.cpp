@@ -1,6 +1,6 @@
-// Largest relative error of each special-function family against the
+// Largest relative error of each special function family against the
 // committed reference tables, shared by the report tool and its test.
-#include "tools/special/SpecialAccuracy.h"
+#include "tools/special/FunctionAccuracy.h"
 
 #include <cmath>
 #include <cstdio>
@@ -112,21 +112,21 @@ public:
             r_.where = where;
         }
     }
-    SpecialAccuracyResult Finish() {
+    FunctionAccuracyResult Finish() {
         r_.errorsRaised = static_cast<int>(vrt::Errors().size() - errorsBefore_);
         return r_;
     }
 
 private:
-    SpecialAccuracyResult r_;
+    FunctionAccuracyResult r_;
     size_t errorsBefore_;
 };
 
-using Results = std::vector<SpecialAccuracyResult>;
+using Results = std::vector<FunctionAccuracyResult>;
 
 void CheckLnGamma(const std::string& dir, Results& out) {
     Tracker t("LnGamma", "log", kLnGammaBound);
-    for (const auto& r : ReadTable(dir, "special_lngamma.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_lngamma.csv").rows) {
         const double x = Num(r[0]);
         t.Add(LogErr(LnGamma(x), Num(r[1])), Args({{"x", x}}));
     }
@@ -144,7 +144,7 @@ void CheckGammaInc(const std::string& dir, Results& out) {
     Tracker q("Gamma_Q", "own side", kGammaIncBound);
     Tracker lp("LnGamma_P", "log, own side", kGammaIncBound);
     Tracker lq("LnGamma_Q", "log, own side", kGammaIncBound);
-    for (const auto& r : ReadTable(dir, "special_gamma_inc.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_gamma_inc.csv").rows) {
         const double a = Num(r[0]), x = Num(r[1]), tp = Num(r[2]), tq = Num(r[3]);
         const double tlp = Num(r[4]), tlq = Num(r[5]);
         const bool series = x < a + 1.0;
@@ -170,7 +170,7 @@ void CheckGammaInc(const std::string& dir, Results& out) {
 void CheckBetaInc(const std::string& dir, Results& out) {
     Tracker bi("Beta_I", "own side", kBetaBound);
     Tracker lbi("LnBeta_I", "log, own side", kBetaBound);
-    for (const auto& r : ReadTable(dir, "special_beta_inc.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_beta_inc.csv").rows) {
         const double a = Num(r[0]), b = Num(r[1]), x = Num(r[2]);
         const double ti = Num(r[3]), tc = Num(r[4]), tli = Num(r[5]), tlc = Num(r[6]);
         const bool direct = x < (a + 1.0) / (a + b + 2.0);
@@ -188,7 +188,7 @@ void CheckBetaInc(const std::string& dir, Results& out) {
 void CheckBeta(const std::string& dir, Results& out) {
     Tracker b("Beta", "rel", kBetaBound);
     Tracker lb("LnBeta", "log", kBetaBound);
-    for (const auto& r : ReadTable(dir, "special_beta.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_beta.csv").rows) {
         const double x = Num(r[0]), y = Num(r[1]);
         const std::string where = Args({{"a", x}, {"b", y}});
         b.Add(Rel(Beta(x, y), Num(r[2])), where);
@@ -200,7 +200,7 @@ void CheckBeta(const std::string& dir, Results& out) {
 
 void CheckErf(const std::string& dir, Results& out) {
     Tracker e("Erf", "abs / erfc(|x|)", kErfBound);
-    for (const auto& r : ReadTable(dir, "special_erf.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_erf.csv").rows) {
         const double x = Num(r[0]);
         e.Add(AbsDiff(Erf(x), Num(r[1])) / Num(r[2]), Args({{"x", x}}));
     }
@@ -214,7 +214,7 @@ void CheckFTest(const std::string& dir, Results& out) {
     // 1e3).
     Tracker prob("FTest", "abs", 2 * kBetaBound);
     Tracker ratio("FTest ratio", "rel", 1e-12);
-    for (const auto& r : ReadTable(dir, "special_ftest.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_ftest.csv").rows) {
         std::vector<double> a, b;
         for (std::stringstream ss(r[0]); !ss.eof();) {
             double v;
@@ -238,7 +238,7 @@ void CheckFTest(const std::string& dir, Results& out) {
 void CheckPolynomials(const std::string& dir, Results& out) {
     Tracker i0("BesselI0", "rel", kI0Bound), i1("BesselI1", "rel", kI1Bound);
     Tracker k0("BesselK0", "rel", kK0Bound), k1("BesselK1", "rel", kK1Bound);
-    for (const auto& r : ReadTable(dir, "special_bessel_poly.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_bessel_poly.csv").rows) {
         const double x = Num(r[1]), t = Num(r[2]);
         const std::string where = Args({{"x", x}});
         if (r[0] == "I0") i0.Add(Rel(BesselI0(x), t), where);
@@ -252,7 +252,7 @@ void CheckPolynomials(const std::string& dir, Results& out) {
 void CheckIntegerOrders(const std::string& dir, Results& out) {
     Tracker in("BesselIn (integer n)", "rel", kInBound);
     Tracker kn("BesselKn (integer n)", "rel", kKnBound);
-    for (const auto& r : ReadTable(dir, "special_bessel_int.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_bessel_int.csv").rows) {
         const double n = Num(r[1]), x = Num(r[2]), t = Num(r[3]);
         const std::string where = Args({{"x", x}, {"n", n}});
         if (r[0] == "In") in.Add(Rel(BesselIn(x, n), t), where);
@@ -268,7 +268,7 @@ void CheckFractional(const std::string& dir, Results& out) {
     const char* jyMetric = "rel, floor √(2/(πx)) for x > ν";
     Tracker j("BesselJFrac", jyMetric, kFracBound), y("BesselYFrac", jyMetric, kFracBound);
     Tracker jp("BesselJpFrac", jyMetric, kFracBound), yp("BesselYpFrac", jyMetric, kFracBound);
-    for (const auto& r : ReadTable(dir, "special_bessel_jy.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_bessel_jy.csv").rows) {
         const double nu = Num(r[0]), x = Num(r[1]);
         const double floor = x > nu ? std::sqrt(2.0 / (std::numbers::pi * x)) : 0.0;
         const std::string where = Args({{"x", x}, {"nu", nu}});
@@ -281,7 +281,7 @@ void CheckFractional(const std::string& dir, Results& out) {
 
     Tracker i("BesselIFrac", "rel", kFracBound), k("BesselKFrac", "rel", kFracBound);
     Tracker ip("BesselIpFrac", "rel", kFracBound), kp("BesselKpFrac", "rel", kFracBound);
-    for (const auto& r : ReadTable(dir, "special_bessel_ik.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_bessel_ik.csv").rows) {
         const double nu = Num(r[0]), x = Num(r[1]);
         const std::string where = Args({{"x", x}, {"nu", nu}});
         i.Add(Rel(BesselIFrac(x, nu), Num(r[2])), where);
@@ -305,7 +305,7 @@ void CheckLogarithms(const std::string& dir, Results& out) {
     Tracker ps("LnBesselIpn (series term)", seriesMetric, 1.0);
     Tracker pa("LnBesselIpn (asymptotic)", "abs", kAsymptoticBound);
     Tracker pc("LnBesselIpn (computed)", "abs", kFracBound);
-    for (const auto& r : ReadTable(dir, "special_bessel_ln.csv").rows) {
+    for (const auto& r : ReadTable(dir, "func_bessel_ln.csv").rows) {
         const std::string& fn = r[0];
         const std::string& region = r[1];
         const double nu = Num(r[2]), x = Num(r[3]), t = Num(r[4]);
@@ -332,7 +332,7 @@ void CheckLogarithms(const std::string& dir, Results& out) {
 
 }  // namespace
 
-std::vector<SpecialAccuracyResult> CheckSpecialAccuracy(const std::string& dataDir) {
+std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dataDir) {
     Results out;
     CheckLnGamma(dataDir, out);
     CheckGammaInc(dataDir, out);

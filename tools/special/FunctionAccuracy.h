@@ -1,5 +1,5 @@
 // Accuracy of the special functions against the reference tables written by
-// tests/data/gen_special_reference.py (true values computed at 40 digits).
+// tests/data/gen_function_reference.py (true values computed at 40 digits).
 //
 // Each function family is measured with the error that its method controls,
 // and compared with the bound that the method guarantees:
@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-struct SpecialAccuracyResult {
+struct FunctionAccuracyResult {
     std::string function;  // e.g. "Gamma_P", "BesselJFrac"
     std::string metric;    // how the error is measured
     int points = 0;        // table rows measured
@@ -31,4 +31,4 @@ struct SpecialAccuracyResult {
 
 // Measures every family over the tables in dataDir. A table that cannot be
 // read gives a result with points = 0.
-std::vector<SpecialAccuracyResult> CheckSpecialAccuracy(const std::string& dataDir);
+std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dataDir);

@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
-"""Writes the reference tables of the special-function tests.
+"""Writes the reference tables of the special function tests.
 
 Every value is computed with mpmath at 40 significant digits and written as
 the nearest double (repr of a Python float). Arguments are exact doubles.
-Run from any directory:  python3 tests/data/gen_special_reference.py
+Run from any directory:  python3 tests/data/gen_function_reference.py
 """
 import math
 import os
@@ -191,17 +191,17 @@ def ftest_rows():
 
 
 def main():
-    write("special_lngamma.csv", "x,lngamma", lngamma_rows())
-    write("special_gamma_inc.csv", "a,x,P,Q,lnP,lnQ", gamma_inc_rows())
-    write("special_beta_inc.csv", "a,b,x,I,Ic,lnI,lnIc", beta_inc_rows())
-    write("special_beta.csv", "a,b,beta,lnbeta", beta_rows())
-    write("special_erf.csv", "x,erf,erfc_abs_x", erf_rows())
-    write("special_bessel_poly.csv", "function,x,value", bessel_poly_rows())
-    write("special_bessel_int.csv", "function,n,x,value", bessel_int_rows())
-    write("special_bessel_jy.csv", "nu,x,J,Y,Jp,Yp", bessel_jy_rows())
-    write("special_bessel_ik.csv", "nu,x,I,K,Ip,Kp", bessel_ik_rows())
-    write("special_bessel_ln.csv", "function,region,nu,x,value", bessel_ln_rows())
-    write("special_ftest.csv", "dataA,dataB,f,prob", ftest_rows())
+    write("func_lngamma.csv", "x,lngamma", lngamma_rows())
+    write("func_gamma_inc.csv", "a,x,P,Q,lnP,lnQ", gamma_inc_rows())
+    write("func_beta_inc.csv", "a,b,x,I,Ic,lnI,lnIc", beta_inc_rows())
+    write("func_beta.csv", "a,b,beta,lnbeta", beta_rows())
+    write("func_erf.csv", "x,erf,erfc_abs_x", erf_rows())
+    write("func_bessel_poly.csv", "function,x,value", bessel_poly_rows())
+    write("func_bessel_int.csv", "function,n,x,value", bessel_int_rows())
+    write("func_bessel_jy.csv", "nu,x,J,Y,Jp,Yp", bessel_jy_rows())
+    write("func_bessel_ik.csv", "nu,x,I,K,Ip,Kp", bessel_ik_rows())
+    write("func_bessel_ln.csv", "function,region,nu,x,value", bessel_ln_rows())
+    write("func_ftest.csv", "dataA,dataB,f,prob", ftest_rows())
 
 
 if __name__ == "__main__":
