@@ -6,7 +6,7 @@
 //                    argument whose every element gets that order.
 //   NumbersRow<F>    number arguments read as doubles in signature order,
 //                    F's double assigned to the result.
-// Rows 0 (Conjugate), 28 (ProbChi2), 29 (FTest) and 36 (RandBinominal, whose
+// Rows 0 (Conjugate), 29 (FTest) and 36 (RandBinominal, whose
 // second argument is an int) have handlers of their own.
 #include "host/FunctionTable.h"
 

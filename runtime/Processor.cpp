@@ -16,7 +16,9 @@ namespace {
 struct ClassInfo {
     std::unique_ptr<VarClass> cls;
     vrt::CtorFn ctor;
-    std::map<std::string, vrt::MethodFn> methods;
+    // Shared so that a call holds its method alive cheaply, even when the
+    // method redefines itself.
+    std::map<std::string, std::shared_ptr<const vrt::MethodFn>> methods;
 };
 
 struct ProcessorState {
@@ -133,12 +135,12 @@ ClassInfo* FindByName(const char* name) {
     return it == RT().ids.end() ? nullptr : Info(it->second);
 }
 
-const vrt::MethodFn* FindMethod(VarClass* cls, const char* method) {
+std::shared_ptr<const vrt::MethodFn> FindMethod(VarClass* cls, const char* method) {
     for (VarClass* c = cls; c != nullptr; c = c->GetParent()) {
         ClassInfo* info = Info(c->GetID());
         if (!info) continue;
         auto it = info->methods.find(method);
-        if (it != info->methods.end()) return &it->second;
+        if (it != info->methods.end()) return it->second;
     }
     return nullptr;
 }
@@ -148,8 +150,11 @@ const vrt::MethodFn* FindMethod(VarClass* cls, const char* method) {
 // ---------------------------------------------------------------- functions
 
 namespace vrt_internal {
-void ReleaseFunction(void* fn) { delete static_cast<vrt::ScriptFn*>(fn); }
-void* CopyFunction(const void* fn) { return new vrt::ScriptFn(*static_cast<const vrt::ScriptFn*>(fn)); }
+// A script function's payload points to a shared handle on its callable, so
+// copying the value or running it never copies the callable itself.
+using SharedFn = std::shared_ptr<const vrt::ScriptFn>;
+void ReleaseFunction(void* fn) { delete static_cast<SharedFn*>(fn); }
+void* CopyFunction(const void* fn) { return new SharedFn(*static_cast<const SharedFn*>(fn)); }
 }  // namespace vrt_internal
 
 // ---------------------------------------------------------------- Token
@@ -268,8 +273,8 @@ int Processor::RunFunctionAsIs(VarRegister& result, Variable& function, VarRegis
         return 0;
     }
     // Run a copy: the function may replace the value that holds it.
-    vrt::ScriptFn fn = *static_cast<vrt::ScriptFn*>(*static_cast<void**>(f.RawPayload()));
-    fn(result, args, n);
+    vrt_internal::SharedFn fn = *static_cast<vrt_internal::SharedFn*>(*static_cast<void**>(f.RawPayload()));
+    (*fn)(result, args, n);
     return 1;
 }
 
@@ -284,13 +289,12 @@ int Processor::RunMethodAsIs(VarRegister& result, const char* method, VarRegiste
         VeskError(3, "method call on a value that is not an object");
         return 0;
     }
-    const vrt::MethodFn* m = FindMethod(self->GetClass(), method);
+    std::shared_ptr<const vrt::MethodFn> m = FindMethod(self->GetClass(), method);
     if (!m) {
         VeskError(3, "unknown method");
         return 0;
     }
-    vrt::MethodFn fn = *m;
-    fn(result, args, n, self->Deref());
+    (*m)(result, args, n, self->Deref());
     return 1;
 }
 
@@ -336,7 +340,8 @@ namespace vrt {
 
 void MakeScriptFunction(Variable& out, ScriptFn fn) {
     Variable f;
-    VariableAccess::Adopt(f, VT_FUNCTION, new ScriptFn(std::move(fn)));
+    VariableAccess::Adopt(f, VT_FUNCTION,
+                          new vrt_internal::SharedFn(std::make_shared<const ScriptFn>(std::move(fn))));
     out = std::move(f);
 }
 
@@ -363,7 +368,7 @@ VarClass* FindClass(unsigned short id) {
 
 void DefineMethod(const char* className, const char* method, MethodFn fn) {
     ClassInfo* info = FindByName(className);
-    if (info) info->methods[method] = std::move(fn);
+    if (info) info->methods[method] = std::make_shared<const MethodFn>(std::move(fn));
 }
 
 bool NewObject(Variable& out, const char* className) {
