@@ -224,6 +224,10 @@ private:
     // otherwise raises error 1 and answers 0. Operations call it first.
     int CheckStorage();
 
+    // Line searches that took no interpolated step because four samples fit
+    // a cubic with a real stationary point (a diagnostic count, module-wide).
+    static long cubicSkipCount;
+
     friend struct ClimbTestAccess;
 
     double eps;                 // tolerance of every stop rule
