@@ -1,0 +1,470 @@
+// The minimizer's problem, objective calls, tracing, progress window,
+// numerical derivatives, Hessian, covariance and line search, driven by
+// native function pointers and by script functions of the runtime.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "host/Plugin.h"
+#include "runtime/VeskRuntime.h"
+#include "solvers/Climb.h"
+#include "tests/host/ErrorTest.h"
+
+// Reaches the members that no public operation exposes on its own.
+struct ClimbTestAccess {
+    static MatVectorCol& Current(Climb& c) { return c.current; }
+    static MatVectorCol& NormStart(Climb& c) { return c.normStart; }
+    static MatVectorCol& MinStep(Climb& c) { return c.minStep; }
+    static MatVectorCol& MaxStep(Climb& c) { return c.maxStep; }
+    static MatVectorCol* Directions(Climb& c) { return c.directions; }
+    static Variable& Window(Climb& c) { return c.progressWnd; }
+    static double Line(Climb& c, double f0, MatVectorCol& d, int given) {
+        return c.FindMiniumByDirection(f0, d, given);
+    }
+    static void Ort(Climb& c, MatVector& u, MatVector& d, double& lo, double& hi) {
+        c.GetOrtBoundaries(u, d, lo, hi);
+    }
+    static double At(Climb& c, MatVectorCol& u) { return c.FuncAt(u); }
+    static double Derivative(Climb& c, MatVectorCol& u, int i) { return c.GetDerivative(u, i); }
+    static double Derivative2(Climb& c, MatVectorCol& u, int i, int j) {
+        return c.GetDerivative2(u, i, j);
+    }
+    static void Gradient(Climb& c, MatVectorCol& g, MatVectorCol& u) { c.GetGradient(g, u); }
+    static int Start(Climb& c, int percent) { return c.ProgressStart(percent); }
+    static int Report(Climb& c, int percent, double r) { return c.ProgressReport(percent, r); }
+    static void Seed(Climb& c, const Matrix& h, const MatVectorCol& u) { c.SeedCovariationCache(h, u); }
+    static void Clear(Climb& c) { c.ClearCaches(); }
+    static long CubicSkips() { return Climb::cubicSkipCount; }
+};
+
+namespace {
+
+using A = ClimbTestAccess;
+using Values = std::vector<double>;
+
+// The objective body shared by the native and the script forms; every call
+// is counted and its real point recorded.
+std::function<double(const Values&)> g_body;
+std::vector<Values> g_points;
+int g_calls = 0;
+
+Values ToValues(const MatVector& x) { return Values(x.GetData(), x.GetData() + x.Len()); }
+
+double NativeObjective(MatVector& x, Variable&) {
+    ++g_calls;
+    g_points.push_back(ToValues(x));
+    return g_body(g_points.back());
+}
+
+Variable Native(void* f) {
+    Variable v;
+    vrt::MakeNativeFunction(v, f);
+    return v;
+}
+
+// The script form: the point arrives as an "MVector" instance, the extra
+// parameter by reference.
+Variable ScriptObjective() {
+    Variable f;
+    vrt::MakeScriptFunction(f, [](VarRegister& r, VarRegister* args, int n) {
+        ASSERT_EQ(n, 2);
+        ASSERT_TRUE(args[1].IsRef());
+        Variable& point = args[0].GetVar();
+        ASSERT_STREQ(point.GetClass()->GetName(), "MVector");
+        ++g_calls;
+        g_points.push_back(vrt::ToDoubles(point));
+        r = g_body(g_points.back());
+    });
+    return f;
+}
+
+[[maybe_unused]] MatVectorCol Col(const Values& v) { return MatVectorCol(v.data(), static_cast<int>(v.size())); }
+
+// A current processor with captured output; errors, counters and the
+// default vector length reset.
+class ClimbTest : public ErrorTest {
+protected:
+    void SetUp() override {
+        ErrorTest::SetUp();
+        vrt::SetCurrentProcessor(&proc);
+        vrt::CaptureOutput(&out);
+        g_calls = 0;
+        g_points.clear();
+        g_body = [](const Values& x) {
+            double s = 0;
+            for (double v : x) s += v * v;
+            return s;
+        };
+    }
+    void TearDown() override {
+        vrt::CaptureOutput(nullptr);
+        vrt::SetCurrentProcessor(nullptr);
+        vrt::SetConnectorAvailable(true);
+        MatVector::SetDefaultSize(1);
+        ErrorTest::TearDown();
+    }
+    // A minimizer of the shared body over the box, native or script.
+    Climb Make(const Values& box, const Values& start, double eps = 1e-10, bool script = false) {
+        Variable f = script ? ScriptObjective() : Native(reinterpret_cast<void*>(NativeObjective));
+        return Climb(f, static_cast<int>(start.size()), const_cast<double*>(box.data()),
+                     const_cast<double*>(start.data()), eps);
+    }
+    // Every recorded point lies in the box.
+    static bool AllInBox(const Values& box) {
+        for (const Values& p : g_points)
+            for (size_t i = 0; i < p.size(); ++i)
+                if (!(p[i] >= std::min(box[2 * i], box[2 * i + 1]) &&
+                      p[i] <= std::max(box[2 * i], box[2 * i + 1])))
+                    return false;
+        return true;
+    }
+    Processor proc;
+    std::string out;
+};
+
+
+// Searches along d from the normalised point u; answers the value found.
+double Search(Climb& c, const Values& u, const Values& d, int given = 0) {
+    MatVectorCol& cur = A::Current(c);
+    cur = Col(u);
+    double f0 = A::At(c, cur);
+    MatVectorCol dir = Col(d);
+    return A::Line(c, f0, dir, given);
+}
+
+// ------------------------------------------------------------ the problem
+
+TEST_F(ClimbTest, ProblemAndCoordinates) {
+    Values box = {-1, 3, 2, 2, 0, 10};
+    Climb c = Make(box, {5, 2, -1});
+    EXPECT_EQ(c.GetDimension(), 3);
+    EXPECT_EQ(c.GetSymmetricDerivative(), 0);
+    EXPECT_EQ(MatVector::GetDefaultSize(), 3);
+    EXPECT_EQ(ToValues(A::NormStart(c)), (Values{1, 0, 0}));  // clamped into the box
+    EXPECT_EQ(ToValues(c.GetResult()), (Values{-1, 2, 0}));   // all lower bounds before a solve
+    MatVectorCol u = Col({1, 0.7, 0.5});
+    EXPECT_EQ(ToValues(c.ScaleResult(u)), (Values{3, 2, 5}));  // inactive: lo whatever u holds
+
+    // Real steps are stored normalised; the start point is not clamped.
+    MatVectorCol steps = Col({0.4, 1, 2}), start = Col({5, 2, 2.5});
+    c.SetMinStep(steps);
+    c.SetMaxStep(steps);
+    EXPECT_EQ(ToValues(A::MinStep(c)), (Values{0.1, 0, 0.2}));
+    EXPECT_EQ(ToValues(A::MaxStep(c)), (Values{0.1, 0, 0.2}));
+    c.SetStartPoint(start);
+    EXPECT_EQ(ToValues(A::NormStart(c)), (Values{1.5, 0, 0.25}));
+
+    // Wrong lengths and NaN are refused and change nothing.
+    MatVectorCol two = Col({1, 2}), bad = Col({0, 2, std::nan("")});
+    c.SetMinStep(two);
+    c.SetMaxStep(two);
+    c.SetStartPoint(two);
+    c.SetStartPoint(bad);
+    EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3, 3, 3}));
+    EXPECT_EQ(ToValues(A::MinStep(c)), (Values{0.1, 0, 0.2}));
+    EXPECT_EQ(ToValues(A::NormStart(c)), (Values{1.5, 0, 0.25}));
+
+    // A negative dimension or missing arrays give an empty problem; bounds
+    // that are not finite are reported.
+    vrt::ClearErrors();
+    Variable f = Native(reinterpret_cast<void*>(NativeObjective));
+    double b[2] = {0, std::numeric_limits<double>::infinity()}, s0[1] = {0};
+    EXPECT_EQ(Climb(f, -1, b, s0, 1e-6).GetDimension(), 0);
+    EXPECT_EQ(Climb(f, 1, nullptr, s0, 1e-6).GetDimension(), 0);
+    EXPECT_EQ(Climb(f, 1, b, s0, 1e-6).GetDimension(), 1);
+    EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3, 3}));
+}
+
+// Mend: x = u/scale + lo at u = 1 can exceed hi by one rounding step; the
+// objective must still see a point in the box.
+TEST_F(ClimbTest, ScaleResultStaysInTheBox) {
+    const double lo = -2.015774780009839, hi = -1.1594517943003406;
+    const double scale = 1 / (hi - lo);
+    ASSERT_GT(1 / scale + lo, hi);  // the procedure as written
+    Values box = {lo, hi, hi, lo};   // either order of the bounds
+    Climb c = Make(box, {lo, lo});
+    MatVectorCol u = Col({1, 1});
+    EXPECT_EQ(ToValues(c.ScaleResult(u)), (Values{hi, lo}));
+    u = Col({0, std::nan("")});
+    EXPECT_EQ(ToValues(c.ScaleResult(u)), (Values{lo, hi}));  // NaN goes to the first bound
+}
+
+TEST_F(ClimbTest, CopiesOwnTheirDirectionsAndShareTheWindow) {
+    vrt::DefineClass("CopyWindow", 0);
+    Variable wnd;
+    ASSERT_TRUE(vrt::NewObject(wnd, "CopyWindow"));
+    Values box = {0, 1, 0, 2};
+    Climb a = Make(box, {0.5, 1});
+    a.SetProgressWnd(wnd);
+    A::Directions(a)[1][0] = 7;
+    Climb b(a);
+    EXPECT_NE(A::Directions(b), A::Directions(a));
+    EXPECT_EQ(A::Directions(b)[1][0], 7);
+    A::Directions(b)[1][0] = 9;
+    EXPECT_EQ(A::Directions(a)[1][0], 7);
+    EXPECT_EQ(&A::Window(b).Deref(), &wnd);
+
+    Values box3 = {0, 1, 0, 1, 0, 1};
+    Climb d = Make(box3, {0, 0, 0});
+    d = b;  // other dimension: the set is rebuilt
+    EXPECT_EQ(d.GetDimension(), 2);
+    EXPECT_EQ(A::Directions(d)[1][0], 9);
+    EXPECT_EQ(A::Directions(d)[0].Len(), 2);
+    EXPECT_EQ(&A::Window(d).Deref(), &wnd);
+    d = d;
+    EXPECT_EQ(A::Directions(d)[1][0], 9);
+    EXPECT_STREQ(wnd.GetClass()->GetName(), "CopyWindow");  // never written through
+}
+
+// ------------------------------------------------------ objective calls
+
+double ShiftedObjective(MatVector& x, Variable& extra) { return x[0] - static_cast<double>(extra); }
+
+TEST_F(ClimbTest, NativeAndScriptObjectivesAgree) {
+    g_body = [](const Values& x) { return std::pow(x[0] - 0.3, 2) + 3 * std::pow(x[1] + 0.2, 4) + x[0] * x[1]; };
+    Values box = {-1, 1, -1, 2};
+    std::vector<Values> points[2];
+    double f[2];
+    Values at[2];
+    for (int script = 0; script < 2; ++script) {
+        g_points.clear();
+        Climb c = Make(box, {0.9, 1.5}, 1e-9, script == 1);
+        f[script] = Search(c, {0.9, 0.8}, {-1, -0.5});
+        at[script] = ToValues(c.GetResult());
+        points[script] = g_points;
+    }
+    EXPECT_EQ(f[0], f[1]);
+    EXPECT_EQ(at[0], at[1]);
+    EXPECT_EQ(points[0], points[1]);
+    EXPECT_LT(f[0], points[0][0].empty() ? 0.0 : g_body(points[0][0]));
+
+    // The extra parameter arrives by reference, the stored copy.
+    Variable shifted = Native(reinterpret_cast<void*>(ShiftedObjective)), extra(0.25);
+    double b1[2] = {0, 1}, s1[1] = {0.5};
+    Climb n(shifted, 1, b1, s1, 1e-9);
+    n.SetExtraParam(extra);
+    extra = 5.0;
+    MatVectorCol u = Col({1});
+    EXPECT_EQ(A::At(n, u), 0.75);
+    Variable seen;
+    Variable script;
+    vrt::MakeScriptFunction(script, [&seen](VarRegister& r, VarRegister* args, int n) {
+        ASSERT_EQ(n, 2);
+        seen = args[1].GetVar();
+        r = 1.0;
+    });
+    Climb s(script, 1, b1, s1, 1e-9);
+    s.SetExtraParam(extra);
+    A::At(s, u);
+    EXPECT_EQ(static_cast<double>(seen), 5.0);
+}
+
+// Derivative functions, native (direct) and script (point, indices, extra).
+double NativeDerivative(MatVectorCol& x, int i, Variable&) { return i == 0 ? 2 * x[0] : 3 * x[1] * x[1]; }
+double NativeDerivative2(MatVectorCol& x, int i, int j, Variable&) {
+    return i == 0 && j == 0 ? 2 : (i == 1 && j == 1 ? 6 * x[1] : 0.5);
+}
+
+TEST_F(ClimbTest, DerivativeFunctionsNativeAndScript) {
+    Variable d1s, d2s;
+    int calls1 = 0, calls2 = 0;
+    vrt::MakeScriptFunction(d1s, [&calls1](VarRegister& r, VarRegister* args, int n) {
+        ASSERT_EQ(n, 3);
+        ASSERT_TRUE(args[2].IsRef());
+        MatVectorCol x(args[0].GetVar());
+        Variable extra;
+        ++calls1;
+        r = NativeDerivative(x, static_cast<int>(args[1]), extra);
+    });
+    vrt::MakeScriptFunction(d2s, [&calls2](VarRegister& r, VarRegister* args, int n) {
+        ASSERT_EQ(n, 4);
+        ASSERT_TRUE(args[3].IsRef());
+        MatVectorCol x(args[0].GetVar());
+        Variable extra;
+        ++calls2;
+        r = NativeDerivative2(x, static_cast<int>(args[1]), static_cast<int>(args[2]), extra);
+    });
+    Variable d1n = Native(reinterpret_cast<void*>(NativeDerivative));
+    Variable d2n = Native(reinterpret_cast<void*>(NativeDerivative2));
+    Values box = {-1, 1, 0, 4};  // widths 2 and 4
+    for (int script = 0; script < 2; ++script) {
+        Climb c = Make(box, {0, 1});
+        c.SetDerivFunc(script ? d1s : d1n);
+        c.SetDeriv2Func(script ? d2s : d2n);
+        MatVectorCol u = Col({0.75, 0.5}), g(2);  // x = (0.5, 2)
+        EXPECT_EQ(A::Derivative(c, u, 0), 1.0 * 2);
+        EXPECT_EQ(A::Derivative(c, u, 1), 12.0 * 4);
+        EXPECT_EQ(A::Derivative2(c, u, 1, 1), 12.0 * 16);
+        A::Gradient(c, g, u);
+        EXPECT_EQ(ToValues(g), (Values{2, 48}));
+        MatVectorCol x = Col({0.5, 2});
+        Matrix* h = c.GetHessian(x);
+        ASSERT_NE(h, nullptr);
+        EXPECT_DOUBLE_EQ((*h)(0, 0), 2);
+        EXPECT_DOUBLE_EQ((*h)(1, 1), 12);
+        EXPECT_DOUBLE_EQ((*h)(0, 1), 0.5);
+        EXPECT_DOUBLE_EQ((*h)(1, 0), 0.5);
+        delete h;
+        // At the faces a component pointing out of the box is dropped.
+        u = Col({0, 1});  // x = (-1, 4): derivatives -2 (kept) and 48 (kept)
+        A::Gradient(c, g, u);
+        EXPECT_EQ(ToValues(g), (Values{-4, 192}));
+        u = Col({1, 0});  // x = (1, 0): 2 at the upper face is kept, 0 at the lower
+        A::Gradient(c, g, u);
+        EXPECT_EQ(ToValues(g), (Values{4, 0}));
+        u = Col({0.75, 1e-12});  // near the lower face with a positive derivative: dropped
+        A::Gradient(c, g, u);
+        EXPECT_EQ(ToValues(g), (Values{2, 0}));
+    }
+    EXPECT_EQ(calls1, 2 + 2 * 4);
+    EXPECT_EQ(calls2, 1 + 3);
+    EXPECT_EQ(g_calls, 0);  // the objective was never needed
+}
+
+TEST_F(ClimbTest, WithoutProcessor) {
+    Values box = {0, 1, 0, 1};
+    Climb script = Make(box, {0.5, 0.5}, 1e-9, true);
+    Climb native = Make(box, {0.5, 0.5}, 1e-9, false);
+    script.SetSilent(0);
+    vrt::SetCurrentProcessor(nullptr);
+    MatVectorCol u = Col({0.5, 0.5}), d = Col({1, 0});
+    EXPECT_EQ(A::At(script, u), 0.0);
+    EXPECT_EQ(g_calls, 0);
+    EXPECT_EQ(A::At(native, u), 0.5);  // a native objective needs no processor
+    EXPECT_EQ(A::Line(native, 0.5, d, 0), 0.0);
+    EXPECT_EQ(g_calls, 1);
+    EXPECT_EQ(ToValues(A::Current(native)), (Values{0, 0}));
+    vrt::SetCurrentProcessor(&proc);
+    vrt::SetConnectorAvailable(false);
+    EXPECT_EQ(A::At(script, u), 0.0);
+    EXPECT_EQ(A::Start(script, 1), 0);
+    EXPECT_TRUE(out.empty());
+    EXPECT_TRUE(vrt::Errors().empty());
+}
+
+// ---------------------------------------------------- tracing, progress
+
+TEST_F(ClimbTest, TraceAtTheEndOfALineSearch) {
+    Values box = {0, 2, 0, 4};
+    g_body = [](const Values& x) { return (x[0] - 1) * (x[0] - 1) + 1.5; };
+    Climb c = Make(box, {0.5, 1});
+    Search(c, {0.25, 0.25}, {1, 0});
+    EXPECT_TRUE(out.empty());  // silent by default
+    c.SetSilent(0);
+    double f = Search(c, {0.25, 0.25}, {1, 0});
+    char expect[128];
+    std::snprintf(expect, sizeof expect, "%g 0.25 \r\nResidue = %g\r\n", A::Current(c)[0], f);
+    EXPECT_EQ(out, expect);
+    EXPECT_NEAR(A::Current(c)[0], 0.5, 1e-5);
+}
+
+// A window class that logs its method calls; CheckCancel raises the cancel
+// when asked to.
+std::vector<std::string> g_log;
+bool g_cancel = false;
+const Variable* g_checkedSelf = nullptr;
+
+void DefineWindow() {
+    vrt::DefineClass("TestWindow", 0);
+    vrt::DefineMethod("TestWindow", "SetProgress", [](VarRegister&, VarRegister* a, int n, Variable&) {
+        ASSERT_EQ(n, 1);
+        g_log.push_back(std::to_string(static_cast<int>(a[0])).insert(0, 1, 'P'));
+    });
+    vrt::DefineMethod("TestWindow", "SetCaption", [](VarRegister&, VarRegister* a, int n, Variable&) {
+        ASSERT_EQ(n, 1);
+        ASSERT_NE(a[0].GetVar().GetText(), nullptr);
+        g_log.push_back(std::string(a[0].GetVar().GetText()).insert(0, 1, 'C'));
+    });
+    vrt::DefineMethod("TestWindow", "CheckCancel", [](VarRegister&, VarRegister*, int n, Variable& self) {
+        ASSERT_EQ(n, 0);
+        g_checkedSelf = &self;
+        g_log.push_back("X");
+        if (g_cancel) vrt::RaiseNamedError("Progress window got cancel");
+    });
+}
+
+TEST_F(ClimbTest, ProgressWindowCalls) {
+    DefineWindow();
+    g_log.clear();
+    g_cancel = false;
+    Variable wnd;
+    ASSERT_TRUE(vrt::NewObject(wnd, "TestWindow"));
+    Values box = {0, 1};
+    g_body = [](const Values& x) { return (x[0] - 0.3) * (x[0] - 0.3); };
+    Climb c = Make(box, {0.5});
+    EXPECT_EQ(A::Start(c, 30), 0);  // nothing without a window
+    EXPECT_TRUE(g_log.empty());
+    c.SetProgressWnd(wnd);
+    EXPECT_EQ(A::Start(c, 30), 0);
+    EXPECT_EQ(A::Report(c, 10, 1.234567890123), 0);
+    EXPECT_EQ(g_log, (std::vector<std::string>{"P30", "X", "P10", "CResidue = 1.23456789", "X"}));
+
+    // The line search flushes idle work at entry and on passes 1, 11, 21 ...,
+    // and then asks the window object itself whether to cancel.
+    g_log.clear();
+    long flushes = vrt::FlushIdleCount();
+    Search(c, {0.9}, {-1});
+    const long checks = static_cast<long>(g_log.size());
+    EXPECT_GE(checks, 2);
+    EXPECT_EQ(g_log, std::vector<std::string>(g_log.size(), "X"));
+    EXPECT_EQ(vrt::FlushIdleCount() - flushes, 1 + checks);
+    EXPECT_EQ(g_checkedSelf, &wnd);
+    EXPECT_NEAR(A::Current(c)[0], 0.3, 1e-5);
+}
+
+// Mend: a cancel ends the search with the value of the unmoved point (the
+// procedure as written answers 0.0); the cancel stays set.
+TEST_F(ClimbTest, CancelKeepsThePointAndItsValue) {
+    DefineWindow();
+    g_cancel = true;
+    Variable wnd;
+    ASSERT_TRUE(vrt::NewObject(wnd, "TestWindow"));
+    Values box = {0, 1};
+    g_body = [](const Values& x) { return (x[0] - 0.3) * (x[0] - 0.3) + 2; };
+    Climb c = Make(box, {0.5});
+    c.SetProgressWnd(wnd);
+    c.SetSilent(0);
+    EXPECT_EQ(Search(c, {0.9}, {-1}), g_body({0.9}));
+    EXPECT_EQ(A::Current(c)[0], 0.9);
+    // The start, the two trials and the pass during which the window
+    // cancelled (the status is read at the top of the next pass).
+    EXPECT_LE(g_calls, 1 + 2 + 2);
+    EXPECT_NE(proc.GetErrorStatus(), 0);
+    EXPECT_STREQ(proc.GetErrorName(proc.GetLastError()), "Progress window got cancel");
+    EXPECT_TRUE(out.empty());  // no trace after a cancel
+    g_cancel = false;
+}
+
+// An ordinary script error is cleared and ends the search at its best sample.
+TEST_F(ClimbTest, ScriptErrorsEndTheSearch) {
+    Values box = {0, 1};
+    for (int failFrom : {1, 4}) {
+        int calls = 0;
+        Variable f;
+        vrt::MakeScriptFunction(f, [&calls, failFrom](VarRegister& r, VarRegister* args, int) {
+            double x = vrt::ToDoubles(args[0].GetVar())[0];
+            if (++calls >= failFrom) VeskError(3, "script failed");
+            r = (x - 0.3) * (x - 0.3);
+        });
+        double s0[1] = {0.5};
+        Climb c(f, 1, box.data(), s0, 1e-10);
+        MatVectorCol& u = A::Current(c);
+        u = Col({0.5});
+        MatVectorCol d = Col({-1});
+        vrt::ClearErrors();
+        double v = A::Line(c, 0.04, d, 0);
+        EXPECT_EQ(proc.GetErrorStatus(), 0);
+        EXPECT_FALSE(vrt::Errors().empty());
+        // Failing from the first call: only the two trials (0.45, 0.55);
+        // from the fourth: the first pass's sample also counts.
+        EXPECT_EQ(calls, failFrom == 1 ? 2 : 4);
+        EXPECT_EQ(v, failFrom == 1 ? (0.45 - 0.3) * (0.45 - 0.3) : (A::Current(c)[0] - 0.3) * (A::Current(c)[0] - 0.3));
+        EXPECT_LT(v, 0.04);
+    }
+}
+
+}  // namespace
