@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <string>
@@ -465,6 +466,243 @@ TEST_F(ClimbTest, ScriptErrorsEndTheSearch) {
         EXPECT_EQ(v, failFrom == 1 ? (0.45 - 0.3) * (0.45 - 0.3) : (A::Current(c)[0] - 0.3) * (A::Current(c)[0] - 0.3));
         EXPECT_LT(v, 0.04);
     }
+}
+
+// ----------------------------------------------------------- differences
+
+// f = exp(x0/2) + x0 x1^2 + cos(x1) over [-1, 2] x [0.5, 1.5]; derivatives
+// in normalised units carry the widths 3 and 1.
+const Values kSmoothBox = {-1, 2, 0.5, 1.5};
+double Smooth(const Values& x) { return std::exp(x[0] / 2) + x[0] * x[1] * x[1] + std::cos(x[1]); }
+Values SmoothGradient(const Values& u) {
+    const double x0 = -1 + 3 * u[0], x1 = 0.5 + u[1];
+    return {3 * (0.5 * std::exp(x0 / 2) + x1 * x1), 2 * x0 * x1 - std::sin(x1)};
+}
+double SmoothSecond(const Values& u, int i, int j) {
+    const double x0 = -1 + 3 * u[0], x1 = 0.5 + u[1];
+    if (i == 0 && j == 0) return 9 * 0.25 * std::exp(x0 / 2);
+    if (i == 1 && j == 1) return 2 * x0 - std::cos(x1);
+    return 3 * 2 * x1;
+}
+
+// Interior points, every face and two corners.
+const std::vector<Values> kPlaces = {{0.4, 0.3}, {0.9, 0.6}, {0, 0.5}, {1, 0.5},
+                                     {0.5, 0},   {0.5, 1},   {0, 0},   {1, 1}};
+bool OnFace(const Values& u) {
+    for (double v : u)
+        if (v == 0 || v == 1) return true;
+    return false;
+}
+
+// First differences with the default step h = 5e-8 against the analytic
+// gradient: forward (and central at a face, whose base moves by h) err by
+// about h |f_uu| / 2 <= 1.6e-7 plus rounding 2 eps |f| / h <= 4e-8; central
+// inside the box by the rounding alone.
+TEST_F(ClimbTest, FirstDifferencesMatchAnalyticDerivatives) {
+    g_body = Smooth;
+    for (int symmetric = 0; symmetric < 2; ++symmetric) {
+        Climb c = Make(kSmoothBox, {0, 1}, 1e-12);
+        c.SetSymmetricDerivative(symmetric);
+        for (const Values& place : kPlaces) {
+            const double tol = symmetric && !OnFace(place) ? 1e-7 : 4e-7;
+            MatVectorCol u = Col(place), g(1);
+            const Values exact = SmoothGradient(place);
+            g_calls = 0;
+            A::Gradient(c, g, u);
+            EXPECT_EQ(g_calls, symmetric ? 4 : 3);
+            for (int i = 0; i < 2; ++i) {
+                // At a face a component whose descent leaves the box is 0.
+                const bool dropped = (place[i] == 0 && exact[i] > 0) || (place[i] == 1 && exact[i] < 0);
+                EXPECT_NEAR(g[i], dropped ? 0 : exact[i], tol) << symmetric << " " << place[0] << "," << place[1];
+                EXPECT_NEAR(A::Derivative(c, u, i), exact[i], tol);
+            }
+        }
+    }
+}
+
+// Where each difference samples: central at u = 0 takes 0 and 2h, at u = 1
+// takes 1 - 2h and 1; forward at u = 1 steps back by h. The box is the unit
+// square, so real and normalised points coincide.
+TEST_F(ClimbTest, DifferenceSamplesStayInTheBox) {
+    const double h = 5e-8;
+    Values unit = {0, 1, 0, 1};
+    Climb c = Make(unit, {0, 0});
+    MatVectorCol lower = Col({0, 0.5}), upper = Col({1, 0.5});
+    c.SetSymmetricDerivative(1);
+    A::Derivative(c, lower, 0);
+    A::Derivative(c, upper, 0);
+    c.SetSymmetricDerivative(0);
+    A::Derivative(c, upper, 0);
+    MatVectorCol g(2);
+    A::Gradient(c, g, upper);
+    ASSERT_EQ(g_points.size(), 2u + 2 + 2 + 3);
+    const double first[] = {0, 2 * h, (1 - h) - h, 1, 1 - h, 1, 1, 1 - h, 1};
+    for (size_t k = 0; k < g_points.size(); ++k) EXPECT_EQ(g_points[k][0], first[k]) << k;
+    // A minimum step replaces the default one.
+    MatVectorCol step = Col({0.25, 0});
+    c.SetMinStep(step);
+    g_points.clear();
+    A::Derivative(c, lower, 0);
+    EXPECT_EQ(g_points[1][0], 0.25);
+}
+
+// Second differences need a larger step: with h = 1e-4 (a minimum step of
+// 3e-4 and 1e-4 in real units) the central diagonal errs by rounding
+// 4 eps |f| / h^2 <= 4e-7 inside the box and by h |f_uuu| <= 1e-3 at a face
+// (its base moves by h); the forward cross term by h (|f_iij| + |f_ijj|)/2
+// <= 3e-4, the central one by rounding.
+TEST_F(ClimbTest, SecondDifferencesMatchAnalyticDerivatives) {
+    g_body = Smooth;
+    for (int symmetric = 0; symmetric < 2; ++symmetric) {
+        Climb c = Make(kSmoothBox, {0, 1}, 1e-12);
+        c.SetSymmetricDerivative(symmetric);
+        MatVectorCol step = Col({3e-4, 1e-4});
+        c.SetMinStep(step);
+        for (const Values& place : kPlaces) {
+            MatVectorCol u = Col(place);
+            const bool face = OnFace(place);
+            for (int i = 0; i < 2; ++i)
+                EXPECT_NEAR(A::Derivative2(c, u, i, i), SmoothSecond(place, i, i), face ? 1e-3 : 5e-7);
+            const double crossTol = symmetric ? (face ? 1e-3 : 5e-7) : 4e-4;
+            EXPECT_NEAR(A::Derivative2(c, u, 0, 1), SmoothSecond(place, 0, 1), crossTol)
+                << symmetric << " " << place[0] << "," << place[1];
+        }
+        // The Hessian in real units: forward cross terms whatever the flag.
+        MatVectorCol x = Col({0.2, 1.1});
+        Matrix* H = c.GetHessian(x);
+        ASSERT_NE(H, nullptr);
+        const Values u = {0.4, 0.6};
+        EXPECT_NEAR((*H)(0, 0), SmoothSecond(u, 0, 0) / 9, 1e-7);
+        EXPECT_NEAR((*H)(1, 1), SmoothSecond(u, 1, 1), 5e-7);
+        EXPECT_NEAR((*H)(0, 1), SmoothSecond(u, 0, 1) / 3, 4e-4 / 3);
+        EXPECT_EQ((*H)(0, 1), (*H)(1, 0));
+        delete H;
+    }
+}
+
+// ------------------------------------------------- Hessian and covariance
+
+// f = 2 x0^2 + x0 x1 + 1.5 x1^2 (Hessian [[4, 1], [1, 3]]) over
+// [-1, 1] x [-2, 2]; a minimum step of 1e-3 keeps the differences exact to
+// rounding (4 eps |f| / h^2 in normalised units, a few 1e-9 here).
+double Quadratic(const Values& x) { return 2 * x[0] * x[0] + x[0] * x[1] + 1.5 * x[1] * x[1]; }
+
+TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
+    g_body = Quadratic;
+    Values box = {-1, 1, -2, 2};
+    Climb c = Make(box, {0, 0});
+    MatVectorCol step = Col({1e-3, 1e-3}), x = Col({0.3, -0.4}), y = Col({0.1, 0.1});
+    c.SetMinStep(step);
+    Matrix* H = c.GetHessian(x);
+    EXPECT_EQ(g_calls, 3 + 4 + 3);  // two diagonal elements, one cross pair
+    const double exactH[2][2] = {{4, 1}, {1, 3}};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) EXPECT_NEAR((*H)(i, j), exactH[i][j], 1e-6);
+    Matrix* again = c.GetHessian(x);
+    EXPECT_EQ(g_calls, 10);  // from the cache
+    EXPECT_EQ(std::memcmp(again->operator[](0), H->operator[](0), 4 * sizeof(double)), 0);
+
+    // Covariance 2 H^-1 = [[6, -2], [-2, 8]] / 11, from the cached Hessian.
+    Matrix* C = c.GetCovariationMatrix(x);
+    Matrix* C2 = c.GetCovariationMatrix(x);
+    EXPECT_EQ(g_calls, 10);
+    const double exactC[2][2] = {{6.0 / 11, -2.0 / 11}, {-2.0 / 11, 8.0 / 11}};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            EXPECT_NEAR((*C)(i, j), exactC[i][j], 1e-6);
+            EXPECT_EQ((*C2)(i, j), (*C)(i, j));
+        }
+    // Another point, or cleared caches: computed afresh.
+    delete c.GetCovariationMatrix(y);
+    EXPECT_EQ(g_calls, 20);
+    A::Clear(c);
+    delete c.GetHessian(y);
+    EXPECT_EQ(g_calls, 30);
+
+    // A seeded covariance (a quasi-Newton run's inverse Hessian) is answered
+    // as it is, in real units, without the factor 2 and without evaluating.
+    Matrix seed(2);
+    seed(0, 0) = 0.5;
+    seed(1, 1) = 0.25;
+    seed(0, 1) = seed(1, 0) = 0.125;
+    MatVectorCol u = Col({0.5, 0.5}), origin = Col({0, 0});
+    A::Seed(c, seed, u);
+    Matrix* S = c.GetCovariationMatrix(origin);
+    EXPECT_EQ(g_calls, 30);
+    EXPECT_EQ((*S)(0, 0), 0.5 * 4);
+    EXPECT_EQ((*S)(1, 1), 0.25 * 16);
+    EXPECT_EQ((*S)(0, 1), 0.125 * 8);
+    delete c.GetHessian(origin);  // the seed does not stand for a Hessian
+    EXPECT_EQ(g_calls, 40);
+
+    MatVectorCol three = Col({0, 0, 0});
+    EXPECT_EQ(c.GetHessian(three), nullptr);
+    EXPECT_EQ(c.GetCovariationMatrix(three), nullptr);
+    EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
+    for (Matrix* m : {H, again, C, C2, S}) delete m;
+}
+
+TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
+    Values box = {-1, 1, 0, 4, 1, 1};  // the third coordinate is inactive
+    MatVectorCol x = Col({0.2, 1, 1}), step = Col({1e-3, 1e-3, 0});
+
+    // f depends on x0 only: the second coordinate has a zero Hessian
+    // diagonal and is excluded like the inactive third; each gets 1 on its
+    // normalised diagonal (width^2 in real units; 1 for the inactive one).
+    g_body = [](const Values& v) { return v[0] * v[0]; };
+    Climb c = Make(box, {0, 1, 1});
+    c.SetMinStep(step);
+    Matrix* H = c.GetHessian(x);
+    EXPECT_NEAR((*H)(0, 0), 2, 1e-6);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ((*H)(2, k) + (*H)(k, 2), 0);
+    Matrix* C = c.GetCovariationMatrix(x);
+    EXPECT_NEAR((*C)(0, 0), 1, 1e-6);
+    EXPECT_EQ((*C)(1, 1), 16);
+    EXPECT_EQ((*C)(2, 2), 1);
+    EXPECT_EQ((*C)(0, 1) + (*C)(0, 2) + (*C)(1, 2), 0);
+    delete H;
+    delete C;
+    for (const Values& p : g_points) EXPECT_EQ(p[2], 1);
+
+    // Every coordinate excluded: a zero matrix.
+    g_body = [](const Values&) { return 1.0; };
+    Climb flat = Make(box, {0, 1, 1});
+    C = flat.GetCovariationMatrix(x);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_EQ((*C)(i, j), 0);
+    delete C;
+
+    // A singular reduced Hessian: error 10 from the inversion, no matrix.
+    g_body = [](const Values& v) { return (v[0] + v[1]) * (v[0] + v[1]); };
+    Values box2 = {-1, 1, -1, 1};
+    Climb s = Make(box2, {0, 0});
+    MatVectorCol x2 = Col({0.1, 0.2}), step2 = Col({1e-3, 1e-3});
+    s.SetMinStep(step2);
+    vrt::ClearErrors();
+    EXPECT_EQ(s.GetCovariationMatrix(x2), nullptr);
+    EXPECT_EQ(ErrorCodes(), (std::vector<int>{10}));
+}
+
+// -------------------------------------------------- inactive coordinates
+
+TEST_F(ClimbTest, InactiveCoordinatesNeverMove) {
+    g_body = [](const Values& x) { return (x[0] - 0.3) * (x[0] - 0.3) + x[1] * x[1]; };
+    Values box = {0, 1, 2, 2};
+    Climb c = Make(box, {0.9, 2});
+    MatVectorCol u = Col({0.5, 0.7}), g(2);
+    EXPECT_EQ(A::Derivative(c, u, 1), 0);
+    EXPECT_EQ(A::Derivative2(c, u, 1, 1), 0);
+    EXPECT_EQ(A::Derivative2(c, u, 0, 1), 0);
+    A::Gradient(c, g, u);
+    EXPECT_EQ(g[1], 0);
+    // A direction along the inactive coordinate only: nothing to search.
+    g_calls = 0;
+    EXPECT_EQ(Search(c, {0.5, 0.7}, {0, 1}), g_body({0.5, 2}));
+    EXPECT_EQ(g_calls, 1);
+    Search(c, {0.5, 0.7}, {1, 1});
+    EXPECT_NEAR(c.GetResult()[0], 0.3, 1e-5);
+    EXPECT_EQ(c.GetResult()[1], 2);
+    for (const Values& p : g_points) EXPECT_EQ(p[1], 2);
 }
 
 }  // namespace
