@@ -208,6 +208,9 @@ private:
     void _GetGradient_Parallel(MatVectorCol& g, MatVectorCol& u);
     void _GetGradient_ParallelForward(MatVectorCol& g, MatVectorCol& u);
     void _GetGradient_ParallelSymmetric(MatVectorCol& g, MatVectorCol& u);
+    // (f(u with u_i = high) - f(u with u_i = low)) / (high - low), 0 for a
+    // zero width; the two points form one batch.
+    double TwoPointDifference(MatVectorCol& u, int i, double low, double high);
     // Fills the Hessian cache at u by differences.
     void _GetHessian_Parallel(MatVectorCol& u);
     // Fill 3 (i = j) or 4 consecutive points and 2 steps for one second

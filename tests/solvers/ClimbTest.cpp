@@ -259,25 +259,26 @@ double NativeDerivative2(MatVectorCol& x, int i, int j, Variable&) {
     return i == 0 && j == 0 ? 2 : (i == 1 && j == 1 ? 6 * x[1] : 0.5);
 }
 
+// The script form of NativeDerivative (one index) or NativeDerivative2
+// (two): the point, the indices and the extra parameter by reference.
+Variable ScriptDerivative(int indices, int& calls) {
+    Variable f;
+    vrt::MakeScriptFunction(f, [indices, &calls](VarRegister& r, VarRegister* args, int n) {
+        ASSERT_EQ(n, 2 + indices);
+        ASSERT_TRUE(args[1 + indices].IsRef());
+        MatVectorCol x(args[0].GetVar());
+        Variable extra;
+        ++calls;
+        const int i = static_cast<int>(args[1]);
+        r = indices == 1 ? NativeDerivative(x, i, extra)
+                         : NativeDerivative2(x, i, static_cast<int>(args[2]), extra);
+    });
+    return f;
+}
+
 TEST_F(ClimbTest, DerivativeFunctionsNativeAndScript) {
-    Variable d1s, d2s;
     int calls1 = 0, calls2 = 0;
-    vrt::MakeScriptFunction(d1s, [&calls1](VarRegister& r, VarRegister* args, int n) {
-        ASSERT_EQ(n, 3);
-        ASSERT_TRUE(args[2].IsRef());
-        MatVectorCol x(args[0].GetVar());
-        Variable extra;
-        ++calls1;
-        r = NativeDerivative(x, static_cast<int>(args[1]), extra);
-    });
-    vrt::MakeScriptFunction(d2s, [&calls2](VarRegister& r, VarRegister* args, int n) {
-        ASSERT_EQ(n, 4);
-        ASSERT_TRUE(args[3].IsRef());
-        MatVectorCol x(args[0].GetVar());
-        Variable extra;
-        ++calls2;
-        r = NativeDerivative2(x, static_cast<int>(args[1]), static_cast<int>(args[2]), extra);
-    });
+    Variable d1s = ScriptDerivative(1, calls1), d2s = ScriptDerivative(2, calls2);
     Variable d1n = Native(reinterpret_cast<void*>(NativeDerivative));
     Variable d2n = Native(reinterpret_cast<void*>(NativeDerivative2));
     Values box = {-1, 1, 0, 4};  // widths 2 and 4
