@@ -10,10 +10,22 @@
 // "failure to converge in cf2".
 #pragma once
 
+#include "host/Export.h"
+
 // True when the order equals its truncation to a 32-bit integer (stored in
 // *n); NaN, fractional and out-of-range orders are not integral. The integer
 // routines serve integral orders, the fractional-order routines the rest.
 bool IsIntegralOrder(double nu, int* n);
+
+// J_n(x) and Y_n(x) of integer order by the C library's jn and yn, except
+// where that would be slow or wrong: orders above 50000 (jn and yn take about
+// n steps) and arguments where J underflows and Y overflows, which go to
+// BesselJFrac/BesselYFrac (0 and −∞ at once; the reflections J_−n = (−1)^n·J_n,
+// J_n(−x) = (−1)^n·J_n(x) and Y_−n = (−1)^n·Y_n applied). Used by the table
+// rows BesselJn and BesselYn; x ≤ 0 for Y and x = 0 or NaN for J go to the
+// C library as before.
+VESK_MATH_API double BesselJInteger(int n, double x);
+VESK_MATH_API double BesselYInteger(int n, double x);
 
 // ---------------------------------------------------------------------------
 // Exported I and K family (x first, then the order).
