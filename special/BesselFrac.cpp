@@ -42,9 +42,17 @@ constexpr double kMaxOrder = 2147483648.0;
 constexpr double kHankelGap = 1000.0;
 constexpr double kHankelMinX = 50.0;
 
+// True where J, J′, I, I′ and K, K′ are surely normal doubles, so that the
+// range tests (a few logarithms each) are skipped: for x in [1e-3, 705] and
+// ν ≤ 50 the leading series term bounds ln I from below by −541 and the
+// leading term of K's bounds ln K from above by 525, while ln I ≤ x and
+// ln K ≥ −x − 4; Kapteyn's exponent of J stays above −525.
+bool SurelyInRange(double x, double nu) { return x >= 1e-3 && x <= 705.0 && nu <= 50.0; }
+
 bool UseHankel(double x, double nu) {
     return x - nu >= kHankelGap || (x >= kHankelMinX && nu <= 0.5 * x);
 }
+
 // |ln I| or |ln K| beyond this: the value lies far outside the double range
 // (the estimate is within 0.1, the prefactors within e^22).
 constexpr double kFarOut = 760.0;
@@ -321,7 +329,7 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
     double v[4];
     if (x == kInf) {
         WriteFour(&v[0], &v[1], &v[2], &v[3], 0.0, 0.0, 0.0, 0.0);
-    } else if (bessel_detail::JYBeyondRange(x, nu)) {
+    } else if (!SurelyInRange(x, nu) && bessel_detail::JYBeyondRange(x, nu)) {
         WriteFour(&v[0], &v[1], &v[2], &v[3], 0.0, -kInf, 0.0, kInf);
     } else {
         const Steed s = UseHankel(x, nu) ? Steed::Cf1Failed : SteedJY(x, nu, &v[0], &v[1], &v[2], &v[3]);
@@ -469,7 +477,7 @@ bool KSettled(double x, double nu, double* rk, double* rkp) {
 // first continued fraction, the downward recurrence and I's normalisation):
 // the same operations as the K part of BesselIK, so the same bits.
 bool KAlone(double x, double nu, double* rk, double* rkp) {
-    if (KSettled(x, nu, rk, rkp)) return true;
+    if (!SurelyInRange(x, nu) && KSettled(x, nu, rk, rkp)) return true;
     if (ExpansionServesIK(x, nu)) {
         bessel_detail::KUniform(x, nu, rk, rkp);
         return true;
@@ -521,7 +529,7 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
     }
     double i4[2];
     double k4[2];
-    if (IOutOfReach(x, nu, &i4[0], &i4[1])) {
+    if (!SurelyInRange(x, nu) && IOutOfReach(x, nu, &i4[0], &i4[1])) {
         if (!KAlone(x, nu, &k4[0], &k4[1])) return false;
         WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
         return true;
@@ -573,7 +581,7 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
     i4[0] = (rimu * ril1) / ril;
     i4[1] = (rimu * rip1) / ril;
     if (SeriesServes(x, nu)) bessel_detail::PowerSeries(x, nu, false, &i4[0], &i4[1]);
-    if (!KSettled(x, nu, &k4[0], &k4[1])) KUpward(x, nu, mu, nl, rkmu, rk1, &k4[0], &k4[1]);
+    if (SurelyInRange(x, nu) || !KSettled(x, nu, &k4[0], &k4[1])) KUpward(x, nu, mu, nl, rkmu, rk1, &k4[0], &k4[1]);
     WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
     return true;
 }
