@@ -107,6 +107,7 @@ public:
     void Add(double err, const std::string& where) {
         ++r_.points;
         if (std::isnan(err)) err = HUGE_VAL;
+        r_.samples.emplace_back(where, err);
         if (r_.where.empty() || err > r_.maxError) {
             r_.maxError = err;
             r_.where = where;
