@@ -178,7 +178,8 @@ double BesselIInteger(int n, double x) {
     // millions of steps: the fractional-order routine settles the limit at
     // once or answers from the uniform expansion.
     const double ax = std::fabs(x);
-    const double lnI = ax == HUGE_VAL ? HUGE_VAL : bessel_detail::LnIEstimate(ax, static_cast<double>(order));
+    const double lnI =
+        ax == HUGE_VAL ? HUGE_VAL : bessel_detail::LnIEstimate(ax, static_cast<double>(order));
     if (static_cast<double>(order) > bessel_detail::kMaxRecurrenceOrder || std::fabs(lnI) > 760.0) {
         const double v = BesselIFrac(ax, static_cast<double>(order));
         return negate ? -v : v;
@@ -254,7 +255,8 @@ double BesselJInteger(int n, double x) {
 double BesselYInteger(int n, double x) {
     const long long order = n < 0 ? -static_cast<long long>(n) : n;
     const double nu = static_cast<double>(order);
-    if (x > 0.0 && (nu > bessel_detail::kMaxRecurrenceOrder || bessel_detail::JYBeyondRange(x, nu))) {
+    if (x > 0.0 &&
+        (nu > bessel_detail::kMaxRecurrenceOrder || bessel_detail::JYBeyondRange(x, nu))) {
         const double v = BesselYFrac(x, nu);
         return n < 0 && (order & 1) ? -v : v;
     }

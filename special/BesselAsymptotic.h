@@ -20,7 +20,8 @@ constexpr double kMaxScaledX = 705.0;
 // brings it under √(2x)) and the order above it, followed by n steps of the
 // upward recurrence, which is stable for orders below x. Writes J, Y, J′, Y′
 // and answers true; answers false and writes nothing when n would exceed
-// kMaxUpwardSteps. Meant for x ≥ ν + 500 or so (see BesselJY).
+// kMaxUpwardSteps. Meant for x ≥ 50, where the sums reach the rounding
+// level before their terms grow again (BesselJY uses it from there).
 constexpr long long kMaxUpwardSteps = 200000;
 bool JYLargeX(double x, double nu, double* j, double* y, double* jp, double* yp);
 

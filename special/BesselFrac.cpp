@@ -332,7 +332,8 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
     } else if (!SurelyInRange(x, nu) && bessel_detail::JYBeyondRange(x, nu)) {
         WriteFour(&v[0], &v[1], &v[2], &v[3], 0.0, -kInf, 0.0, kInf);
     } else {
-        const Steed s = UseHankel(x, nu) ? Steed::Cf1Failed : SteedJY(x, nu, &v[0], &v[1], &v[2], &v[3]);
+        const Steed s =
+            UseHankel(x, nu) ? Steed::Cf1Failed : SteedJY(x, nu, &v[0], &v[1], &v[2], &v[3]);
         if (s == Steed::Failed) return false;
         if (s == Steed::Cf1Failed && !bessel_detail::JYLargeX(x, nu, &v[0], &v[1], &v[2], &v[3])) {
             VeskError(3, "x too large; try asymptotic expansion");
@@ -581,7 +582,8 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
     i4[0] = (rimu * ril1) / ril;
     i4[1] = (rimu * rip1) / ril;
     if (SeriesServes(x, nu)) bessel_detail::PowerSeries(x, nu, false, &i4[0], &i4[1]);
-    if (SurelyInRange(x, nu) || !KSettled(x, nu, &k4[0], &k4[1])) KUpward(x, nu, mu, nl, rkmu, rk1, &k4[0], &k4[1]);
+    if (SurelyInRange(x, nu) || !KSettled(x, nu, &k4[0], &k4[1]))
+        KUpward(x, nu, mu, nl, rkmu, rk1, &k4[0], &k4[1]);
     WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
     return true;
 }

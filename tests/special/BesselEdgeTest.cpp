@@ -87,7 +87,8 @@ TEST_F(BesselEdgeTest, HugeOrdersAnswerAtOnce) {
 
 TEST_F(BesselEdgeTest, LargeOrdersKeepTheWronskian) {
     // Where values fit (x near 0.6627ν, where η = 0), large orders come from
-    // the uniform expansion: its I, K must satisfy I·K′ − I′·K = −1/x (and J, Y: J·Y′ − J′·Y = 2/(πx)).
+    // the uniform expansion: its I, K must satisfy I·K′ − I′·K = −1/x (and
+    // J, Y: J·Y′ − J′·Y = 2/(πx)).
     const double ik[][2] = {{662743419.0, 1e9}, {39765.0, 60000.5}, {66274.0, 1e5}};
     for (const auto& p : ik) {
         double i, k, ip, kp;
@@ -113,7 +114,8 @@ TEST_F(BesselEdgeTest, SmallArgumentsUseThePowerSeries) {
         const double t = Reference("I", c[0], c[1]);
         EXPECT_NEAR(BesselIn(c[1], c[0]), t, 4e-16 * t) << c[0] << " " << c[1];
     }
-    const double jcases[][2] = {{0.7, 1e-30}, {0.5, 1e-30}, {1.5, 1e-20}, {20.7, 1e-12}, {50.5, 1.5}};
+    const double jcases[][2] = {
+        {0.7, 1e-30}, {0.5, 1e-30}, {1.5, 1e-20}, {20.7, 1e-12}, {50.5, 1.5}};
     for (const auto& c : jcases) {
         const double t = Reference("J", c[0], c[1]);
         EXPECT_NEAR(BesselJFrac(c[1], c[0]), t, 4e-16 * t) << c[0] << " " << c[1];
@@ -207,23 +209,34 @@ TEST_F(BesselEdgeTest, ResultsBelowTheSwitchOverAreUnchanged) {
     // J, Y, J′, Y′ of the continued-fraction method, as before Hankel's
     // expansion took over above it (x ≥ 50 with ν ≤ x/2, or x − ν ≥ 1000).
     const double jy[][6] = {
-        {30, 2.5, 0x1.212ef6e5282f9p-3, 0x1.2d5ec5aea64d6p-5, -0x1.3fc603d8ed8fp-5, 0x1.1ef495e75d479p-3},
-        {49.9, 0.5, -0x1.4ab333188f72cp-5, -0x1.b016fe50832ddp-4, 0x1.b1bf234079a32p-4, -0x1.420a775cb7e9dp-5},
-        {100, 80.5, 0x1.6f1ed71c2407ep-5, 0x1.7e4d1004fc4f4p-4, -0x1.cb43e40e4a593p-5, 0x1.9e6e85565a37ep-6},
-        {2000, 1500.25, 0x1.a05b8098b28f5p-7, -0x1.25098bce66c79p-6, 0x1.8354cdb799078p-7, 0x1.13abc081d12c9p-7},
-        {0.5, 0.25, 0x1.7bba68f3607f7p-1, -0x1.8380ff49e4a13p-1, 0x1.c0b55f484af63p-3, 0x1.7e4049bb2ef55p+0},
-        {7.3, 20.2, 0x1.d10d12945a923p-26, -0x1.30ebf45627556p+19, 0x1.2d18d3e90dd6bp-24, 0x1.87b086c9642c7p+20},
-        {300, 170.5, 0x1.8185657c1ccefp-5, -0x1.38bca6634f494p-6, 0x1.fed911928ccb6p-7, 0x1.3d9825a9ffd21p-5}};
+        {30, 2.5, 0x1.212ef6e5282f9p-3, 0x1.2d5ec5aea64d6p-5,
+         -0x1.3fc603d8ed8fp-5, 0x1.1ef495e75d479p-3},
+        {49.9, 0.5, -0x1.4ab333188f72cp-5, -0x1.b016fe50832ddp-4,
+         0x1.b1bf234079a32p-4, -0x1.420a775cb7e9dp-5},
+        {100, 80.5, 0x1.6f1ed71c2407ep-5, 0x1.7e4d1004fc4f4p-4,
+         -0x1.cb43e40e4a593p-5, 0x1.9e6e85565a37ep-6},
+        {2000, 1500.25, 0x1.a05b8098b28f5p-7, -0x1.25098bce66c79p-6,
+         0x1.8354cdb799078p-7, 0x1.13abc081d12c9p-7},
+        {0.5, 0.25, 0x1.7bba68f3607f7p-1, -0x1.8380ff49e4a13p-1,
+         0x1.c0b55f484af63p-3, 0x1.7e4049bb2ef55p+0},
+        {7.3, 20.2, 0x1.d10d12945a923p-26, -0x1.30ebf45627556p+19,
+         0x1.2d18d3e90dd6bp-24, 0x1.87b086c9642c7p+20},
+        {300, 170.5, 0x1.8185657c1ccefp-5, -0x1.38bca6634f494p-6,
+         0x1.fed911928ccb6p-7, 0x1.3d9825a9ffd21p-5}};
     for (const auto& r : jy) {
         double v[4];
         ASSERT_TRUE(BesselJY(r[0], r[1], &v[0], &v[1], &v[2], &v[3]));
         for (int i = 0; i < 4; ++i) EXPECT_EQ(v[i], r[2 + i]) << r[0] << " " << r[1] << " " << i;
     }
     const double ik[][6] = {
-        {0.5, 0.25, 0x1.a3ac91767a445p-1, 0x1.ebae94d2cb72bp-1, 0x1.23f6569724b6p-1, -0x1.c59bc2e3f7f7bp+0},
-        {30, 7.5, 0x1.19fdb05e17559p+38, 0x1.e108f6a4a465ap-45, 0x1.1e387a33db3cfp+38, -0x1.f757c2a053c44p-45},
-        {300, 20.2, 0x1.4ea978e1c7866p+426, 0x1.4d752187d0cbcp-436, 0x1.4edd34496925bp+426, -0x1.4ec3f199f4efp-436},
-        {0.02, 3.5, 0x1.27673a622cf26p-27, 0x1.fb1534688cd0cp+23, 0x1.93e071ec4e1dep-20, -0x1.5aa58610a5ae7p+31}};
+        {0.5, 0.25, 0x1.a3ac91767a445p-1, 0x1.ebae94d2cb72bp-1,
+         0x1.23f6569724b6p-1, -0x1.c59bc2e3f7f7bp+0},
+        {30, 7.5, 0x1.19fdb05e17559p+38, 0x1.e108f6a4a465ap-45,
+         0x1.1e387a33db3cfp+38, -0x1.f757c2a053c44p-45},
+        {300, 20.2, 0x1.4ea978e1c7866p+426, 0x1.4d752187d0cbcp-436,
+         0x1.4edd34496925bp+426, -0x1.4ec3f199f4efp-436},
+        {0.02, 3.5, 0x1.27673a622cf26p-27, 0x1.fb1534688cd0cp+23,
+         0x1.93e071ec4e1dep-20, -0x1.5aa58610a5ae7p+31}};
     for (const auto& r : ik) {
         double v[4];
         ASSERT_TRUE(BesselIK(r[0], r[1], &v[0], &v[1], &v[2], &v[3]));

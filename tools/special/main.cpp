@@ -17,7 +17,8 @@ int main(int argc, char** argv) {
     if (points) {
         for (const auto& r : results)
             for (const auto& [where, err] : r.samples)
-                std::printf("%s\t%.6g\t%s\t%.6g\n", r.function.c_str(), r.bound, where.c_str(), err);
+                std::printf("%s\t%.6g\t%s\t%.6g\n", r.function.c_str(), r.bound, where.c_str(),
+                            err);
         return 0;
     }
     bool allWithin = true;
