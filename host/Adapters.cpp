@@ -68,12 +68,12 @@ void DispatchAny(VarRegister& result, VarRegister& arg, OrderElementRoutine elem
 
 double BesselJnValue(double x, double order) {
     int n;
-    return IsIntegralOrder(order, &n) ? jn(n, x) : BesselJFrac(x, order);
+    return IsIntegralOrder(order, &n) ? BesselJInteger(n, x) : BesselJFrac(x, order);
 }
 
 double BesselYnValue(double x, double order) {
     int n;
-    return IsIntegralOrder(order, &n) ? yn(n, x) : BesselYFrac(x, order);
+    return IsIntegralOrder(order, &n) ? BesselYInteger(n, x) : BesselYFrac(x, order);
 }
 
 double ErrfValue(double x) {

@@ -1,10 +1,12 @@
 // Bessel functions of integer order (polynomial approximations and
 // recurrences), the logarithms of I and I′, and the exported I/K family.
+#include <cfloat>
 #include <climits>
 #include <cmath>
 #include <numbers>
 
 #include "special/Bessel.h"
+#include "special/BesselAsymptotic.h"
 #include "special/Gamma.h"
 
 namespace {
@@ -19,8 +21,14 @@ constexpr double kAsymptoticMinX = 5.0;
 constexpr double kRecurrenceMaxX = 1000.0;
 
 // ln I_ν(x) ≈ x − ½·ln(2πx) + ln(1 − (4ν² − 1)/(8x)).
+// ln(2πx), taken as a sum where 2πx overflows (x beyond 2.8e307).
+double LnTwoPiX(double x) {
+    const double t = 2.0 * std::numbers::pi * x;
+    return t < HUGE_VAL ? std::log(t) : std::log(2.0 * std::numbers::pi) + std::log(x);
+}
+
 double LnBesselIAsymptotic(double x, double mu) {
-    return x - 0.5 * std::log(2.0 * std::numbers::pi * x) + std::log(1.0 - mu / (8.0 * x));
+    return x - 0.5 * LnTwoPiX(x) + std::log(1.0 - mu / (8.0 * x));
 }
 
 // ln I′_ν(x) ≈ ln((1 − s)(1 − t) + (4ν² − 1)/(8x²)) + x − ½·ln(2πx) with
@@ -28,8 +36,7 @@ double LnBesselIAsymptotic(double x, double mu) {
 double LnBesselIpAsymptotic(double x, double mu) {
     const double s = 1.0 / (2.0 * x);
     const double t = mu / (8.0 * x);
-    return std::log((1.0 - s) * (1.0 - t) + mu / (8.0 * (x * x))) + x -
-           0.5 * std::log(2.0 * std::numbers::pi * x);
+    return std::log((1.0 - s) * (1.0 - t) + mu / (8.0 * (x * x))) + x - 0.5 * LnTwoPiX(x);
 }
 
 // Leading term of the power series: ln I_ν(x) ≈ ν·ln(x/2) − ln Γ(ν + 1) and
@@ -64,6 +71,18 @@ double BesselISeries(long long n, double ax) {
     return sum;
 }
 
+// ln I_ν(x) or ln I′_ν(x) (x > 0) where the value itself is not a normal
+// double: the logarithm of the power series for x small beside ν, the
+// expansion in 1/x for x large beside ν², the uniform expansion otherwise.
+double LnBesselIFar(double x, double nu, bool derivative) {
+    if (x * x <= nu + 1.0) return bessel_detail::LnISeries(x, nu, derivative);
+    if (nu * nu <= 2.0 * x) return bessel_detail::LnILargeX(x, nu, derivative);
+    return bessel_detail::LnIUniform(x, nu, derivative);
+}
+
+// A value whose logarithm carries its full precision.
+bool IsNormalPositive(double v) { return v >= DBL_MIN && v < HUGE_VAL; }
+
 // The asymptotic region of ln I and ln I′.
 bool InAsymptoticRegion(double x, double mu) { return x > mu && x >= kAsymptoticMinX; }
 
@@ -77,8 +96,19 @@ bool IsIntegralOrder(double nu, int* n) {
     return true;
 }
 
+namespace {
+
+// ln(x/2), from ln x where halving a subnormal x would round (to 0 for the
+// smallest): K0(5e-324) came out ∞ and K1 of it NaN.
+double LnHalf(double x) {
+    return x < 2.0 * DBL_MIN ? std::log(x) - std::numbers::ln2 : std::log(x / 2.0);
+}
+
+}  // namespace
+
 double BesselI0(double x) {
     const double ax = std::fabs(x);
+    if (ax == HUGE_VAL) return HUGE_VAL;  // e^|x|/√|x| would be ∞/∞
     if (ax < 3.75) {
         const double y = (x / 3.75) * (x / 3.75);
         return 1.0 + y * (3.5156229 + y * (3.0899424 + y * (1.2067492 + y * (0.2659732 +
@@ -93,6 +123,7 @@ double BesselI0(double x) {
 
 double BesselI1(double x) {
     const double ax = std::fabs(x);
+    if (ax == HUGE_VAL) return x;
     double ans;
     if (ax < 3.75) {
         const double y = (x / 3.75) * (x / 3.75);
@@ -111,7 +142,7 @@ double BesselI1(double x) {
 double BesselK0(double x) {
     if (x <= 2.0) {
         const double y = x * x / 4.0;
-        return (-std::log(x / 2.0) * BesselI0(x)) +
+        return (-LnHalf(x) * BesselI0(x)) +
                (-0.57721566 + y * (0.42278420 + y * (0.23069756 + y * (0.3488590e-1 +
                 y * (0.262698e-2 + y * (0.10750e-3 + y * 0.74e-5))))));
     }
@@ -122,9 +153,10 @@ double BesselK0(double x) {
 }
 
 double BesselK1(double x) {
+    if (x == 0.0) return HUGE_VAL;  // ln(x/2)·I1(x) would be −∞·0
     if (x <= 2.0) {
         const double y = x * x / 4.0;
-        return (std::log(x / 2.0) * BesselI1(x)) +
+        return (LnHalf(x) * BesselI1(x)) +
                (1.0 + y * (0.15443144 + y * (-0.67278579 + y * (-0.18156897 +
                 y * (-0.1919402e-1 + y * (-0.110404e-2 + y * (-0.4686e-4))))))) / x;
     }
@@ -141,6 +173,17 @@ double BesselIInteger(int n, double x) {
     if (order == 1) return BesselI1(x);
     if (x == 0.0) return 0.0;
     if (std::isnan(x)) return x;
+    const bool negate = x < 0.0 && (order & 1);
+    // Far outside the double range, or an order whose recurrence would run
+    // millions of steps: the fractional-order routine settles the limit at
+    // once or answers from the uniform expansion.
+    const double ax = std::fabs(x);
+    const double lnI =
+        ax == HUGE_VAL ? HUGE_VAL : bessel_detail::LnIEstimate(ax, static_cast<double>(order));
+    if (static_cast<double>(order) > bessel_detail::kMaxRecurrenceOrder || std::fabs(lnI) > 760.0) {
+        const double v = BesselIFrac(ax, static_cast<double>(order));
+        return negate ? -v : v;
+    }
     const double tox = 2.0 / std::fabs(x);
     // The ratio I_{j+1}/I_j converges in the downward recurrence only once j
     // is well above both n and x: start from the larger of the two.
@@ -176,6 +219,12 @@ double BesselKInteger(int n, double x) {
     const long long order = n < 0 ? -static_cast<long long>(n) : n;
     if (order == 0) return BesselK0(x);
     if (order == 1) return BesselK1(x);
+    // Orders whose recurrence would run millions of steps, and x where K0 and
+    // K1 underflow while K_n need not (K_n(x) of x > 705 came out 0 even
+    // where it overflows): the fractional-order routine for K alone.
+    if (x > 0.0 && (static_cast<double>(order) > bessel_detail::kMaxRecurrenceOrder ||
+                    x > bessel_detail::kMaxScaledX))
+        return BesselKFrac(x, static_cast<double>(order));
     const double tox = 2.0 / x;
     double bkm = BesselK0(x);
     double bk = BesselK1(x);
@@ -187,6 +236,31 @@ double BesselKInteger(int n, double x) {
         bk = bkp;
     }
     return bk;
+}
+
+double BesselJInteger(int n, double x) {
+    const long long order = n < 0 ? -static_cast<long long>(n) : n;
+    const double nu = static_cast<double>(order);
+    const double ax = std::fabs(x);
+    if (x != 0.0 && !std::isnan(x) &&
+        (nu > bessel_detail::kMaxRecurrenceOrder || bessel_detail::JYBeyondRange(ax, nu))) {
+        // J_−n(x) = J_n(−x) = (−1)^n·J_n(x).
+        const bool negate = (order & 1) && ((n < 0) != (x < 0.0));
+        const double v = BesselJFrac(ax, nu);
+        return negate ? -v : v;
+    }
+    return jn(n, x);
+}
+
+double BesselYInteger(int n, double x) {
+    const long long order = n < 0 ? -static_cast<long long>(n) : n;
+    const double nu = static_cast<double>(order);
+    if (x > 0.0 &&
+        (nu > bessel_detail::kMaxRecurrenceOrder || bessel_detail::JYBeyondRange(x, nu))) {
+        const double v = BesselYFrac(x, nu);
+        return n < 0 && (order & 1) ? -v : v;
+    }
+    return yn(n, x);
 }
 
 double BesselIn(double x, double n) {
@@ -206,6 +280,7 @@ double BesselIpn(double x, double nu) { return BesselIpFrac(x, nu); }
 double BesselKpn(double x, double nu) { return BesselKpFrac(x, nu); }
 
 double LnBesselIn(double x, double nu) {
+    if (x == HUGE_VAL && !std::isnan(nu)) return HUGE_VAL;
     if (nu / 30.0 > x) return LnBesselISmall(x, nu);
     const double mu = 4.0 * nu * nu - 1.0;
     if (InAsymptoticRegion(x, mu)) return LnBesselIAsymptotic(x, mu);
@@ -215,21 +290,21 @@ double LnBesselIn(double x, double nu) {
         value = BesselIInteger(order, x);
     else if (!FracI(x, nu, false, &value))
         return 0.0;
-    const double y = std::log(value);
-    if (y < -1000.0) return LnBesselISmall(x, nu);
-    if (y > 1000.0) return LnBesselIAsymptotic(x, mu);
-    return y;
+    // Where I is not a normal double (it under- or overflowed, or lost bits
+    // as a subnormal), its logarithm from the series or the expansions.
+    if (x > 0.0 && !IsNormalPositive(value)) return LnBesselIFar(x, std::fabs(nu), false);
+    return std::log(value);
 }
 
 double LnBesselIpn(double x, double nu) {
+    if (x == HUGE_VAL && !std::isnan(nu)) return HUGE_VAL;
     if (nu / 30.0 > x) return LnBesselIpSmall(x, nu);
     const double mu = 4.0 * nu * nu - 1.0;
     if (!InAsymptoticRegion(x, mu)) {
         double ip;
         if (!FracI(x, nu, true, &ip)) return 0.0;
-        const double y = std::log(ip);
-        if (y < -1000.0) return LnBesselIpSmall(x, nu);
-        if (y <= 1000.0) return y;
+        if (IsNormalPositive(ip)) return std::log(ip);
+        return LnBesselIFar(x, std::fabs(nu), true);
     }
     return LnBesselIpAsymptotic(x, mu);
 }

@@ -8,12 +8,46 @@
 // "x too large; try asymptotic expansion", "bessy series failed to converge",
 // "cf2 failed in bessjy", "series failed to converge" and
 // "failure to converge in cf2".
+//
+// Limits and special arguments (every routine answers at once):
+// - NaN in x or in the order gives NaN, without an error.
+// - x = +∞: J, Y, J′, Y′, K, K′ answer 0 (K′ −0); I, I′ and ln I, ln I′ +∞.
+//   x = −∞: J0 0, J1 −0, I0 +∞, I1 −∞, integer-order J 0 and I ±∞ (the sign
+//   of (−1)^n); Y and K of negative x are NaN (outside their domain, no
+//   error), ln I of negative x NaN; the fractional-order and derivative
+//   routines refuse x ≤ 0 with error 3.
+// - Results beyond the double range answer their limit instead of NaN or a
+//   lost value: J and J′ +0, Y −∞ and Y′ +∞ below the turning point
+//   (x < ν); I, I′ 0 or +∞; K +∞ or 0, K′ −∞ or −0.
+// - An order of magnitude up to 2³¹ is served in well under a millisecond:
+//   where the value lies outside the double range the limit is settled from
+//   a bound before any loop; otherwise the work is bounded (see each
+//   routine). The one region still refused is that of orders above about
+//   10⁷ within a few ν^⅓ of x, where the continued fraction does not
+//   converge within its 1000 steps ("x too large; try asymptotic
+//   expansion"), and orders over 2·10⁵ + √(2x) at x ≥ ν + 1000.
+// - Negative orders: K_−ν = K_ν (and K′) for every ν; J, Y, their
+//   derivatives and I, I′ for negative integer orders by the reflections
+//   C_−n = (−1)^n·C_n and I_−n = I_n. A negative fractional order of J, Y or
+//   I raises error 3.
 #pragma once
+
+#include "host/Export.h"
 
 // True when the order equals its truncation to a 32-bit integer (stored in
 // *n); NaN, fractional and out-of-range orders are not integral. The integer
 // routines serve integral orders, the fractional-order routines the rest.
 bool IsIntegralOrder(double nu, int* n);
+
+// J_n(x) and Y_n(x) of integer order by the C library's jn and yn, except
+// where that would be slow or wrong: orders above 50000 (jn and yn take about
+// n steps) and arguments where J underflows and Y overflows, which go to
+// BesselJFrac/BesselYFrac (0 and −∞ at once; the reflections J_−n = (−1)^n·J_n,
+// J_n(−x) = (−1)^n·J_n(x) and Y_−n = (−1)^n·Y_n applied). Used by the table
+// rows BesselJn and BesselYn; x ≤ 0 for Y and x = 0 or NaN for J go to the
+// C library as before.
+VESK_MATH_API double BesselJInteger(int n, double x);
+VESK_MATH_API double BesselYInteger(int n, double x);
 
 // ---------------------------------------------------------------------------
 // Exported I and K family (x first, then the order).
@@ -25,36 +59,52 @@ double BesselI0(double x);
 double BesselI1(double x);
 
 // I_n(x): BesselIInteger for an integral n, otherwise BesselIFrac(x, n).
+// Relative error bound by order: n = 0 is BesselI0 (4.8e-7), n = ±1 is
+// BesselI1 (6.3e-7), 2 ≤ |n| ≤ 50000 inherits I0's 4.8e-7 through the
+// normalisation of Miller's recurrence, larger |n| and values beyond the
+// double range come from BesselIFrac (below 1e-12).
 double BesselIn(double x, double n);
 
-// I′_ν(x) by BesselIK (every ν ≥ 0, integral or not).
+// I′_ν(x) by BesselIK (every ν ≥ 0, integral or not, and negative integers).
 double BesselIpn(double x, double nu);
 
 // ln I_ν(x): the leading series term ν·ln(x/2) − ln Γ(ν + 1) when ν/30 > x,
 // the asymptotic expansion x − ½·ln(2πx) + ln(1 − (4ν² − 1)/(8x)) when
-// x > 4ν² − 1 and x ≥ 5 (absolute error of the logarithm below 1e-2),
-// otherwise the logarithm of the computed I (integral ν by BesselIInteger).
+// x > 4ν² − 1 and x ≥ 5 (absolute error of the logarithm below 1e-2; ln(2πx)
+// is taken as a sum where 2πx overflows), otherwise the logarithm of the
+// computed I (integral ν by BesselIInteger). Where that I is not a normal
+// double (it under- or overflowed: ln I₄₀₀.₅(30) was the series' first term,
+// ln I₃₀₀(1e5) the two-term form), the logarithm comes from the log of the
+// power series (x² ≤ ν + 1), the expansion in 1/x (ν² ≤ 2x) or the uniform
+// expansion in 1/ν, each within a few units of 1e-16 of |ln I|.
 double LnBesselIn(double x, double nu);
 
-// ln I′_ν(x), with the same three regions as LnBesselIn; I′ from BesselIK.
+// ln I′_ν(x), with the same regions as LnBesselIn; I′ from BesselIK.
 double LnBesselIpn(double x, double nu);
 
 // K0(x), K1(x) by polynomial approximations (relative error below 1.6e-7 and
-// 1.8e-7); x > 0 is not checked.
+// 1.8e-7); x > 0 is not checked (negative x gives NaN). K0(0) = K1(0) = +∞;
+// for subnormal x, ln(x/2) is taken as ln x − ln 2 (halving would round).
 double BesselK0(double x);
 double BesselK1(double x);
 
 // K_n(x): BesselKInteger for an integral n, otherwise BesselKFrac(x, n).
+// Relative error bound by order: n = 0 is BesselK0 (1.6e-7), n = ±1 BesselK1
+// (1.8e-7), 2 ≤ |n| ≤ 50000 at x ≤ 705 a positive combination of both
+// (1.8e-7); larger |n| and x > 705 come from BesselKFrac (below 1e-12).
 double BesselKn(double x, double n);
 
-// K′_ν(x) by BesselIK (every ν ≥ 0).
+// K′_ν(x) by BesselKpFrac (every real ν).
 double BesselKpn(double x, double nu);
 
 // ---------------------------------------------------------------------------
 // Fractional-order entry points, one value per call (x first, then ν).
-// Each computes J, Y (BesselJY) or I, K (BesselIK) for x > 0 and ν ≥ 0 to
-// near machine precision, raises error 3 and answers 0 otherwise. They accept
-// integral orders as well.
+// Each computes J, Y (BesselJY) or I, K (BesselIK) for x > 0 to near machine
+// precision (limits, NaN and negative orders as in the file comment), raises
+// error 3 and answers 0 otherwise. They accept integral orders as well.
+// BesselKFrac and BesselKpFrac compute K alone: the same operations as the K
+// part of BesselIK (so the same bits), without I's continued fraction,
+// downward recurrence and normalisation, and for every real ν.
 // ---------------------------------------------------------------------------
 
 double BesselJFrac(double x, double nu);   // J_ν(x)
@@ -72,23 +122,42 @@ double BesselKpFrac(double x, double nu);  // K′_ν(x) = dK_ν/dx
 
 // J_ν(x), Y_ν(x), J′_ν(x), Y′_ν(x) by Temme's series (x < 2) or Steed's
 // method (x ≥ 2), with the downward recurrence of the continued fraction for
-// J′/J. Answers true and writes all four results; on error 3 (x ≤ 0, ν < 0,
-// a non-finite argument, ν beyond the int range, or non-convergence) answers
-// false and writes nothing. The pointers must be valid.
+// J′/J; answers true and writes all four results. Mended regions:
+// - x − ν ≥ 1000 (where the first continued fraction cannot converge) and
+//   x ≥ 50 with ν ≤ x/2: Hankel's expansion, terms taken to the rounding
+//   level, within 1e-15 of the amplitude √(2/(πx)) (the continued fractions'
+//   rounding grew to 7e-12 of it near x = 925); orders above √(2x) by the
+//   upward recurrence from below √(2x) (at most 2·10⁵ steps). Below both the
+//   results are the continued fractions', bit for bit.
+// - x ≤ 0.01, or x < 2 from ν = 10 on: J and J′ by the power series (Temme's
+//   series lost up to all digits there: J₀.₇(1e-30) was ∞).
+// - J below the double range (Kapteyn's bound under e^−800): J, J′ = +0,
+//   Y = −∞, Y′ = +∞ at once; Y or Y′ overflowing inside the recurrences
+//   below the turning point gives −∞ / +∞ instead of NaN.
+// On error 3 (x ≤ 0, x = −∞, |ν| > 2³¹, a negative fractional ν, or
+// non-convergence) answers false and writes nothing. The pointers must be
+// valid.
 bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp);
 
 // I_ν(x), K_ν(x), I′_ν(x), K′_ν(x) by Temme's series (x < 2) or Steed's
-// method with Temme's normalisation (x ≥ 2). Errors and writing as BesselJY.
+// method with Temme's normalisation (x ≥ 2). Mended regions: I and I′ by the
+// power series where J's are (above); values far beyond the double range
+// settled at once; orders above 50000 or x > 705 (where e^−x, the scale of
+// K_μ, leaves the normal range) from the uniform expansion in 1/ν or the
+// expansion in 1/x. Errors and writing as BesselJY.
 bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* rkp);
 
 // I_n(x) for an integer n by Miller's downward recurrence normalised with
 // I0(x); the recurrence starts high enough to cover both n and x. Where its
 // scaling fails for |x| far below 1 (a NaN or 0 quotient) the power series
 // gives the value. I_n(0) = 0 for n ≥ 2, the sign follows x for odd n, and
-// I_−n = I_n.
+// I_−n = I_n. Orders above 50000 and values beyond the double range go to
+// BesselIFrac (the recurrence took one step per order unit: 19 s at INT_MAX).
 double BesselIInteger(int n, double x);
 
 // K_n(x) for an integer n by upward recurrence from K0 and K1; K_−n = K_n.
+// Orders above 50000 and x > 705 (K0 and K1 underflow there while K_n need
+// not) go to BesselKFrac.
 double BesselKInteger(int n, double x);
 
 // Σ' c_j·T_j(y), y = (2x − a − b)/(b − a), the Chebyshev series of m

@@ -7,6 +7,7 @@
 
 #include "host/VeskHost.h"
 #include "special/Bessel.h"
+#include "special/BesselAsymptotic.h"
 
 namespace {
 
@@ -24,11 +25,78 @@ constexpr double kC2[8] = {1.843740587300905, -7.68528408447867e-2, 1.2719271366
                            -4.9717367042e-6,  -3.31261198e-8,       2.423096e-10,
                            -1.702e-13,        -1.49e-15};
 
-// x > 0 and finite, 0 ≤ ν within the int range (NaN fails every test).
-bool FracArgsBad(double x, double nu) {
-    if (x > 0.0 && x < HUGE_VAL && nu >= 0.0 && nu <= INT_MAX) return false;
-    VeskError(3);
-    return true;
+// Orders up to 2³¹ (the magnitude of the most negative int order).
+constexpr double kMaxOrder = 2147483648.0;
+// Where BesselJY answers from Hankel's expansion instead of the continued
+// fractions:
+// - x − ν ≥ kHankelGap: the first continued fraction cannot converge within
+//   its 1000 steps there (it needs the index to pass x; it converges up to
+//   x − ν ≈ 930 at the most);
+// - x ≥ kHankelMinX and ν ≤ x/2: the continued fractions' rounding grows with
+//   x (6e-14 of the amplitude at x = 60, 2.6e-12 at 400, 7e-12 at 925),
+//   while the expansion stays within 4e-15 from x = 20 on; it is also no
+//   slower there (about ν − √(2x) recurrence steps against x continued-
+//   fraction steps).
+// Below both (x < 50, or ν > x/2 within 1000 of x) the results are those of
+// the continued fractions.
+constexpr double kHankelGap = 1000.0;
+constexpr double kHankelMinX = 50.0;
+
+// True where J, J′, I, I′ and K, K′ are surely normal doubles, so that the
+// range tests (a few logarithms each) are skipped: for x in [1e-3, 705] and
+// ν ≤ 50 the leading series term bounds ln I from below by −541 and the
+// leading term of K's bounds ln K from above by 525, while ln I ≤ x and
+// ln K ≥ −x − 4; Kapteyn's exponent of J stays above −525.
+bool SurelyInRange(double x, double nu) { return x >= 1e-3 && x <= 705.0 && nu <= 50.0; }
+
+bool UseHankel(double x, double nu) {
+    return x - nu >= kHankelGap || (x >= kHankelMinX && nu <= 0.5 * x);
+}
+
+// |ln I| or |ln K| beyond this: the value lies far outside the double range
+// (the estimate is within 0.1, the prefactors within e^22).
+constexpr double kFarOut = 760.0;
+constexpr double kInf = HUGE_VAL;
+
+// Checks x and ν for BesselJY and BesselIK. NaN in x or ν answers NaN
+// results (true, *nanOut set); x ≤ 0, x = −∞, |ν| > 2³¹ or a non-integral
+// negative ν raise error 3 (false). Otherwise *nu becomes |ν| and *sign the
+// factor (−1)^n of the reflection C_−n = (−1)^n·C_n of J, Y and their
+// derivatives for a negative integer order (1 for ν ≥ 0).
+enum class ArgCheck { Good, NaN, Bad };
+
+ArgCheck CheckFracArgs(double x, double* nu, double* sign) {
+    *sign = 1.0;
+    if (std::isnan(x) || std::isnan(*nu)) return ArgCheck::NaN;
+    if (!(x > 0.0) || !(std::fabs(*nu) <= kMaxOrder)) {
+        VeskError(3);
+        return ArgCheck::Bad;
+    }
+    if (*nu < 0.0) {
+        if (*nu != std::trunc(*nu)) {
+            VeskError(3);
+            return ArgCheck::Bad;
+        }
+        *nu = -*nu;
+        if (std::fmod(*nu, 2.0) == 1.0) *sign = -1.0;
+    }
+    return ArgCheck::Good;
+}
+
+// Where the power series gives I, I′, J and J′ instead of Temme's series and
+// the continued fractions, whose rounding grows as x falls below 1 (measured
+// against mpmath: 2.9e-14 at x = 1e-3, 4.9e-5 at 1e-12, ∞ or NaN from 1e-20
+// for ν = 0.5; 1.3e-13 at x = 1.5 for ν = 50.5), while the series, whose
+// terms fall by x²/(4k(ν + k)), stays within a few units of 1e-16: x ≤ 0.01
+// for every order, and x < 2 from ν = 10 on.
+bool SeriesServes(double x, double nu) { return x <= 0.01 || (nu >= 10.0 && x < 2.0); }
+
+void WriteFour(double* a, double* b, double* c, double* d, double va, double vb, double vc,
+               double vd) {
+    *a = va;
+    *b = vb;
+    *c = vc;
+    *d = vd;
 }
 
 // x/sin(x), 1 below the rounding of the quotient.
@@ -90,8 +158,15 @@ void GammaTerms(double mu, double* gam1, double* gam2, double* gampl, double* ga
     *gammi = *gam2 + mu * *gam1;
 }
 
-bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp) {
-    if (FracArgsBad(x, nu)) return false;
+namespace {
+
+// Outcome of the described continued-fraction method of J and Y.
+enum class Steed { Done, Cf1Failed, Failed };
+
+// J, Y, J′, Y′ for x > 0, 0 ≤ ν < x + kHankelGap by Temme's series or
+// Steed's method. Cf1Failed: the first continued fraction did not converge
+// (no error raised); Failed: error 3 raised. Writes only on Done.
+Steed SteedJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp) {
     int nl;
     if (x < kXMin) {
         nl = static_cast<int>(nu + 0.5);
@@ -125,10 +200,7 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
         if (d < 0.0) isign = -isign;
         if (std::fabs(del - 1.0) < kEps) break;
     }
-    if (i > kMaxIter) {
-        VeskError(3, "x too large; try asymptotic expansion");
-        return false;
-    }
+    if (i > kMaxIter) return Steed::Cf1Failed;
 
     // Downward recurrence from order ν to order μ (unnormalised).
     double rjl = isign * kFpMin;
@@ -175,7 +247,7 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
         }
         if (i > kMaxIter) {
             VeskError(3, "bessy series failed to converge");
-            return false;
+            return Steed::Failed;
         }
         rymu = -sum;
         ry1 = -sum1 * xi2;
@@ -221,7 +293,7 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
         }
         if (i > kMaxIter) {
             VeskError(3, "cf2 failed in bessjy");
-            return false;
+            return Steed::Failed;
         }
         const double gam = (p - f) / q;
         rjmu = std::sqrt(w / ((p - f) * gam + q));
@@ -242,14 +314,229 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
     }
     *ry = rymu;
     *ryp = nu * xi * rymu - ry1;
+    return Steed::Done;
+}
+
+}  // namespace
+
+bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp) {
+    double sign;
+    switch (CheckFracArgs(x, &nu, &sign)) {
+        case ArgCheck::Bad: return false;
+        case ArgCheck::NaN: WriteFour(rj, ry, rjp, ryp, NAN, NAN, NAN, NAN); return true;
+        case ArgCheck::Good: break;
+    }
+    double v[4];
+    if (x == kInf) {
+        WriteFour(&v[0], &v[1], &v[2], &v[3], 0.0, 0.0, 0.0, 0.0);
+    } else if (!SurelyInRange(x, nu) && bessel_detail::JYBeyondRange(x, nu)) {
+        WriteFour(&v[0], &v[1], &v[2], &v[3], 0.0, -kInf, 0.0, kInf);
+    } else {
+        const Steed s =
+            UseHankel(x, nu) ? Steed::Cf1Failed : SteedJY(x, nu, &v[0], &v[1], &v[2], &v[3]);
+        if (s == Steed::Failed) return false;
+        if (s == Steed::Cf1Failed && !bessel_detail::JYLargeX(x, nu, &v[0], &v[1], &v[2], &v[3])) {
+            VeskError(3, "x too large; try asymptotic expansion");
+            return false;
+        }
+        if (s == Steed::Done) {
+            if (SeriesServes(x, nu)) bessel_detail::PowerSeries(x, nu, true, &v[0], &v[2]);
+            // Below the first turning point Y < 0 rises steeply: where Y or Y′
+            // overflowed inside the recurrences (∞ − ∞), their limits.
+            if (x < nu || x < 1.0) {
+                if (std::isnan(v[1])) v[1] = -kInf;
+                if (std::isnan(v[3])) v[3] = kInf;
+            }
+        }
+    }
+    WriteFour(rj, ry, rjp, ryp, sign * v[0], sign * v[1], sign * v[2], sign * v[3]);
     return true;
 }
 
-bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* rkp) {
-    if (FracArgsBad(x, nu)) return false;
+namespace {
+
+// Orders too large for the recurrences, or x where K_μ underflows (and I_μ
+// overflows) inside them: the expansions of BesselAsymptotic answer.
+bool ExpansionServesIK(double x, double nu) {
+    return nu > bessel_detail::kMaxRecurrenceOrder || x > bessel_detail::kMaxScaledX;
+}
+
+// K_μ and K_μ+1 (|μ| ≤ ½) by Temme's series (x < 2) or the second continued
+// fraction with Temme's normalisation; false after error 3.
+bool KPair(double x, double mu, double* rkmu, double* rk1) {
+    const double mu2 = mu * mu;
+    const double xi = 1.0 / x;
+    const double xi2 = 2.0 * xi;
+    if (x < kXMin) {
+        // Temme's series for K_μ and K_μ+1.
+        const TemmeStart t = StartTemme(x, mu);
+        double ff = t.fact * t.sum;
+        double sum = ff;
+        double p = 0.5 * t.e / t.gampl;
+        double q = 0.5 / (t.e * t.gammi);
+        double c = 1.0;
+        const double d = t.x2 * t.x2;
+        double sum1 = p;
+        int i;
+        for (i = 1; i <= kMaxIter; ++i) {
+            ff = (i * ff + p + q) / (i * static_cast<double>(i) - mu2);
+            c *= d / i;
+            p /= i - mu;
+            q /= i + mu;
+            const double del = c * ff;
+            sum += del;
+            const double del1 = c * (p - i * ff);
+            sum1 += del1;
+            if (std::fabs(del) < std::fabs(sum) * kEps) break;
+        }
+        if (i > kMaxIter) {
+            VeskError(3, "series failed to converge");
+            return false;
+        }
+        *rkmu = sum;
+        *rk1 = sum1 * xi2;
+    } else {
+        // CF2 with Temme's normalisation: K_μ and K_μ+1.
+        double b = 2.0 * (1.0 + x);
+        double d = 1.0 / b;
+        double h = d;
+        double delh = d;
+        double q1 = 0.0;
+        double q2 = 1.0;
+        const double a1 = 0.25 - mu2;
+        double q = a1;
+        double c = a1;
+        double a = -a1;
+        double s = 1.0 + q * delh;
+        int i;
+        for (i = 2; i <= kMaxIter; ++i) {
+            a -= 2 * (i - 1);
+            c = -a * c / i;
+            const double qnew = (q1 - b * q2) / a;
+            q1 = q2;
+            q2 = qnew;
+            q += c * qnew;
+            b += 2.0;
+            d = 1.0 / (b + a * d);
+            delh = (b * d - 1.0) * delh;
+            h += delh;
+            const double dels = q * delh;
+            s += dels;
+            if (std::fabs(dels / s) < kEps) break;
+        }
+        if (i > kMaxIter) {
+            VeskError(3, "failure to converge in cf2");
+            return false;
+        }
+        h = a1 * h;
+        *rkmu = std::sqrt(kPi / (2.0 * x)) * std::exp(-x) / s;
+        *rk1 = *rkmu * (mu + x + 0.5 - h) * xi;
+    }
+
+    return true;
+}
+
+// Upward recurrence from K_μ, K_μ+1 to K_ν and K′_ν (nl steps). Once K is
+// infinite every higher order is: K = +∞, K′ = −∞ without further steps.
+void KUpward(double x, double nu, double mu, int nl, double rkmu, double rk1, double* rk,
+             double* rkp) {
+    const double xi = 1.0 / x;
+    const double xi2 = 2.0 * xi;
+    // Counted in 64 bits: nl may be INT_MAX.
+    for (long long l = 1; l <= nl; ++l) {
+        if (rk1 == kInf) {
+            *rk = kInf;
+            *rkp = -kInf;
+            return;
+        }
+        const double rktemp = (mu + l) * xi2 * rk1 + rkmu;
+        rkmu = rk1;
+        rk1 = rktemp;
+    }
+    *rk = rkmu;
+    *rkp = nu * xi * rkmu - rk1;
+}
+
+// K and K′ where they lie far outside the double range (x = ∞ included):
+// true with the limits written.
+bool KSettled(double x, double nu, double* rk, double* rkp) {
+    const double lnK = x == kInf ? -kInf : bessel_detail::LnKEstimate(x, nu);
+    if (lnK > kFarOut) {
+        *rk = kInf;
+        *rkp = -kInf;
+        return true;
+    }
+    if (lnK < -kFarOut) {
+        *rk = 0.0;
+        *rkp = -0.0;
+        return true;
+    }
+    return false;
+}
+
+// K_ν(x) and K′_ν(x) for x > 0, ν ≥ 0 without the work that only I needs (the
+// first continued fraction, the downward recurrence and I's normalisation):
+// the same operations as the K part of BesselIK, so the same bits.
+bool KAlone(double x, double nu, double* rk, double* rkp) {
+    if (!SurelyInRange(x, nu) && KSettled(x, nu, rk, rkp)) return true;
+    if (ExpansionServesIK(x, nu)) {
+        bessel_detail::KUniform(x, nu, rk, rkp);
+        return true;
+    }
     const int nl = static_cast<int>(nu + 0.5);
     const double mu = nu - nl;
-    const double mu2 = mu * mu;
+    double rkmu;
+    double rk1;
+    if (!KPair(x, mu, &rkmu, &rk1)) return false;
+    KUpward(x, nu, mu, nl, rkmu, rk1, rk, rkp);
+    return true;
+}
+
+// I and I′ far outside the double range, or of an order too large for the
+// recurrences: true with I, I′ written (K, K′ then come from KAlone).
+bool IOutOfReach(double x, double nu, double* ri, double* rip) {
+    if (x == kInf) {
+        *ri = *rip = kInf;
+        return true;
+    }
+    const double lnI = bessel_detail::LnIEstimate(x, nu);
+    // I′ ≈ I·√(1 + z²)/z, z = x/ν.
+    const double lnIp = lnI + std::log(std::hypot(1.0, x / nu)) - (std::log(x) - std::log(nu));
+    if (std::fmax(lnI, lnIp) < -kFarOut) {
+        *ri = *rip = 0.0;
+        return true;
+    }
+    if (lnI > kFarOut) {
+        *ri = *rip = kInf;
+        return true;
+    }
+    if (ExpansionServesIK(x, nu)) {
+        double k;
+        double kp;
+        bessel_detail::IKUniform(x, nu, ri, &k, rip, &kp);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* rkp) {
+    double sign;  // I_−n = I_n and K_−ν = K_ν: the sign is not needed
+    switch (CheckFracArgs(x, &nu, &sign)) {
+        case ArgCheck::Bad: return false;
+        case ArgCheck::NaN: WriteFour(ri, rk, rip, rkp, NAN, NAN, NAN, NAN); return true;
+        case ArgCheck::Good: break;
+    }
+    double i4[2];
+    double k4[2];
+    if (!SurelyInRange(x, nu) && IOutOfReach(x, nu, &i4[0], &i4[1])) {
+        if (!KAlone(x, nu, &k4[0], &k4[1])) return false;
+        WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
+        return true;
+    }
+    const int nl = static_cast<int>(nu + 0.5);
+    const double mu = nu - nl;
     const double xi = 1.0 / x;
     const double xi2 = 2.0 * xi;
 
@@ -289,82 +576,15 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
 
     double rkmu;
     double rk1;
-    if (x < kXMin) {
-        // Temme's series for K_μ and K_μ+1.
-        const TemmeStart t = StartTemme(x, mu);
-        double ff = t.fact * t.sum;
-        double sum = ff;
-        double p = 0.5 * t.e / t.gampl;
-        double q = 0.5 / (t.e * t.gammi);
-        c = 1.0;
-        d = t.x2 * t.x2;
-        double sum1 = p;
-        for (i = 1; i <= kMaxIter; ++i) {
-            ff = (i * ff + p + q) / (i * static_cast<double>(i) - mu2);
-            c *= d / i;
-            p /= i - mu;
-            q /= i + mu;
-            const double del = c * ff;
-            sum += del;
-            const double del1 = c * (p - i * ff);
-            sum1 += del1;
-            if (std::fabs(del) < std::fabs(sum) * kEps) break;
-        }
-        if (i > kMaxIter) {
-            VeskError(3, "series failed to converge");
-            return false;
-        }
-        rkmu = sum;
-        rk1 = sum1 * xi2;
-    } else {
-        // CF2 with Temme's normalisation: K_μ and K_μ+1.
-        b = 2.0 * (1.0 + x);
-        d = 1.0 / b;
-        h = d;
-        double delh = d;
-        double q1 = 0.0;
-        double q2 = 1.0;
-        const double a1 = 0.25 - mu2;
-        double q = a1;
-        c = a1;
-        double a = -a1;
-        double s = 1.0 + q * delh;
-        for (i = 2; i <= kMaxIter; ++i) {
-            a -= 2 * (i - 1);
-            c = -a * c / i;
-            const double qnew = (q1 - b * q2) / a;
-            q1 = q2;
-            q2 = qnew;
-            q += c * qnew;
-            b += 2.0;
-            d = 1.0 / (b + a * d);
-            delh = (b * d - 1.0) * delh;
-            h += delh;
-            const double dels = q * delh;
-            s += dels;
-            if (std::fabs(dels / s) < kEps) break;
-        }
-        if (i > kMaxIter) {
-            VeskError(3, "failure to converge in cf2");
-            return false;
-        }
-        h = a1 * h;
-        rkmu = std::sqrt(kPi / (2.0 * x)) * std::exp(-x) / s;
-        rk1 = rkmu * (mu + x + 0.5 - h) * xi;
-    }
-
+    if (!KPair(x, mu, &rkmu, &rk1)) return false;
     const double rkmup = mu * xi * rkmu - rk1;
     const double rimu = xi / (f * rkmu - rkmup);
-    *ri = (rimu * ril1) / ril;
-    *rip = (rimu * rip1) / ril;
-    // Counted in 64 bits: nl may be INT_MAX.
-    for (long long l = 1; l <= nl; ++l) {
-        const double rktemp = (mu + l) * xi2 * rk1 + rkmu;
-        rkmu = rk1;
-        rk1 = rktemp;
-    }
-    *rk = rkmu;
-    *rkp = nu * xi * rkmu - rk1;
+    i4[0] = (rimu * ril1) / ril;
+    i4[1] = (rimu * rip1) / ril;
+    if (SeriesServes(x, nu)) bessel_detail::PowerSeries(x, nu, false, &i4[0], &i4[1]);
+    if (SurelyInRange(x, nu) || !KSettled(x, nu, &k4[0], &k4[1]))
+        KUpward(x, nu, mu, nl, rkmu, rk1, &k4[0], &k4[1]);
+    WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
     return true;
 }
 
@@ -381,6 +601,20 @@ double PickOne(double x, double nu, Pick which) {
     return v[which];
 }
 
+// K_ν(x) (derivative false) or K′_ν(x) by KAlone, for every real ν
+// (K_−ν = K_ν); NaN answers NaN; 0 after error 3.
+double PickK(double x, double nu, bool derivative) {
+    if (std::isnan(x) || std::isnan(nu)) return NAN;
+    if (!(x > 0.0) || !(std::fabs(nu) <= kMaxOrder)) {
+        VeskError(3);
+        return 0.0;
+    }
+    double k;
+    double kp;
+    if (!KAlone(x, std::fabs(nu), &k, &kp)) return 0.0;
+    return derivative ? kp : k;
+}
+
 }  // namespace
 
 double BesselJFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kFirst); }
@@ -388,6 +622,6 @@ double BesselYFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kSecon
 double BesselJpFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kFirstDeriv); }
 double BesselYpFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kSecondDeriv); }
 double BesselIFrac(double x, double nu) { return PickOne<BesselIK>(x, nu, kFirst); }
-double BesselKFrac(double x, double nu) { return PickOne<BesselIK>(x, nu, kSecond); }
+double BesselKFrac(double x, double nu) { return PickK(x, nu, false); }
 double BesselIpFrac(double x, double nu) { return PickOne<BesselIK>(x, nu, kFirstDeriv); }
-double BesselKpFrac(double x, double nu) { return PickOne<BesselIK>(x, nu, kSecondDeriv); }
+double BesselKpFrac(double x, double nu) { return PickK(x, nu, true); }

@@ -3,6 +3,7 @@
 // arguments (integer orders for jn and yn).
 #include <benchmark/benchmark.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -72,6 +73,43 @@ SPECIAL_BENCH(BesselIFrac_nu_x, BesselIFrac(p.x, p.a));
 SPECIAL_BENCH(BesselKpn_nu_x, BesselKpn(p.x, p.a));
 SPECIAL_BENCH(LnBesselIn_nu_x, LnBesselIn(p.x, p.a));
 SPECIAL_BENCH(LnBesselIpn_nu_x, LnBesselIpn(p.x, p.a));
+
+// K alone (BesselKFrac, BesselKpFrac) beside the combined routine's I on the
+// same points.
+SPECIAL_BENCH(BesselKFrac_nu_x, BesselKFrac(p.x, p.a));
+SPECIAL_BENCH(BesselKpFrac_nu_x, BesselKpFrac(p.x, p.a));
+
+// Large arguments: x = 10³, 10⁴, 10⁶ (times 1 + x/4000, so that the phase
+// varies), orders as above (Hankel's expansion; orders above √(2x) start
+// lower and recur upward).
+SPECIAL_BENCH(BesselJFrac_nu_1e3, BesselJFrac(1e3 * (1.0 + p.x / 4000.0), p.a));
+SPECIAL_BENCH(BesselYpFrac_nu_1e3, BesselYpFrac(1e3 * (1.0 + p.x / 4000.0), p.a));
+SPECIAL_BENCH(BesselJFrac_nu_1e4, BesselJFrac(1e4 * (1.0 + p.x / 4000.0), p.a));
+SPECIAL_BENCH(BesselJFrac_nu_1e6, BesselJFrac(1e6 * (1.0 + p.x / 4000.0), p.a));
+SPECIAL_BENCH(BesselJFrac_5nu_1e3, BesselJFrac(1e3 * (1.0 + p.x / 4000.0), 5.0 * p.a));
+SPECIAL_BENCH(Libc_jn_int_1e3, jn(static_cast<int>(p.a), 1e3 * (1.0 + p.x / 4000.0)));
+
+// Huge orders: one call each (the first five took seconds or answered NaN);
+// the last ones are the slowest regions left: the upward recurrence of
+// Hankel's start (2·10⁵ steps), the uniform expansion of I and K, and the
+// continued fraction near the turning point of a large order.
+void HugeOrder(benchmark::State& state, double (*f)()) {
+    for (auto _ : state) benchmark::DoNotOptimize(f());
+}
+BENCHMARK_CAPTURE(HugeOrder, BesselIn_INT_MAX_1, [] { return BesselIn(1.0, 2147483647.0); });
+BENCHMARK_CAPTURE(HugeOrder, BesselJn_1e9_2, [] { return BesselJInteger(1000000000, 2.0); });
+BENCHMARK_CAPTURE(HugeOrder, BesselIn_INT_MAX_m6em303,
+                  [] { return BesselIn(-6e-303, 2147483647.0); });
+BENCHMARK_CAPTURE(HugeOrder, BesselJpn_1e9_2, [] { return BesselJpFrac(2.0, 1e9); });
+BENCHMARK_CAPTURE(HugeOrder, BesselJn_INT_MIN_1, [] { return BesselJInteger(INT_MIN, 1.0); });
+BENCHMARK_CAPTURE(HugeOrder, BesselJFrac_200000_5e5,
+                  [] { return BesselJFrac(5e5, 199999.0 + std::sqrt(1e6)); });
+BENCHMARK_CAPTURE(HugeOrder, BesselIFrac_1e9_uniform,
+                  [] { return BesselIFrac(662743419.0, 1e9); });
+BENCHMARK_CAPTURE(HugeOrder, BesselKn_50000_int, [] { return BesselKn(30000.0, 50000.0); });
+BENCHMARK_CAPTURE(HugeOrder, BesselIn_50000_int, [] { return BesselIn(33000.0, 50000.0); });
+BENCHMARK_CAPTURE(HugeOrder, BesselJn_50000_int, [] { return BesselJInteger(50000, 1e5); });
+BENCHMARK_CAPTURE(HugeOrder, BesselJFrac_1e6_turning, [] { return BesselJFrac(999950.0, 1e6); });
 
 void FTest_8_vs_12(benchmark::State& state) {
     const double a[] = {1.0, 2.5, 3.0, 4.5, 5.0, 6.5, 7.0, 8.5};

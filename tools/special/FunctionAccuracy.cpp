@@ -107,6 +107,7 @@ public:
     void Add(double err, const std::string& where) {
         ++r_.points;
         if (std::isnan(err)) err = HUGE_VAL;
+        r_.samples.emplace_back(where, err);
         if (r_.where.empty() || err > r_.maxError) {
             r_.maxError = err;
             r_.where = where;
@@ -330,6 +331,33 @@ void CheckLogarithms(const std::string& dir, Results& out) {
     for (Tracker* t : {&is, &ia, &ii, &ic, &ps, &pa, &pc}) out.push_back(t->Finish());
 }
 
+// --- Large-argument J and Y (Hankel's expansion) ---------------------------
+// From x = 50 (orders up to x/2) and wherever x − ν ≥ 1000, BesselJY answers
+// from Hankel's expansion, taken to the rounding level, with the phase
+// x − (ν/2 + ¼)π reduced without cancellation; orders beyond √(2x) come from
+// the upward recurrence. Measured against the amplitude √(2/(πx)) of the
+// oscillation: a few units of 1e-16 (the rounding of the sums, the product
+// with cos/sin and, for the recurrence, its steps).
+constexpr double kHankelBound = 2e-15;
+
+void CheckLargeArgumentJY(const std::string& dir, Results& out) {
+    const char* metric = "abs / √(2/(πx))";
+    Tracker j("BesselJFrac (large x)", metric, kHankelBound);
+    Tracker y("BesselYFrac (large x)", metric, kHankelBound);
+    Tracker jp("BesselJpFrac (large x)", metric, kHankelBound);
+    Tracker yp("BesselYpFrac (large x)", metric, kHankelBound);
+    for (const auto& r : ReadTable(dir, "func_bessel_jy_large.csv").rows) {
+        const double nu = Num(r[0]), x = Num(r[1]);
+        const double amp = std::sqrt(2.0 / (std::numbers::pi * x));
+        const std::string where = Args({{"x", x}, {"nu", nu}});
+        j.Add(AbsDiff(BesselJFrac(x, nu), Num(r[2])) / amp, where);
+        y.Add(AbsDiff(BesselYFrac(x, nu), Num(r[3])) / amp, where);
+        jp.Add(AbsDiff(BesselJpFrac(x, nu), Num(r[4])) / amp, where);
+        yp.Add(AbsDiff(BesselYpFrac(x, nu), Num(r[5])) / amp, where);
+    }
+    for (Tracker* t : {&j, &y, &jp, &yp}) out.push_back(t->Finish());
+}
+
 }  // namespace
 
 std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dataDir) {
@@ -344,5 +372,6 @@ std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dat
     CheckIntegerOrders(dataDir, out);
     CheckFractional(dataDir, out);
     CheckLogarithms(dataDir, out);
+    CheckLargeArgumentJY(dataDir, out);
     return out;
 }

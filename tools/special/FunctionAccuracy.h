@@ -17,6 +17,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 struct FunctionAccuracyResult {
@@ -27,6 +28,8 @@ struct FunctionAccuracyResult {
     double bound = 0.0;    // what the method guarantees
     std::string where;     // arguments of the largest error
     int errorsRaised = 0;  // host errors raised while evaluating the table
+    // Every measured point: its arguments (as in where) and its error.
+    std::vector<std::pair<std::string, double>> samples;
 };
 
 // Measures every family over the tables in dataDir. A table that cannot be
