@@ -268,3 +268,145 @@ TEST_F(ClimbSolveTest, RandomBoxQuadratics) {
     EXPECT_LE(wrong[2], 2);
     EXPECT_LE(wrong[3], 2);
 }
+
+// ------------------------------------------------------------------ mends
+
+// Powell's extrapolation moves along the unit displacement. Along the raw
+// displacement d (a trial 2|d|^2 away) directions were almost never
+// replaced and this problem ran into the iteration limit.
+TEST_F(ClimbSolveTest, PowellReplacesDirectionsOnIllConditionedQuadratic) {
+    const std::vector<double> c = Repeat({0.5, 0.7, 0.9, 1.1, 1.3}, 10);
+    Outcome o = Run(Method::Powell, QuadraticFn(IllConditioned(10), c), Box(10, -5, 5),
+                    Repeat({0.0}, 10));
+    EXPECT_FALSE(o.error);
+    EXPECT_LT(o.f, 1e-8);
+}
+
+// The quasi-Newton direction -H g may point out of the box in a coordinate
+// already on its face; such components are dropped before the step is
+// sized. Kept, they gave a zero step and a stop at f = 0.338.
+TEST_F(ClimbSolveTest, QuasiNewtonDropsOutwardComponentsAtFaces) {
+    BoxQuadratic q;
+    q.n = 3;
+    q.a = {1.0, 0.6, 0.0, 0.6, 1.0, 0.6, 0.0, 0.6, 1.0};
+    q.c = {-0.5, -2.0, 0.2};
+    q.bounds = Box(3, -1, 1);
+    q.start = {0.5, -0.5, 0.5};
+    const BoxMinimum best = SolveBoxQuadratic(q);
+    ASSERT_NEAR(best.f, 0.29, 1e-12);
+    for (Method m : {Method::DFP, Method::BFGS}) {
+        SCOPED_TRACE(Name(m));
+        Outcome o = Run(m, [&q](const double* x, int) { return q.Value(x); }, q.bounds, q.start);
+        EXPECT_FALSE(o.error);
+        EXPECT_LT(o.f - best.f, 1e-10);
+        EXPECT_LT(Distance(o.x, best.x), 1e-6);
+    }
+}
+
+// A solve that ends on a NaN value raises the error (a NaN never compares
+// above the start value).
+TEST_F(ClimbSolveTest, NaNObjectiveRaisesSolutionNotFound) {
+    const std::vector<double> bounds = Box(2, -1, 1), start = {0.2, 0.3};
+    g_fn = [](const double*, int) { return std::nan(""); };
+    Variable func = NativeObjective();
+    const std::function<void(Climb&)> solves[] = {
+        [](Climb& c) { c.Solve(); },          [](Climb& c) { c.SolvePowell(); },
+        [](Climb& c) { c.SolveDFP(); },       [](Climb& c) { c.SolveBFGS(); },
+        [](Climb& c) { c.SolvePowell(0); },
+        [](Climb& c) {
+            MatVectorCol steps(2);
+            steps.Set(0.1);
+            c.SolveByCoord(steps);
+        },
+    };
+    for (size_t k = 0; k < std::size(solves); ++k) {
+        SCOPED_TRACE(k);
+        std::vector<double> b = bounds, s = start;
+        Climb c(func, 2, b.data(), s.data(), 1e-10);
+        vrt::ClearErrors();
+        solves[k](c);
+        EXPECT_EQ(ErrorCodes(), std::vector<int>{VeskModuleErrorCode});
+    }
+}
+
+// |x0 - 0.3| + |x1 - 0.6| in the unit box (where real and normalised
+// coordinates agree, so the cache point matches the result exactly): a BFGS
+// run that restarts from the identity late and then ends normally. Its
+// matrix holds no curvature and must not become the cached covariance (it
+// did, answered as 2 I without an evaluation): the covariance at the result
+// is computed afresh.
+TEST_F(ClimbSolveTest, NoCovarianceSeedAfterLateRestart) {
+    g_fn = [](const double* x, int) { return std::fabs(x[0] - 0.3) + std::fabs(x[1] - 0.6); };
+    Variable func = NativeObjective();
+    std::vector<double> b = Box(2, 0, 1), s = {0.05, 0.05 + 0.1};  // 0.15000000000000002
+    Climb c(func, 2, b.data(), s.data(), 1e-10);
+    c.SolveBFGS();
+    EXPECT_TRUE(vrt::Errors().empty());
+    MatVectorCol x(c.GetResult());
+    g_calls = 0;
+    std::unique_ptr<Matrix> cov(c.GetCovariationMatrix(x));
+    EXPECT_GT(g_calls, 0);
+}
+
+// ------------------------------------------------------------- covariance
+
+// A = [[4, 1, 0.5], [1, 3, 0.2], [0.5, 0.2, 2]] and its inverse.
+const std::vector<double> kA3 = {4, 1, 0.5, 1, 3, 0.2, 0.5, 0.2, 2};
+std::vector<double> Inverse3(const std::vector<double>& a) {
+    const double det = a[0] * (a[4] * a[8] - a[5] * a[7]) - a[1] * (a[3] * a[8] - a[5] * a[6]) +
+                       a[2] * (a[3] * a[7] - a[4] * a[6]);
+    return {(a[4] * a[8] - a[5] * a[7]) / det, (a[2] * a[7] - a[1] * a[8]) / det,
+            (a[1] * a[5] - a[2] * a[4]) / det, (a[5] * a[6] - a[3] * a[8]) / det,
+            (a[0] * a[8] - a[2] * a[6]) / det, (a[2] * a[3] - a[0] * a[5]) / det,
+            (a[3] * a[7] - a[4] * a[6]) / det, (a[1] * a[6] - a[0] * a[7]) / det,
+            (a[0] * a[4] - a[1] * a[3]) / det};
+}
+
+double MaxDifference(const Matrix& m, const std::vector<double>& want) {
+    double d = 0.0;
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) d = std::fmax(d, std::fabs(m(i, j) - want[i * 3 + j]));
+    return d;
+}
+
+// The Hessian of (x - c)' A (x - c) is 2A, so the covariance 2 H^-1 is A^-1,
+// to the rounding of the second differences.
+TEST_F(ClimbSolveTest, CovarianceAfterSolve) {
+    const std::vector<double> c = {0.3, -0.4, 1.1}, want = Inverse3(kA3);
+    for (Method m : kMethods) {
+        SCOPED_TRACE(Name(m));
+        g_fn = QuadraticFn(kA3, c);
+        Variable func = NativeObjective();
+        std::vector<double> b = Box(3, -5, 5), s = {2.0, 2.0, -3.0};
+        Climb climb(func, 3, b.data(), s.data(), 1e-10);
+        RunMethod(climb, m);
+        MatVectorCol x(climb.GetResult());
+        std::unique_ptr<Matrix> cov(climb.GetCovariationMatrix(x));
+        ASSERT_NE(cov, nullptr);
+        EXPECT_LT(MaxDifference(*cov, want), 1e-7);
+    }
+}
+
+// In the unit box the result converts back to the cache point exactly, so
+// the covariance a quasi-Newton run leaves is answered without evaluating:
+// twice its inverse-Hessian approximation (the same doubling as a computed
+// covariance; the approximation alone is half of it), close to A^-1 on a
+// quadratic (condition 1e4, so the run lasts more than dim iterations).
+TEST_F(ClimbSolveTest, CovarianceSeededByQuasiNewtonRun) {
+    const std::vector<double> a = IllConditioned(3);
+    const std::vector<double> c = {0.3, 0.55, 0.6}, want = Inverse3(a);
+    for (Method m : {Method::DFP, Method::BFGS}) {
+        SCOPED_TRACE(Name(m));
+        g_fn = QuadraticFn(a, c);
+        Variable func = NativeObjective();
+        std::vector<double> b = Box(3, 0, 1), s = {0.9, 0.1, 0.2};
+        Climb climb(func, 3, b.data(), s.data(), 1e-10);
+        RunMethod(climb, m);
+        MatVectorCol x(climb.GetResult());
+        g_calls = 0;
+        std::unique_ptr<Matrix> cov(climb.GetCovariationMatrix(x));
+        ASSERT_NE(cov, nullptr);
+        EXPECT_EQ(g_calls, 0);
+        EXPECT_LT(MaxDifference(*cov, want), 1e-4);
+    }
+}
