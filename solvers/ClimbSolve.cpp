@@ -103,7 +103,10 @@ void Climb::OuterLoop(double f, bool withDFP, int dfpMaxIter) {
     bool restarted = false, limitReached = true;
     double fNew = f;
     for (int k = 0; k < maxIterations; ++k) {
-        if (HasProgressWnd() && k % 10 == 0 && ProgressReport(k % 100, f) != 0) return;
+        // With a window, a cancel raised during the last iteration ends the
+        // loop now rather than at the next report.
+        if (HasProgressWnd() && (k % 10 == 0 ? ProgressReport(k % 100, f) : HostErrorStatus()) != 0)
+            return;
         const double fStart = withDFP ? MakeItterationDFP(f, dfpMaxIter) : f;
         fNew = MakeItterationPowell(fStart, directions, flag);
         Trace(fNew);

@@ -110,12 +110,19 @@ struct Outcome {
     bool error = false;  // the solution-not-found error was raised
 };
 
-// A current processor (module initialised) and an empty error record.
+// A current processor (module initialised) and an empty error record. The
+// module's error code is fixed once per process, so every test shares one
+// processor: the codes it hands out never collide with the module's.
 class ClimbSolveTest : public ErrorTest {
 protected:
+    ClimbSolveTest() : proc(SharedProcessor()) {}
+    static Processor& SharedProcessor() {
+        static Processor p;
+        return p;
+    }
     void SetUp() override {
-        ErrorTest::SetUp();
         vrt::SetCurrentProcessor(&proc);
+        ErrorTest::SetUp();
         VeskPlugin_Init(&proc);
         ASSERT_NE(VeskModuleErrorCode, 0);
         g_calls = 0;
@@ -151,7 +158,7 @@ protected:
         return o;
     }
 
-    Processor proc;
+    Processor& proc;
 };
 
 // ------------------------------------------------------------ known minima
@@ -409,4 +416,278 @@ TEST_F(ClimbSolveTest, CovarianceSeededByQuasiNewtonRun) {
         EXPECT_EQ(g_calls, 0);
         EXPECT_LT(MaxDifference(*cov, want), 1e-4);
     }
+}
+
+// --------------------------------------------------------- progress window
+
+// A window class that logs "SetProgress" values and "SetCaption" texts, and
+// raises the cancel from the n-th "CheckCancel" on (cancelAt > 0).
+struct WindowLog {
+    std::vector<int> progress;
+    std::vector<std::string> captions;
+    int checks = 0;
+    int cancelAt = 0;
+};
+WindowLog g_window;
+
+void MakeWindow(Variable& w, int cancelAt) {
+    g_window = WindowLog();
+    g_window.cancelAt = cancelAt;
+    vrt::DefineClass("SolveTestWindow", 0);
+    vrt::DefineMethod("SolveTestWindow", "SetProgress",
+                      [](VarRegister&, VarRegister* a, int, Variable&) {
+                          g_window.progress.push_back(static_cast<int>(a[0]));
+                      });
+    vrt::DefineMethod("SolveTestWindow", "SetCaption",
+                      [](VarRegister&, VarRegister* a, int, Variable&) {
+                          const char* t = a[0].GetVar().GetText();
+                          g_window.captions.push_back(t != nullptr ? t : "");
+                      });
+    vrt::DefineMethod("SolveTestWindow", "CheckCancel", [](VarRegister&, VarRegister*, int, Variable&) {
+        if (g_window.cancelAt > 0 && ++g_window.checks >= g_window.cancelAt)
+            vrt::RaiseNamedError("Progress window got cancel");
+    });
+    ASSERT_TRUE(vrt::NewObject(w, "SolveTestWindow"));
+}
+
+std::string Caption(double f) {
+    char text[64];
+    std::snprintf(text, sizeof text, "Residue = %.10g", f);
+    return text;
+}
+
+// Start value (1 for Solve and SolvePowell, 30 for the quasi-Newton solves),
+// the outer loop's k mod 100 on k = 0, 10, ..., the quasi-Newton counter's
+// multiples of 10, and 100 with the final value's caption at the end.
+TEST_F(ClimbSolveTest, ProgressMoments) {
+    const std::vector<double> start = Repeat({-1.2, 1.0}, 10), box = Box(10, -5, 5);
+    const struct { Method m; int first; } rows[] = {
+        {Method::Solve, 1}, {Method::Powell, 1}, {Method::DFP, 30}, {Method::BFGS, 30}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(Name(r.m));
+        g_fn = Rosenbrock;
+        Variable func = NativeObjective(), wnd;
+        MakeWindow(wnd, 0);
+        std::vector<double> b = box, s = start;
+        Climb c(func, 10, b.data(), s.data(), 1e-10);
+        c.SetProgressWnd(wnd);
+        RunMethod(c, r.m);
+        const std::vector<int>& p = g_window.progress;
+        ASSERT_GE(p.size(), 3u);
+        EXPECT_EQ(p.front(), r.first);
+        EXPECT_EQ(p.back(), 100);
+        if (r.m == Method::Solve || r.m == Method::Powell) {
+            EXPECT_EQ(p[1], 0);  // k = 0
+        }
+        if (r.m == Method::DFP || r.m == Method::BFGS) {
+            EXPECT_EQ(p[1], 10);  // the tenth quasi-Newton iteration
+        }
+        for (int v : p) {
+            EXPECT_TRUE(v >= 0 && v <= 100) << v;
+        }
+        MatVectorCol x(c.GetResult());
+        EXPECT_EQ(g_window.captions.back(), Caption(Rosenbrock(x.GetData(), 10)));
+    }
+}
+
+// A cancel at the start returns before any evaluation; a later one ends
+// Solve after the iteration it arrived in, without the final report or the
+// solution-not-found error, the cancel left set for the caller.
+TEST_F(ClimbSolveTest, CancelFromWindow) {
+    for (int cancelAt : {1, 3, 40}) {
+        SCOPED_TRACE(cancelAt);
+        g_fn = Rosenbrock;
+        Variable func = NativeObjective(), wnd;
+        MakeWindow(wnd, cancelAt);
+        std::vector<double> b = Box(2, -5, 5), s = {-1.2, 1.0};
+        Climb c(func, 2, b.data(), s.data(), 1e-10);
+        c.SetProgressWnd(wnd);
+        vrt::ClearErrors();
+        g_calls = 0;
+        c.Solve();
+        EXPECT_NE(proc.GetErrorStatus(), 0);
+        EXPECT_STREQ(proc.GetErrorName(proc.GetLastError()), "Progress window got cancel");
+        EXPECT_FALSE(SolutionNotFound());
+        EXPECT_NE(g_window.progress.back(), 100);
+        if (cancelAt == 1) {
+            EXPECT_EQ(g_calls, 0);
+        }
+        EXPECT_LT(g_calls, 2000);
+    }
+}
+
+// ------------------------------------------------------ limits and options
+
+TEST_F(ClimbSolveTest, IterationLimit) {
+    for (Method m : {Method::Solve, Method::Powell}) {
+        for (int raise : {1, 0}) {
+            SCOPED_TRACE(std::string(Name(m)) + (raise ? " raising" : " silent"));
+            g_fn = Rosenbrock;
+            Variable func = NativeObjective();
+            std::vector<double> b = Box(2, -5, 5), s = {-1.2, 1.0};
+            Climb c(func, 2, b.data(), s.data(), 1e-10);
+            c.SetMaxItterationNumber(2);
+            c.SetErrorIfMaxItterNumberExceed(raise);
+            vrt::ClearErrors();
+            RunMethod(c, m);
+            EXPECT_EQ(ErrorCodes(), raise ? std::vector<int>{VeskModuleErrorCode} : std::vector<int>{});
+        }
+    }
+}
+
+// Without a processor the solves that need one evaluate nothing; the result
+// stays at the lower bounds (the current point is all zeros).
+TEST_F(ClimbSolveTest, NoProcessor) {
+    g_fn = Rosenbrock;
+    Variable func = NativeObjective();
+    std::vector<double> b = Box(2, -5, 5), s = {-1.2, 1.0};
+    Climb c(func, 2, b.data(), s.data(), 1e-10);
+    vrt::SetCurrentProcessor(nullptr);
+    for (Method m : kMethods) RunMethod(c, m);
+    EXPECT_EQ(g_calls, 0);
+    MatVectorCol& x = c.GetResult();
+    EXPECT_EQ(x[0], -5.0);
+    EXPECT_EQ(x[1], -5.0);
+    EXPECT_TRUE(vrt::Errors().empty());
+}
+
+// SolvePowell(0) makes exactly one Powell iteration from the start: the
+// same evaluations and point as SolvePowell(dirs) with the coordinate
+// directions (which the line search normalises), whatever the limit.
+TEST_F(ClimbSolveTest, SinglePowellIteration) {
+    g_fn = Rosenbrock;
+    Variable func = NativeObjective();
+    std::vector<double> b = Box(2, -5, 5), s = {-1.2, 1.0};
+    Climb one(func, 2, b.data(), s.data(), 1e-10), given(one);
+    one.SetMaxItterationNumber(1000);
+    g_calls = 0;
+    one.SolvePowell(0);
+    const long callsOne = g_calls;
+    MatVectorCol x(one.GetResult());
+    MatVectorCol dirs[2] = {MatVectorCol(2), MatVectorCol(2)};
+    dirs[0][0] = 1.0;
+    dirs[1][1] = 1.0;
+    g_calls = 0;
+    given.SolvePowell(dirs);
+    EXPECT_EQ(g_calls, callsOne);
+    EXPECT_EQ(given.GetResult()[0], x[0]);
+    EXPECT_EQ(given.GetResult()[1], x[1]);
+    EXPECT_LT(Rosenbrock(x.GetData(), 2), Rosenbrock(s.data(), 2));
+    EXPECT_TRUE(vrt::Errors().empty());
+}
+
+// At a start whose difference gradient is below the tolerance the
+// quasi-Newton run ends at once: the start value and the gradient's n + 1
+// evaluations, the point unmoved.
+TEST_F(ClimbSolveTest, FlatStart) {
+    g_fn = [](const double* x, int) { return (x[0] - 0.25) * (x[0] - 0.25) + (x[1] + 0.5) * (x[1] + 0.5); };
+    Variable func = NativeObjective();
+    for (Method m : {Method::DFP, Method::BFGS}) {
+        std::vector<double> b = Box(2, -1, 1), s = {0.25, -0.5};
+        Climb c(func, 2, b.data(), s.data(), 1e-6);
+        g_calls = 0;
+        RunMethod(c, m);
+        EXPECT_EQ(g_calls, 4);
+        EXPECT_EQ(c.GetResult()[0], 0.25);
+        EXPECT_EQ(c.GetResult()[1], -0.5);
+    }
+}
+
+// A script objective runs the same solve as the native one, value for value.
+TEST_F(ClimbSolveTest, ScriptObjective) {
+    std::vector<double> b = Box(2, -5, 5), s = {-1.2, 1.0};
+    Variable script;
+    long scriptCalls = 0;
+    vrt::MakeScriptFunction(script, [&scriptCalls](VarRegister& r, VarRegister* a, int n) {
+        ASSERT_EQ(n, 2);
+        MatVector x(a[0].GetVar());
+        ++scriptCalls;
+        r = Rosenbrock(x.GetData(), x.Len());
+    });
+    Climb byScript(script, 2, b.data(), s.data(), 1e-10);
+    byScript.Solve();
+    g_fn = Rosenbrock;
+    Variable func = NativeObjective();
+    Climb byPointer(func, 2, b.data(), s.data(), 1e-10);
+    g_calls = 0;
+    byPointer.Solve();
+    EXPECT_EQ(scriptCalls, g_calls);
+    EXPECT_EQ(byScript.GetResult()[0], byPointer.GetResult()[0]);
+    EXPECT_EQ(byScript.GetResult()[1], byPointer.GetResult()[1]);
+}
+
+// Before the host initialised the module the error code is fixed on first
+// use, so the error raised is the registered one, never 0.
+TEST_F(ClimbSolveTest, SolutionNotFoundBeforeInitialisation) {
+    const int registered = VeskModuleErrorCode;
+    VeskModuleErrorCode = 0;
+    g_fn = [](const double*, int) { return std::nan(""); };
+    Variable func = NativeObjective();
+    std::vector<double> b = Box(1, 0, 1), s = {0.5};
+    Climb c(func, 1, b.data(), s.data(), 1e-10);
+    c.SolveBFGS();
+    EXPECT_EQ(VeskModuleErrorCode, registered);
+    EXPECT_EQ(ErrorCodes(), std::vector<int>{registered});
+}
+
+// ------------------------------------------------------ coordinate descent
+
+double Bowl(const double* x, int n) {
+    double s = 0.0;
+    for (int i = 0; i < n; ++i) s += (i + 1) * (x[i] - 0.1 * (i + 1)) * (x[i] - 0.1 * (i + 1));
+    return s;
+}
+
+// Each coordinate search at the minimum fails both ways and halves its step
+// eight times: 16 evaluations per active coordinate after the start value.
+// With a minimum step a quarter of the initial one it stops after two
+// halvings instead. Inactive coordinates are not searched.
+TEST_F(ClimbSolveTest, CoordinateSearchStops) {
+    g_fn = Bowl;
+    Variable func = NativeObjective();
+    const struct { std::vector<double> bounds; double minStep; long calls; } rows[] = {
+        {Box(3, -1, 1), 0.0, 1 + 3 * 16},
+        {{-1, 1, 0.2, 0.2, -1, 1}, 0.0, 1 + 2 * 16},
+        {Box(3, -1, 1), 0.05, 1 + 3 * 4},  // steps 0.1 normalised = 0.2 real
+    };
+    for (const auto& r : rows) {
+        std::vector<double> b = r.bounds, s = {0.1, 0.2, 0.3};
+        Climb c(func, 3, b.data(), s.data(), 1e-10);
+        if (r.minStep > 0) {
+            MatVectorCol m(3);
+            m.Set(r.minStep);
+            c.SetMinStep(m);
+        }
+        MatVectorCol steps(3);
+        steps.Set(0.1);
+        g_calls = 0;
+        c.SolveByCoord(steps);
+        EXPECT_EQ(g_calls, r.calls);
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(c.GetResult()[i], s[i], 1e-15);
+        EXPECT_TRUE(vrt::Errors().empty());
+    }
+}
+
+// Coordinate descent is crude: it ends within a small multiple of its last
+// step. A minimum on the upper face, started there, stays there (the
+// clamped trial repeats the point and the reverse step fails).
+TEST_F(ClimbSolveTest, CoordinateDescent) {
+    g_fn = Bowl;
+    Variable func = NativeObjective();
+    std::vector<double> b = Box(3, -1, 1), s = {0.9, -0.8, 0.0};
+    Climb c(func, 3, b.data(), s.data(), 1e-10);
+    MatVectorCol steps(3);
+    steps.Set(0.1);
+    c.SolveByCoord(steps);
+    for (int i = 0; i < 3; ++i) EXPECT_NEAR(c.GetResult()[i], 0.1 * (i + 1), 2e-3);
+
+    g_fn = [](const double* x, int) { return -x[0] + x[1] * x[1]; };
+    std::vector<double> b2 = Box(2, -1, 1), s2 = {1.0, 0.5};
+    Climb face(func, 2, b2.data(), s2.data(), 1e-10);
+    MatVectorCol steps2(2);
+    steps2.Set(0.25);
+    face.SolveByCoord(steps2);
+    EXPECT_EQ(face.GetResult()[0], 1.0);
+    EXPECT_NEAR(face.GetResult()[1], 0.0, 1e-2);
+    EXPECT_TRUE(vrt::Errors().empty());
 }
