@@ -181,8 +181,10 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
     if (d.Len() != dim) return f0;
     if (!std::isfinite(norm)) {
         double big = 0;
-        for (int i = 0; i < dim; ++i) big = std::max(big, std::fabs(d[i]));
-        if (!std::isfinite(big)) return f0;
+        for (int i = 0; i < dim; ++i) {
+            if (!std::isfinite(d[i])) return f0;
+            big = std::max(big, std::fabs(d[i]));
+        }
         for (int i = 0; i < dim; ++i) d[i] /= big;
         norm = d.Norm();
     }
