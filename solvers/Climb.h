@@ -241,6 +241,8 @@ private:
     // of at most dfpMaxIter iterations when withDFP is set; progress,
     // restarts, the iteration-limit error and the final progress.
     void OuterLoop(double f, bool withDFP, int dfpMaxIter);
+    // SolveDFP (dfp non-zero) and SolveBFGS.
+    void SolveQuasiNewton(int dfp, int maxIter);
     // Raises the solution-not-found error when failed is set or f is NaN.
     void CheckSolution(double f, bool failed);
     // Drops the components of d that point out of the box at a coordinate

@@ -34,8 +34,11 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
         return f0;
     }
     Matrix& h = invHessian;
-    h.Set(0.0);
-    h.SetDiagonal(1.0);
+    auto resetH = [&h]() {
+        h.Set(0.0);
+        h.SetDiagonal(1.0);
+    };
+    resetH();
     // Updates of h since it was last the identity.
     int updates = 0;
 
@@ -108,8 +111,7 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
         if (!(fNew < fCur)) {
             if (!quasiNewtonStep && iterations >= 4) break;
             // Restart from steepest descent.
-            h.Set(0.0);
-            h.SetDiagonal(1.0);
+            resetH();
             updates = 0;
             for (int i = 0; i < n; ++i) d[i] = -g[i];
             fNew = FindMiniumByDirection(fCur, d, 0);
@@ -169,21 +171,16 @@ double Climb::MakeItterationBFGS(double f0, int maxIter) {
     return MakeQuasiNewtonItteration(0, f0, maxIter);
 }
 
-void Climb::SolveDFP(int maxIter) {
+void Climb::SolveQuasiNewton(int dfp, int maxIter) {
     double f0;
     if (!BeginSolve(30, f0)) return;
-    const double f = MakeItterationDFP(f0, maxIter);
+    const double f = dfp != 0 ? MakeItterationDFP(f0, maxIter) : MakeItterationBFGS(f0, maxIter);
     CheckSolution(f, f0 < f);
     ProgressReport(100, f);
 }
 
-void Climb::SolveBFGS(int maxIter) {
-    double f0;
-    if (!BeginSolve(30, f0)) return;
-    const double f = MakeItterationBFGS(f0, maxIter);
-    CheckSolution(f, f0 < f);
-    ProgressReport(100, f);
-}
+void Climb::SolveDFP(int maxIter) { SolveQuasiNewton(1, maxIter); }
+void Climb::SolveBFGS(int maxIter) { SolveQuasiNewton(0, maxIter); }
 
 void Climb::Solve(int maxIter) {
     double f;

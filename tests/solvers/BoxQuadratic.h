@@ -10,9 +10,10 @@
 #pragma once
 
 #include <cmath>
-#include <cstdint>
 #include <utility>
 #include <vector>
+
+#include "tests/linalg/LinalgTestUtil.h"
 
 struct BoxQuadratic {
     int n = 0;
@@ -107,33 +108,21 @@ inline BoxMinimum SolveBoxQuadratic(const BoxQuadratic& q) {
     return best;
 }
 
-// Deterministic uniform deviates in [0, 1) (splitmix64), the same on every
-// platform.
-class TestRandom {
-public:
-    explicit TestRandom(std::uint64_t seed) : s_(seed) {}
-    double Next() {
-        std::uint64_t z = (s_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return static_cast<double>(z >> 11) * 0x1.0p-53;
-    }
-    double Uniform(double lo, double hi) { return lo + (hi - lo) * Next(); }
-
-private:
-    std::uint64_t s_;
-};
+// Uniform deviates in [lo, hi) from the deterministic generator of the
+// linear-algebra tests.
+inline double Uniform(linalg_test::Generator& rnd, double lo, double hi) {
+    return lo + (hi - lo) * (rnd.Next() + 1.0) / 2.0;
+}
 
 // A random problem of dimension n: A = M'M + 0.1 I with M uniform in
 // [-1, 1], a box around the origin of half-widths in [0.5, 2], and the
 // unconstrained minimum pushed outside the box in at least one coordinate,
 // so that the constrained minimum lies on one or more faces.
-inline BoxQuadratic RandomBoxQuadratic(TestRandom& rnd, int n) {
+inline BoxQuadratic RandomBoxQuadratic(linalg_test::Generator& rnd, int n) {
     BoxQuadratic q;
     q.n = n;
     std::vector<double> m(static_cast<size_t>(n) * n);
-    for (double& v : m) v = rnd.Uniform(-1.0, 1.0);
+    for (double& v : m) v = rnd.Next();
     q.a.assign(static_cast<size_t>(n) * n, 0.0);
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j) {
@@ -142,13 +131,13 @@ inline BoxQuadratic RandomBoxQuadratic(TestRandom& rnd, int n) {
             q.a[i * n + j] = s;
         }
     for (int i = 0; i < n; ++i) {
-        double lo = -rnd.Uniform(0.5, 2.0), hi = rnd.Uniform(0.5, 2.0);
+        double lo = -Uniform(rnd, 0.5, 2.0), hi = Uniform(rnd, 0.5, 2.0);
         q.bounds.push_back(lo);
         q.bounds.push_back(hi);
-        q.start.push_back(rnd.Uniform(0.8 * lo, 0.8 * hi));
-        q.c.push_back(rnd.Uniform(1.5 * lo, 1.5 * hi));
+        q.start.push_back(Uniform(rnd, 0.8 * lo, 0.8 * hi));
+        q.c.push_back(Uniform(rnd, 1.5 * lo, 1.5 * hi));
     }
-    int pushed = static_cast<int>(rnd.Next() * n);
-    q.c[pushed] = q.bounds[2 * pushed + 1] + rnd.Uniform(0.5, 2.0);
+    int pushed = static_cast<int>(Uniform(rnd, 0.0, 1.0) * n);
+    q.c[pushed] = q.bounds[2 * pushed + 1] + Uniform(rnd, 0.5, 2.0);
     return q;
 }

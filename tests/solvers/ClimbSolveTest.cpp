@@ -246,7 +246,7 @@ TEST_F(ClimbSolveTest, KnownMinima) {
 // reported as success. SolveDFP and SolveBFGS alone may stop early; their
 // rate of early stops is printed and bounded.
 TEST_F(ClimbSolveTest, RandomBoxQuadratics) {
-    TestRandom rnd(20261206);
+    linalg_test::Generator rnd(20261206);
     const int kCount = 200;
     int wrong[4] = {}, errors[4] = {};
     long evals[4] = {};
