@@ -7,6 +7,7 @@
 #include <new>
 
 #include "host/Plugin.h"
+#include "solvers/ClimbInternal.h"
 
 namespace {
 
@@ -256,21 +257,7 @@ Variable& Climb::GetExtraParam() { return extraParam; }
 MatVectorCol& Climb::GetResult() { return ScaleResult(current); }
 
 MatVectorCol& Climb::ScaleResult(MatVectorCol& u) {
-    const double* b = boundaries.GetData();
-    double* x = result.GetData();
-    const double* s = scale.GetData();
-    for (int i = 0; i < dim; ++i) {
-        const double lo = b[2 * i], hi = b[2 * i + 1];
-        if (s[i] == 0) {
-            x[i] = lo;
-            continue;
-        }
-        // u = 1 can land one rounding step beyond hi: keep x in the box
-        // (bounds may be given in either order; NaN goes to lo).
-        const double v = u[i] / s[i] + lo;
-        const double a = lo < hi ? lo : hi, z = lo < hi ? hi : lo;
-        x[i] = !(v >= a) ? (std::isnan(v) ? lo : a) : (v > z ? z : v);
-    }
+    climb_internal::ToReal(u.GetData(), result.GetData(), boundaries.GetData(), scale.GetData(), dim);
     return result;
 }
 

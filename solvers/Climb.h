@@ -6,79 +6,113 @@
 // Problem and coordinates
 //   The constructor copies the boundary array (lo_0, hi_0, lo_1, hi_1, ...)
 //   and the start point, and sets MatVector::DefaultSize to dim (a
-//   process-wide value, never restored). Every algorithm works in normalised
-//   coordinates u_i = (x_i - lo_i) * scale_i, scale_i = 1/(hi_i - lo_i), in
-//   the unit box; the way back is x_i = u_i/scale_i + lo_i, clamped into the
-//   box so that the objective is never evaluated outside it. A coordinate
-//   with lo_i = hi_i is inactive (scale 0): its real value is always lo_i,
-//   its derivatives are 0 and the searches never move it. The constructor
-//   clamps the normalised start into the unit box; SetStartPoint does not
-//   (a later solve then starts outside the box, but every evaluation is
-//   still taken inside it). SetMinStep and SetMaxStep take real steps and
+//   process-wide value, never restored; the difference routines set it
+//   too). Every algorithm works in normalised coordinates
+//   u_i = (x_i - lo_i) * scale_i, scale_i = 1/(hi_i - lo_i), in the unit box;
+//   the way back is x_i = u_i/scale_i + lo_i, clamped into the box (a NaN to
+//   lo_i), so that the objective is never evaluated outside it, not even one
+//   rounding step beyond hi_i at u_i = 1. A coordinate with lo_i = hi_i is
+//   inactive (scale 0): its real value is always lo_i, its derivatives are 0
+//   and the searches never move it. The constructor clamps the normalised
+//   start into the unit box (a NaN start coordinate to 0); SetStartPoint
+//   does not (a later search may start outside the box; it still evaluates
+//   only inside it, and the first search that ends normally leaves the point
+//   clamped into the box). SetMinStep and SetMaxStep take real steps and
 //   store them normalised, so call them after construction.
 //
 // The objective and the derivative functions
 //   are host function values. A type-2 value holds a native pointer, called
-//   directly:
+//   directly (a null one raises error 3 and yields 0.0):
 //     objective                double f(MatVector& x, Variable& extra)
 //     derivative function      double df(MatVectorCol& x, int i, Variable& extra)
 //     second-derivative func.  double d2f(MatVectorCol& x, int i, int j, Variable& extra)
 //   Anything else runs through Processor::RunFunctionAsIs with the point as a
 //   new "MVector" instance, the indices as integers and the extra parameter
 //   by reference; without a processor such a call yields 0.0. The point is
-//   always in real coordinates. ScaleResult and GetResult answer the same
-//   result buffer, which every evaluation overwrites: copy it to keep it.
+//   always in real coordinates; extra is the stored copy of SetExtraParam.
+//   ScaleResult and GetResult answer the same result buffer, which every
+//   evaluation overwrites: copy it to keep it.
 //
 // Tracing and the progress window
 //   SetSilent(0) writes "%g " per normalised coordinate of the current point
 //   and "\r\nResidue = %g\r\n" to the host's output at the moments the solve
-//   operations choose. A progress window set with SetProgressWnd (kept by
-//   reference) receives "SetProgress"(int), "SetCaption"("Residue = %.10g")
-//   and "CheckCancel"(); it cancels a run by raising the host error named
-//   "Progress window got cancel", which stays set for the caller.
+//   operations choose, and at the end of every line search. A progress
+//   window set with SetProgressWnd is kept by reference (it must outlive the
+//   solves; copies of the minimizer refer to the same window) and receives
+//   "SetProgress"(int), "SetCaption"("Residue = %.10g") and "CheckCancel"().
+//   It cancels a run by raising the host error named "Progress window got
+//   cancel", which stays set for the caller.
 //
 // Derivatives, Hessian and covariance (GetHessian, GetCovariationMatrix)
 //   By the user's derivative functions when set, else by finite differences
 //   in normalised coordinates with the step h_i = the normalised minimum step
 //   of coordinate i when one is set (its magnitude), else 5e-8. The default
-//   step suits objectives of order one near the minimum; callers whose
-//   objective is much larger there set a minimum step. Differences are
-//   forward, or central after SetSymmetricDerivative(1); a coordinate at a
-//   face of the box is first moved inward by h_i. Both matrices are answered
-//   in real coordinates as new objects that the caller releases. The last
-//   normalised Hessian and covariance are cached for one point; a solve
-//   clears the caches, and a quasi-Newton run that ends normally after more
-//   than dim iterations leaves its inverse-Hessian approximation as the
-//   covariance at its end point. The covariance is twice the inverse of the
-//   Hessian reduced to the coordinates that are active and have a non-zero
-//   Hessian diagonal; each excluded coordinate gets 1 on its normalised
-//   diagonal (so 1/scale_i^2 in real units, or 1 for an inactive one). When
-//   the reduced Hessian cannot be inverted, GetCovariationMatrix raises
-//   error 10 (raised by the inversion) and answers null; no covariance is
-//   cached then.
+//   step suits objectives of order one near the minimum (first differences
+//   then carry about 1e-8 of rounding); callers whose objective is much
+//   larger there, and callers who need second derivatives (whose rounding
+//   grows as 1/h^2), set a minimum step. Differences are forward, or central
+//   after SetSymmetricDerivative(1); a coordinate at a face is first moved
+//   inward by h_i, so every sample lies in the box. A forward gradient costs
+//   dim + 1 evaluations, a central one 2 dim (inactive coordinates included),
+//   a difference Hessian 3 per active diagonal element and 4 per active pair
+//   (its cross terms always forward). Both matrices are answered in real
+//   coordinates as new objects that the caller releases; a point of another
+//   length than dim raises error 3 and answers null. The last normalised
+//   Hessian and covariance are cached for one point (valid while their first
+//   element is non-zero); a solve clears the caches, and a quasi-Newton run
+//   that ends normally after more than dim iterations leaves its
+//   inverse-Hessian approximation as the covariance at its end point, which
+//   is then answered as it is. Otherwise the covariance is twice the inverse
+//   of the Hessian reduced to the coordinates that are active and have a
+//   non-zero Hessian diagonal (diagonal taken in absolute value); each
+//   excluded coordinate gets 1 on its normalised diagonal (so (hi_i - lo_i)^2
+//   in real units, or 1 for an inactive one), and when every coordinate is
+//   excluded the answer is the zero matrix. When the reduced Hessian cannot
+//   be inverted, GetCovariationMatrix answers null with error 10 (raised by
+//   the inversion) and caches no covariance.
 //
 // Line search (used by every solve)
 //   Samples the objective along a line through the current point inside the
-//   unit box, interpolates parabolas around the best sample and falls back to
-//   bisecting or extending the bracket. It ends when the bracket around the
-//   best sample and the value differences fall below the tolerance, when the
-//   best point stops moving for six passes after it has improved on the
-//   start value, when the bracket is narrower than the tolerance for six
-//   passes, and in every case after 1000 passes, so an objective that answers
-//   NaN or infinity everywhere (or a tolerance of 0) still ends the search.
-//   An ordinary script error is cleared and ends the search at its best
-//   sample. A cancel ends it without moving the point and answers the value
-//   at the unmoved point; the error stays set. The first pass measures value
-//   differences against S = max(1, mean |f| of the best sample and its two
-//   neighbours), the scale every later pass uses.
-//   Kept on purpose: when four samples fit a cubic with a real stationary
-//   point, the pass takes no interpolated step and falls back to bisecting
-//   or extending the bracket.
+//   unit box, starting with two trials 5 % of the feasible interval away (or
+//   the given step first), fits parabolas around the best sample and falls
+//   back to bisecting or extending the bracket. Every pass ends the search
+//   when the bracket around the best sample and the value differences are
+//   within the tolerance, or after six consecutive stalled passes: the
+//   bracket of the best sample's neighbours narrower than the tolerance, or,
+//   once the search has improved on its start value, the best sample unmoved
+//   in place and value. Whatever the objective answers (NaN or infinity
+//   everywhere) and whatever the tolerance (0 or below), a search ends after
+//   at most 1000 passes of at most two evaluations each. Differences of
+//   values are measured against S = max(1, mean |f| of the best sample and
+//   its two neighbours); the first pass takes S from the starting three
+//   samples. A direction of length 0, or holding NaN or infinity, and an
+//   empty feasible interval (also an inverted one, from a point outside the
+//   box) answer the start value at once. An ordinary script error is cleared
+//   and ends the search at its best sample. A cancel ends it without moving
+//   the point and answers the value at the unmoved point; the error stays
+//   set.
+//
+// Mended faults of the described procedure: a search that has not improved
+// on its start value used to count every pass as stalled (its best and
+// previous best both start there) and gave up after six passes although its
+// bracket was still wide; an interpolated position that is not finite was
+// evaluated and sorted into the sample table, and now takes the fallback
+// step; the real point at u_i = 1 could exceed hi_i by a rounding step; a
+// cancelled search answered 0.0 instead of the value at its point.
+// Kept on purpose: when four samples fit a cubic with a real stationary
+// point, the pass takes no interpolated step and bisects or extends the
+// bracket instead. Near a smooth minimum nearly every pass with four or
+// more samples skips this way (about nine in ten on quadratics), so the
+// search converges about as fast as bisection.
 //
 // Errors: 1 when working storage cannot be obtained (the operation then
-// answers its fallback: 0.0, null, or nothing done); 10 from GetCovariation-
-// Matrix as above; the code registered for "ERR_SOLUTION_NOT_FOUND" from the
-// solve operations when they find no solution.
+// answers its fallback: 0.0, null, or nothing done); 3 for bad arguments
+// (a negative dimension or missing arrays give an empty problem, bounds or a
+// start that are not finite are reported, wrong vector lengths and a start
+// point holding NaN are refused and change nothing); 10 from
+// GetCovariationMatrix as above; the code registered for
+// "ERR_SOLUTION_NOT_FOUND" from the solve operations when they find no
+// solution.
 #pragma once
 
 #include "host/Export.h"
@@ -270,6 +304,9 @@ private:
     void _GetGradient_Parallel(MatVectorCol& g, MatVectorCol& u);
     void _GetGradient_ParallelForward(MatVectorCol& g, MatVectorCol& u);
     void _GetGradient_ParallelSymmetric(MatVectorCol& g, MatVectorCol& u);
+    // (f(u with u_i = high) - f(u with u_i = low)) / (high - low), 0 for a
+    // zero width; the two points form one batch.
+    double TwoPointDifference(MatVectorCol& u, int i, double low, double high);
     // Fills the Hessian cache at u by differences.
     void _GetHessian_Parallel(MatVectorCol& u);
     // Fill 3 (i = j) or 4 consecutive points and 2 steps for one second

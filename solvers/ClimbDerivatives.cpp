@@ -55,6 +55,19 @@ void Place(MatVectorCol& point, const MatVectorCol& u, int i, double v) {
     point[i] = v;
 }
 
+// The four points of a cross difference, (i, j) at (low, low), (high, low),
+// (low, high), (high, high), and the steps |high - low| of both.
+void PlaceCross(MatVectorCol* points, double* steps, const MatVectorCol& u, int i, double lowI,
+                double highI, int j, double lowJ, double highJ) {
+    const double pi[4] = {lowI, highI, lowI, highI}, pj[4] = {lowJ, lowJ, highJ, highJ};
+    for (int k = 0; k < 4; ++k) {
+        Place(points[k], u, i, pi[k]);
+        points[k][j] = pj[k];
+    }
+    steps[0] = std::fabs(highI - lowI);
+    steps[1] = std::fabs(highJ - lowJ);
+}
+
 // Hessian or covariance cache valid at u: its own size, a non-zero first
 // element and the cache point equal to u.
 bool CacheValid(const Matrix& m, const MatVectorCol& point, const MatVectorCol& u, int dim) {
@@ -89,26 +102,24 @@ double Climb::_GetDerivative_Parallel(MatVectorCol& u, int i) {
 
 double Climb::_GetDerivative_Parallel_Symmetric(MatVectorCol& u, int i) {
     const double h = DifferenceStep(i);
-    const double c = CentralBase(u[i], h), a = Upper(c, h), b = Lower(c, h);
-    if (a - b == 0) return 0.0;
-    Batch batch(2, dim);
-    if (!batch.Ok()) return 0.0;
-    Place(batch.points[0], u, i, b);
-    Place(batch.points[1], u, i, a);
-    _DoParallelCalculation(batch.values, batch.points, 2);
-    return (batch.values[1] - batch.values[0]) / (a - b);
+    const double c = CentralBase(u[i], h);
+    return TwoPointDifference(u, i, Lower(c, h), Upper(c, h));
 }
 
 double Climb::_GetDerivative_Parallel_Forward(MatVectorCol& u, int i) {
     const double h = DifferenceStep(i);
-    const double c = ForwardBase(u[i], h), a = std::min(c + h, 1.0);
-    if (a - c == 0) return 0.0;
+    const double c = ForwardBase(u[i], h);
+    return TwoPointDifference(u, i, c, std::min(c + h, 1.0));
+}
+
+double Climb::TwoPointDifference(MatVectorCol& u, int i, double low, double high) {
+    if (high - low == 0) return 0.0;
     Batch batch(2, dim);
     if (!batch.Ok()) return 0.0;
-    Place(batch.points[0], u, i, c);
-    Place(batch.points[1], u, i, a);
+    Place(batch.points[0], u, i, low);
+    Place(batch.points[1], u, i, high);
     _DoParallelCalculation(batch.values, batch.points, 2);
-    return (batch.values[1] - batch.values[0]) / (a - c);
+    return (batch.values[1] - batch.values[0]) / (high - low);
 }
 
 // ----------------------------------------------------------------- gradient
@@ -228,13 +239,7 @@ void Climb::_GetDerivative2_ParamsSymmetric(MatVectorCol u, MatVectorCol* points
     const double hi = DifferenceStep(i), hj = DifferenceStep(j);
     const double ci = CentralBase(u[i], hi), cj = CentralBase(u[j], hj);
     const double ai = Upper(ci, hi), bi = Lower(ci, hi), aj = Upper(cj, hj), bj = Lower(cj, hj);
-    const double pi[4] = {bi, ai, bi, ai}, pj[4] = {bj, bj, aj, aj};
-    for (int k = 0; k < 4; ++k) {
-        Place(points[k], u, i, pi[k]);
-        points[k][j] = pj[k];
-    }
-    steps[0] = std::fabs(ai - bi);
-    steps[1] = std::fabs(aj - bj);
+    PlaceCross(points, steps, u, i, bi, ai, j, bj, aj);
 }
 
 // Points (c_i, c_j), (a_i, c_j), (c_i, a_j), (a_i, a_j) with forward bases c
@@ -244,13 +249,7 @@ void Climb::_GetDerivative2_ParamsForward(MatVectorCol u, MatVectorCol* points, 
     const double hi = DifferenceStep(i), hj = DifferenceStep(j);
     const double ci = ForwardBase(u[i], hi), cj = ForwardBase(u[j], hj);
     const double ai = std::min(ci + hi, 1.0), aj = std::min(cj + hj, 1.0);
-    const double pi[4] = {ci, ai, ci, ai}, pj[4] = {cj, cj, aj, aj};
-    for (int k = 0; k < 4; ++k) {
-        Place(points[k], u, i, pi[k]);
-        points[k][j] = pj[k];
-    }
-    steps[0] = std::fabs(ai - ci);
-    steps[1] = std::fabs(aj - cj);
+    PlaceCross(points, steps, u, i, ci, ai, j, cj, aj);
 }
 
 // ------------------------------------------------------------------ Hessian

@@ -8,6 +8,7 @@
 #include "containers/Sort.h"
 #include "host/Plugin.h"
 #include "solvers/Climb.h"
+#include "solvers/ClimbInternal.h"
 
 long Climb::cubicSkipCount = 0;
 
@@ -24,9 +25,12 @@ int g_passCounter = 0;
 
 // The sample table: records (t, f, used) kept sorted by t ascending, with
 // room that grows geometrically. Answers false (error 1) when it cannot grow.
+// The first record with the smallest f is kept up to date on insertion while
+// no f is NaN (the values are then totally ordered); with a NaN it is found
+// by the scan that defines it.
 class SampleTable {
 public:
-    SampleTable() : data_(local_), count_(0), capacity_(kLocal) {}
+    SampleTable() : data_(local_), count_(0), capacity_(kLocal), min_(0), hasNaN_(false) {}
     ~SampleTable() {
         if (data_ != local_) delete[] data_;
     }
@@ -55,11 +59,21 @@ public:
         data_[3 * at + 1] = f;
         data_[3 * at + 2] = 0;
         ++count_;
+        hasNaN_ = hasNaN_ || std::isnan(f);
+        if (count_ == 1) {
+            min_ = 0;
+        } else {
+            const int old = at <= min_ ? min_ + 1 : min_;  // where the old minimum moved
+            if (f < F(old) || (f == F(old) && at < old)) min_ = at;
+            else min_ = old;
+        }
         return true;
     }
 
-    // The first record with the smallest f.
+    // The first record with the smallest f: the scan from record 0 that
+    // moves only to a strictly smaller value.
     int MinIndex() const {
+        if (!hasNaN_) return min_;
         int best = 0;
         for (int k = 1; k < count_; ++k)
             if (F(k) < F(best)) best = k;
@@ -67,7 +81,7 @@ public:
     }
 
 private:
-    static constexpr int kLocal = 64;
+    static constexpr int kLocal = 128;
 
     bool Grow() {
         const int capacity = 2 * capacity_;
@@ -87,6 +101,8 @@ private:
     double* data_;
     int count_;
     int capacity_;
+    int min_;
+    bool hasNaN_;
 };
 
 constexpr int kNone = -1;
@@ -137,12 +153,13 @@ bool CubicHasStationaryPoint(const double a[3], const double g[3]) {
     const double det = Det3(r0, r1, r2);
     if (det == 0) return false;
     const double c0[3] = {g[0], r0[1], r0[2]}, c1[3] = {g[1], r1[1], r1[2]}, c2[3] = {g[2], r2[1], r2[2]};
+    const double A = Det3(c0, c1, c2) / det;
+    if (A == 0) return false;
     const double b0[3] = {r0[0], g[0], r0[2]}, b1[3] = {r1[0], g[1], r1[2]}, b2[3] = {r2[0], g[2], r2[2]};
     const double d0[3] = {r0[0], r0[1], g[0]}, d1[3] = {r1[0], r1[1], g[1]}, d2[3] = {r2[0], r2[1], g[2]};
-    const double A = Det3(c0, c1, c2) / det;
     const double B = Det3(b0, b1, b2) / det;
     const double C = Det3(d0, d1, d2) / det;
-    return A != 0 && (2 * B) * (2 * B) - 4 * 3 * A * C >= 0;
+    return (2 * B) * (2 * B) - 4 * 3 * A * C >= 0;
 }
 
 }  // namespace
@@ -195,21 +212,38 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
     // An empty interval (equal ends, or inverted for a start outside the box).
     if (!(tmin < tmax)) return f0;
 
-    MatVectorCol point(current), bestPoint(current);
-    if (point.Len() != dim || bestPoint.Len() != dim) {
+    MatVectorCol point(current);
+    if (point.Len() != dim) {
         VeskError(1, "Climb: working storage not obtained");
         return f0;
     }
+    // The best sample's point is u + tBest d, rebuilt at the end by the same
+    // operations that made it.
     double best = f0, previousBest = f0, tBest = 0;
+    bool moved = false;
+    // A native objective is resolved once for the whole search.
+    typedef double (*ObjectiveFn)(MatVector& x, Variable& extra);
+    const ObjectiveFn native = function.GetType() == VT_INT64
+                                   ? reinterpret_cast<ObjectiveFn>(function.GetCppPointer())
+                                   : nullptr;
     // f at u + t d; a value below the best one becomes the best sample.
+    const double* u = current.GetData();
+    const double* dd = d.GetData();
+    double* p = point.GetData();
     auto sample = [&](double t) {
-        for (int i = 0; i < dim; ++i) point[i] = current[i] + t * d[i];
-        const double f = FuncAt(point);
+        for (int i = 0; i < dim; ++i) p[i] = u[i] + t * dd[i];
+        double f;
+        if (native != nullptr) {
+            climb_internal::ToReal(p, result.GetData(), boundaries.GetData(), scale.GetData(), dim);
+            f = native(result, extraParam);
+        } else {
+            f = FuncAt(point);
+        }
         if (f < best) {
             previousBest = best;
             best = f;
             tBest = t;
-            bestPoint = point;
+            moved = true;
         }
         return f;
     };
@@ -239,8 +273,10 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
                               std::fabs(table.F(grp.i1))) / 3);
     double L = 0;
     int stall = 0;
-    // Differences of the most recent four-record fit, for i3, i2, i1.
+    // Differences of the most recent four-record fit, for i3, i2, i1, and
+    // whether their cubic has a real stationary point (known once tested).
     double fitA[3] = {0, 0, 0}, fitG[3] = {0, 0, 0};
+    int fitCubic = -1;
 
     for (int pass = 0; stored && pass < kMaxPasses; ++pass) {
         if (proc->GetErrorStatus()) {
@@ -287,8 +323,10 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
                     fitG[r] = table.F(k[r]) - table.F(m0);
                 }
                 table.MarkUsed(m0);
+                fitCubic = -1;
             }
-            if (CubicHasStationaryPoint(fitA, fitG)) {
+            if (fitCubic < 0) fitCubic = CubicHasStationaryPoint(fitA, fitG) ? 1 : 0;
+            if (fitCubic) {
                 ++cubicSkipCount;
             } else {
                 a2 = fitA[1];
@@ -364,8 +402,12 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
         if (!(std::fabs(tm - ti1) > eps || std::fabs(ti2 - tm) > eps || df / S > eps)) break;
     }
 
-    for (int i = 0; i < dim; ++i) bestPoint[i] = std::min(std::max(bestPoint[i], 0.0), 1.0);
-    current = bestPoint;
+    if (moved)
+        for (int i = 0; i < dim; ++i) p[i] = u[i] + tBest * dd[i];
+    else
+        point = current;
+    for (int i = 0; i < dim; ++i) p[i] = std::min(std::max(p[i], 0.0), 1.0);
+    current = point;
     Trace(best);
     return best;
 }
