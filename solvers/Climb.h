@@ -230,13 +230,29 @@ public:
     // SolvePowell() after the round it arrived in, without the final report;
     // a quasi-Newton run keeps its best point. The cancel stays set.
     //
-    // Covariance: a quasi-Newton run that ends normally after more than dim
-    // iterations, with at least dim updates since H was last the identity
-    // and every active coordinate off the faces, leaves 2 H (twice, like a
-    // computed covariance; 1 on the diagonal of inactive coordinates) as the
-    // cached covariance at its end point: GetCovariationMatrix at exactly
+    // Covariance left by a solve (the exact rule for the seeded cache named in
+    // the header comment): a quasi-Newton run that ends normally after more
+    // than dim iterations, with at least dim updates since H was last the
+    // identity and every active coordinate off the faces, leaves 2 H (twice,
+    // like a computed covariance; 1 on the diagonal of inactive coordinates) as
+    // the cached covariance at its end point: GetCovariationMatrix at exactly
     // that point answers it without evaluating. A Powell iteration after it
     // that moves the point makes the covariance computed afresh.
+    //
+    // Mended faults of the described procedure: Powell's extrapolation went
+    // 2|d|^2 along the raw displacement and was measured against a box limit
+    // in units of d, so directions were almost never replaced (a 10-D
+    // quadratic of condition 1e4 ran into the iteration limit); components
+    // of -H g pointing out of the box at a face gave a zero step and a stop
+    // at a wrong point without an error (about one run in ten on box
+    // quadratics); an approximation just reset to the identity could become
+    // the cached covariance, and the cached one was half a computed one; a
+    // single value change below eps ended a run cut short at a face; a NaN
+    // result raised no error; a cancel was noticed only on every tenth round.
+    // Kept on purpose: Powell's acceptance test and the replacement of the
+    // oldest direction; the first quasi-Newton trial step of length
+    // min(|d|, t_max) with t_max the box limit along d in units of d; the
+    // crude coordinate search.
     //
     // Errors: the module's "ERR_SOLUTION_NOT_FOUND" code (fixed on first use
     // when the host has not initialised the module) when the iteration limit
