@@ -337,19 +337,17 @@ void Climb::ProgressCheckCancel() {
 }
 
 int Climb::ProgressStart(int percent) {
-    if (HasProgressWnd()) {
-        ProgressSetProgress(percent);
-        ProgressCheckCancel();
-    }
+    if (!HasProgressWnd()) return 0;
+    ProgressSetProgress(percent);
+    ProgressCheckCancel();
     return HostErrorStatus();
 }
 
 int Climb::ProgressReport(int percent, double residue) {
-    if (HasProgressWnd()) {
-        ProgressSetProgress(percent);
-        ProgressSetCaption(residue);
-        ProgressCheckCancel();
-    }
+    if (!HasProgressWnd()) return 0;
+    ProgressSetProgress(percent);
+    ProgressSetCaption(residue);
+    ProgressCheckCancel();
     return HostErrorStatus();
 }
 

@@ -354,11 +354,13 @@ private:
     void ProgressSetProgress(int percent);          // "SetProgress"(percent)
     void ProgressSetCaption(double residue);        // "SetCaption"("Residue = %.10g")
     void ProgressCheckCancel();                     // "CheckCancel"() on the window value
-    // SetProgress(percent), CheckCancel when a window is set; answers the
-    // host error status (0 without a processor).
+    // With a window: SetProgress(percent), CheckCancel, then answers the host
+    // error status. Without a window (or processor) nothing is called and
+    // the answer is 0: the solves look at the error status only at these
+    // progress checks.
     int ProgressStart(int percent);
-    // SetProgress(percent), SetCaption(residue), CheckCancel when a window
-    // is set; answers the host error status (0 without a processor).
+    // With a window: SetProgress(percent), SetCaption(residue), CheckCancel,
+    // then answers the host error status; 0 without a window or processor.
     int ProgressReport(int percent, double residue);
     // Host error status and break status of the current processor (0 when
     // there is none).
