@@ -115,7 +115,6 @@ const Problem kProblems[] = {
 // The problem being solved and the evaluations counted so far.
 const Problem* g_problem = nullptr;
 long g_evals = 0;
-long g_grads = 0;
 
 double Objective(MatVector& x, Variable&) {
     ++g_evals;
@@ -172,6 +171,8 @@ void BM_Climb(benchmark::State& state, Op op, int problem) {
 }
 
 #ifdef VESK_BENCH_GSL
+
+long g_grads = 0;
 
 double GslValue(const gsl_vector* v, void*) {
     ++g_evals;
