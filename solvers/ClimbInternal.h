@@ -1,6 +1,7 @@
-// Internal helpers of the minimizer's source files (not installed for
-// clients' use): the conversion of a normalised point to real coordinates,
-// shared by ScaleResult and the line search's inner loop.
+// Internal helper of the minimizer's source files (installed with the other
+// headers, but no part of the class library's interface): the conversion of
+// a normalised point to real coordinates, shared by ScaleResult and the line
+// search's inner loop so that both give the same bits.
 #pragma once
 
 #include <cmath>
