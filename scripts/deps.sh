@@ -2,7 +2,7 @@
 # Installs the Debian packages the build, tests, benchmarks and fuzzer need,
 # only those that are missing.
 set -euo pipefail
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liblapack-dev
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liblapack-dev libgsl-dev
           clang libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
