@@ -202,6 +202,8 @@ protected:
     double* data;         // the n values (owned copy)
     double* dataDisp;     // their dispersions, or null
     double* estDataDisp;  // estimated dispersions (cache), or null
+    // Every owned array is made with new (std::nothrow) double[] (see
+    // statdetail::NewDoubles) and released with delete[].
     double* extraData;    // released with the object; nothing fills it
     int n;
     double Mean;
