@@ -3,6 +3,7 @@
 #include <cmath>
 #include <new>
 
+#include "host/Plugin.h"
 #include "linalg/Matrix.h"
 #include "solvers/Climb.h"
 #include "special/Gamma.h"
@@ -83,6 +84,10 @@ MatVectorCol* Stat::FitCumulativeDistribution(double* X, double* F, int m) {
         const double se = std::sqrt(SEM2);
         return NewResult(Mean, se, se, 2.0 * se);
     }
+
+    // The minimizer runs only with a host processor; without one there is
+    // no fit (its start point would come back as if fitted).
+    if (GetOwner() == nullptr) return nullptr;
 
     // Fit range: without the tails below F = 0.1 and above F = 0.9 when
     // there are more than 10 points.
