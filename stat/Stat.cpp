@@ -103,7 +103,9 @@ void Stat::Init(const double* values, const double* disp, int count) {
     FindMeanDisp();
 }
 
-Stat::~Stat() {
+Stat::~Stat() { ReleaseArrays(); }
+
+void Stat::ReleaseArrays() {
     delete[] data;
     delete[] dataDisp;
     delete[] estDataDisp;
@@ -397,12 +399,7 @@ Stat& Stat::operator=(const Stat& other) {
         VeskError(1);
         return *this;
     }
-    delete[] data;
-    delete[] dataDisp;
-    delete[] estDataDisp;
-    delete[] extraData;
-    delete[] cumX;
-    delete[] cumF;
+    ReleaseArrays();
     data = newData;
     dataDisp = newDisp;
     estDataDisp = newEst;
