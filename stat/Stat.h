@@ -22,9 +22,9 @@
 //   dispersions the excess dispersion Disp0 = s², s the root of the excess-
 //               dispersion score on [0, √(Σx²/(n − 1))] found by bisection to
 //               a relative width of 1e-7 (at most 1100 halvings; 0 when the
-//               score does not change sign); Mean = inverse-variance weighted mean with variances
-//               Disp0 + d[i], SEM2 = 1/Σ 1/(Disp0 + d[i]), Disp = mean of
-//               Disp0 + d[i]. All values equal: Mean = the value, Disp = the
+//               score does not change sign); Mean = the inverse-variance
+//               weighted mean with variances Disp0 + d[i], SEM2 =
+//               1/Σ 1/(Disp0 + d[i]), Disp = the mean of Disp0 + d[i]. All values equal: Mean = the value, Disp = the
 //               largest d, SEM2 = 1/Σ 1/d, Disp0 = 0. The score's weights need
 //               a scratch array (host heap from 1000 values on): when the heap
 //               refuses, error 1 is raised and Disp0 is 0.
@@ -40,7 +40,8 @@
 //   1   storage not obtained: the constructors give an empty sample (n = 0),
 //       operator= leaves the object unchanged, GetWeights answers null,
 //       GetCumulativeDistr leaves its outputs unwritten, the fit answers null.
-//   3   a negative count: the constructors give an empty sample.
+//   3   a negative count, or null values with a positive count: the
+//       constructors give an empty sample.
 //   10  GetLogNormalDisp with Mean ≤ 0: answers 1.0 (GetLogNormalMu0 then
 //       Mean·e^−0.5).
 //
