@@ -1,0 +1,29 @@
+// Helpers shared by the robust estimates, the most-probable-value search and
+// the weighted statistics; not part of the exported interface.
+#pragma once
+
+#include "host/VeskHost.h"
+
+namespace statdetail {
+
+// Median of the absolute pairwise differences |t[i] − t[j]| (i > j) of the
+// ascending sorted[0..n-1] (n ≥ 2): over all values when n ≤ 300, otherwise
+// over the 300 representatives sorted[⌊k·(n − 1)/299⌋]. Answers false, with
+// error 1 raised, when its scratch storage is refused.
+bool PairwiseSpread(const double* sorted, int n, double& spread);
+
+// Median of the ascending sorted[0..c-1] (c ≥ 1): the middle value, or the
+// mean of the two middle values for even c.
+double SortedMedian(const double* sorted, int c);
+
+// Weighted median of x[0..n-1] with positive weights w (n ≥ 1): the value at
+// which the cumulative weight of the ascending values first reaches half the
+// total, or the mean of that value and the next when the cumulative weight
+// equals half exactly (so equal weights give the ordinary median). Answers
+// false, with error 1 raised, when its scratch storage is refused.
+bool WeightedMedian(const double* x, const double* w, int n, double& median);
+
+// A native function pointer as a host function value (type code 2).
+Variable NativeFunctionValue(void* fn);
+
+}  // namespace statdetail
