@@ -144,10 +144,22 @@ double TruncatedFitObjective(double s, Variable& extra) {
     return q;
 }
 
-void SetFitRange(Variable& extra, double* A, double* V, int c0) {
+// Points the fit at A[0..c0-1], V[0..c0-1] and bounds its search for s by
+// [0, min(w0, 2·√max(V/A))] over the summed range: the minimum, at
+// s² = ΣA·V/ΣA², lies below √max(V/A), and a bracket no wider than needed
+// keeps the search's relative tolerance fine when far outliers inflate w0.
+void SetFitRange(Variable& extra, GoldSection_Double& gold, double* A, double* V, int c0,
+                 double w0) {
     extra[0].SetCppPointer(A);
     extra[1].SetCppPointer(V);
     extra[2] = c0;
+    gold.SetExtraParam(extra);
+    double top = 0;
+    for (int i = (3 * c0) / 4; i < c0; ++i)
+        if (A[i] > 0 && V[i] / A[i] > top) top = V[i] / A[i];
+    double* bounds = gold.GetBoundaries();
+    bounds[0] = 0;
+    bounds[1] = std::min(w0, 2 * std::sqrt(top));
 }
 
 // Sample variance of n < 3 values (0 for fewer than two).
@@ -307,14 +319,13 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
     }
     const double w0 = 2 * std::sqrt(std::max(0.0, V[0]));
 
-    // First fit of the truncated-normal variances, s on [0, w0].
+    // First fit of the truncated-normal variances.
     for (int k = 0; k < m3; ++k) A[k] = TruncatedVarianceFactor(Z[k]);
     double bounds[2] = {0.0, w0};
     Variable fn = NativeFunctionValue(reinterpret_cast<void*>(&TruncatedFitObjective));
     GoldSection_Double gold(fn, bounds, accuracy);
     Variable extra(VT_ARRAY, 3);
-    SetFitRange(extra, A, V, m3);
-    gold.SetExtraParam(extra);
+    SetFitRange(extra, gold, A, V, m3, w0);
     const double s1 = gold.Solve();
 
     // Second fit on the inliers only: the fractions count the values within
@@ -332,8 +343,7 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
             first = k;
         }
     }
-    SetFitRange(extra, A + first, V + first, m3 - first);
-    gold.SetExtraParam(extra);
+    SetFitRange(extra, gold, A + first, V + first, m3 - first, w0);
     const double s2 = gold.Solve();
     for (int i = 0; i < n; ++i) result[i] = s2 * s2;
     return result;
