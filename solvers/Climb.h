@@ -132,7 +132,8 @@ public:
     Matrix* GetCovariationMatrix(MatVectorCol& x);
 
     // ======== begin: Powell's method, coordinate descent, quasi-Newton and
-    // ======== the solve driver (defined in ClimbSolve.cpp) ================
+    // ======== the solve driver (defined in ClimbSolve.cpp and
+    // ======== ClimbQuasiNewton.cpp) ========================================
     void SolvePowell();
     void SolvePowell(int n);
     void SolvePowell(MatVectorCol* dirs);
@@ -153,7 +154,23 @@ private:
     double MakeItterationDFP(double f0, int maxIter);
     double MakeItterationBFGS(double f0, int maxIter);
     int CheckDeltaSize(MatVectorCol& v);
-    // ======== end of the block defined in ClimbSolve.cpp ==================
+    // Start of SolvePowell(), Solve, SolveDFP and SolveBFGS: clears the
+    // caches; answers false without a processor, without storage or on a
+    // cancel at the progress start (percent). Otherwise puts the current
+    // point at the normalised start, answers its value in f and traces it.
+    bool BeginSolve(int percent, double& f);
+    // The outer loop of SolvePowell() and Solve(int) from the value f at the
+    // current point: Powell iterations, each after a quasi-Newton (DFP) run
+    // of at most dfpMaxIter iterations when withDFP is set; progress,
+    // restarts, the iteration-limit error and the final progress.
+    void OuterLoop(double f, bool withDFP, int dfpMaxIter);
+    // Raises the solution-not-found error when failed is set or f is NaN.
+    void CheckSolution(double f, bool failed);
+    // Drops the components of d that point out of the box at a coordinate
+    // within the tolerance of its face.
+    void DropOutwardComponents(MatVectorCol& d);
+    // ======== end of the block defined in ClimbSolve.cpp and
+    // ======== ClimbQuasiNewton.cpp =========================================
 
     // Calls into the host.
     double Func(MatVector& x);

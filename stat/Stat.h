@@ -162,7 +162,9 @@ public:
     // (at most 101 points around the median when it has more than 200) by
     // the minimizer Climb over (μ, ln σ). Answers a new vector (μ, σ/√n,
     // error of μ, error of σ) owned by the caller; null when the sample has
-    // no cumulative distribution or storage is refused (error 1). A sample
+    // no cumulative distribution, storage is refused (error 1), the Hessian's
+    // pseudo-inverse fails, or there is no host processor to run the
+    // minimizer (it would hand back its start point unfitted). A sample
     // whose extremes are equal or relatively closer than 1e-12 is not
     // fitted: (Mean, √SEM2, √SEM2, 2√SEM2). The lower bound of σ is
     // w/10⁴ (w the half-width of the fit range, or √Disp when smaller) or a

@@ -135,17 +135,26 @@ void Stat::GetCumulativeDistr(double*& X, double*& F, int& m) {
         return;
     }
     for (int i = 0; i < n; ++i) sorted[i] = data[i];
-    statdetail::SortNanLast(sorted, n);
 
+    // Bucket j starts at the first sorted index i with trunc(i/step) = j.
+    // Only those ranks are read, so above 1000 values they are selected
+    // instead of sorting everything; the points are the same.
+    int ranks[1000];
     int k = -1;
     for (int i = 0; i < n; ++i) {
         const int j = static_cast<int>(i / step);
         if (j != k) {
             k = j;
-            cumX[j] = sorted[i];
+            ranks[j] = i;
         }
     }
     cumN = k + 1;
+    if (cumN == n) {
+        statdetail::SortNanLast(sorted, n);
+    } else {
+        statdetail::SelectRanksNanLast(sorted, n, ranks, cumN);
+    }
+    for (int j = 0; j < cumN; ++j) cumX[j] = sorted[ranks[j]];
     for (int j = 0; j < cumN; ++j) cumF[j] = j + 1;
     statdetail::FinishCumulative(cumX, cumF, cumN);
 

@@ -8,6 +8,29 @@ void SortNanLast(double* x, int n) {
     if (n > 1) std::sort(x, x + n, LessNanLast);
 }
 
+namespace {
+
+// Ranks ranks[0..k-1] (ascending, all in [lo, hi)) of x[lo..hi-1].
+void SelectRange(double* x, int lo, int hi, const int* ranks, int k) {
+    while (k > 0) {
+        if (hi - lo <= 32) {
+            std::sort(x + lo, x + hi, LessNanLast);
+            return;
+        }
+        const int mid = k / 2;
+        const int r = ranks[mid];
+        std::nth_element(x + lo, x + r, x + hi, LessNanLast);
+        SelectRange(x, lo, r, ranks, mid);
+        lo = r + 1;
+        ranks += mid + 1;
+        k -= mid + 1;
+    }
+}
+
+}  // namespace
+
+void SelectRanksNanLast(double* x, int n, const int* ranks, int k) { SelectRange(x, 0, n, ranks, k); }
+
 void SortPairsNanLast(ValuePair* p, int n) {
     if (n > 1) {
         std::sort(p, p + n, [](const ValuePair& a, const ValuePair& b) {

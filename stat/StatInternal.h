@@ -21,6 +21,11 @@ inline bool LessNanLast(double a, double b) {
 // Sorts x[0..n-1] ascending, NaNs last.
 void SortNanLast(double* x, int n);
 
+// Puts into x[r] (for every rank r listed ascending in ranks[0..k-1]) the
+// value a full ascending NaN-last sort would put there; the other places
+// hold the rest of the values in no particular order.
+void SelectRanksNanLast(double* x, int n, const int* ranks, int k);
+
 // A value with its dispersion or weight, ordered by the value.
 struct ValuePair {
     double value;

@@ -327,6 +327,24 @@ TEST_F(StatTest, SortsPutNaNLast) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(v[i], want[i]);
     EXPECT_TRUE(std::isnan(v[5]) && std::isnan(v[6]));
 
+    // Selecting ranks puts at each rank what the full sort puts there.
+    std::mt19937 gen(3);
+    std::vector<double> values(3000);
+    for (auto& x : values) x = (gen() % 50 == 0) ? kNaN : static_cast<double>(gen() % 40);
+    std::vector<double> sorted = values, selected = values;
+    statdetail::SortNanLast(sorted.data(), 3000);
+    std::vector<int> ranks;
+    for (int r = 0; r < 3000; r += 1 + static_cast<int>(gen() % 7)) ranks.push_back(r);
+    if (ranks.back() != 2999) ranks.push_back(2999);
+    statdetail::SelectRanksNanLast(selected.data(), 3000, ranks.data(), static_cast<int>(ranks.size()));
+    for (int r : ranks) {
+        if (std::isnan(sorted[r])) {
+            EXPECT_TRUE(std::isnan(selected[r])) << r;
+        } else {
+            EXPECT_EQ(selected[r], sorted[r]) << r;
+        }
+    }
+
     statdetail::ValuePair p[] = {{kNaN, 1.0}, {2.0, 2.0}, {1.0, 3.0}};
     statdetail::SortPairsNanLast(p, 3);
     EXPECT_EQ(p[0].other, 3.0);

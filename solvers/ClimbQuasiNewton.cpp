@@ -1,0 +1,210 @@
+// Climb: the quasi-Newton run (DFP and BFGS updates of an inverse-Hessian
+// approximation in normalised coordinates) and the solve operations built on
+// it.
+#include <cmath>
+#include <initializer_list>
+
+#include "host/Plugin.h"
+#include "solvers/Climb.h"
+
+namespace {
+
+bool AllSized(int n, std::initializer_list<const MatVector*> vectors) {
+    for (const MatVector* v : vectors)
+        if (v->Len() != n) return false;
+    return true;
+}
+
+}  // namespace
+
+void Climb::DropOutwardComponents(MatVectorCol& d) {
+    for (int i = 0; i < dim; ++i) {
+        if (scale[i] == 0) continue;
+        if ((current[i] < eps && d[i] < 0) || (current[i] > 1 - eps && d[i] > 0)) d[i] = 0;
+    }
+}
+
+double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
+    MatVectorCol save(current);
+    if (GetOwner() == nullptr) return 0.0;
+    const int n = dim;
+    MatVectorCol g(n), gPrev(n), xPrev(current), xBefore(n), s(n), y(n), hy(n), d(n), v(n);
+    if (!AllSized(n, {&save, &g, &gPrev, &xPrev, &xBefore, &s, &y, &hy, &d, &v})) {
+        VeskError(1);
+        return f0;
+    }
+    Matrix& h = invHessian;
+    h.Set(0.0);
+    h.SetDiagonal(1.0);
+    // Updates of h since it was last the identity.
+    int updates = 0;
+
+    GetGradient(g, current);
+    gPrev = g;
+    if (CheckDeltaSize(g)) return f0;
+    for (int i = 0; i < n; ++i) d[i] = -g[i];
+    const double f1 = FindMiniumByDirection(f0, d, 0);
+    if (!(f1 < f0)) return f0;
+    s = xPrev;
+    s -= current;
+    if (CheckDeltaSize(s)) return f1;
+    GetGradient(g, current);
+    if (CheckDeltaSize(g)) return f1;
+
+    double fCur = f1, fOld = f0, fNew = f1;
+    int iterations = 0, progressCounter = 0;
+    bool quasiNewtonStep = false, early = false, smallChangeBefore = false;
+    while (maxIter > 0) {
+        if (HasProgressWnd() && ++progressCounter % 10 == 0) {
+            ProgressReport(progressCounter % 100, fCur);
+            if (HostErrorStatus() != 0 || HostBreakStatus() != 0) {
+                early = true;
+                break;
+            }
+        }
+
+        // Update of h from the last step s and gradient change y.
+        for (int i = 0; i < n; ++i) {
+            s[i] = current[i] - xPrev[i];
+            y[i] = g[i] - gPrev[i];
+        }
+        h.Mul(hy, y);
+        const double sy = s.ScalarMultiply(y);
+        const double yHy = hy.ScalarMultiply(y);
+        if (sy == 0 || yHy == 0) {
+            early = true;
+            break;
+        }
+        // BFGS adds yHy v v' to the DFP update, with v = s/sy - w/yHy and w
+        // the published choice H y (h before this update).
+        for (int i = 0; i < n; ++i) v[i] = s[i] / sy - hy[i] / yHy;
+        for (int i = 0; i < n; ++i) {
+            double* row = h[i];
+            for (int j = 0; j < n; ++j) {
+                double e = row[j] + s[i] * s[j] / sy;
+                e -= hy[i] * hy[j] / yHy;
+                if (dfp == 0) e += yHy * v[i] * v[j];
+                row[j] = e;
+            }
+        }
+        ++updates;
+
+        // Direction -h g, without the parts that would leave the box at a
+        // face the point already touches.
+        h.Mul(d, g);
+        for (int i = 0; i < n; ++i) d[i] = -d[i];
+        DropOutwardComponents(d);
+        double tmin, tmax;
+        GetOrtBoundaries(current, d, tmin, tmax);
+        const double norm = d.Norm();
+        if (!(norm > 0) || !std::isfinite(norm)) {
+            early = true;
+            break;
+        }
+        if (tmax < norm) d *= tmax / norm;
+        xBefore = current;
+
+        fNew = FindMiniumByDirection(fCur, d, 1);
+        if (!(fNew < fCur)) {
+            if (!quasiNewtonStep && iterations >= 4) break;
+            // Restart from steepest descent.
+            h.Set(0.0);
+            h.SetDiagonal(1.0);
+            updates = 0;
+            for (int i = 0; i < n; ++i) d[i] = -g[i];
+            fNew = FindMiniumByDirection(fCur, d, 0);
+            if (!(fNew < fCur)) break;
+            quasiNewtonStep = false;
+        } else {
+            quasiNewtonStep = true;
+        }
+        xPrev = xBefore;
+        gPrev = g;
+        fOld = fCur;
+        fCur = fNew;
+        GetGradient(g, current);
+
+        const double scaleF = std::fmax(std::fabs(fNew) + std::fabs(fOld), 1.0);
+        s = xPrev;
+        s -= current;
+        // A value change below the tolerance ends the run only when the one
+        // before it was below too: a single small change is common at a
+        // face, where the box cuts the step short.
+        const bool smallChange = std::fabs(fOld - fNew) / scaleF < eps;
+        const bool valueSettled = smallChange && smallChangeBefore;
+        smallChangeBefore = smallChange;
+        if (valueSettled || CheckDeltaSize(s) || CheckDeltaSize(g)) break;
+        if (++iterations >= maxIter) break;
+    }
+
+    if (fCur > f0) {
+        current = save;
+        return f0;
+    }
+    if (!early && iterations > n && updates >= n) {
+        // The approximation stands for the inverse Hessian only where the
+        // run could learn it: every active coordinate off the faces.
+        bool interior = true;
+        for (int i = 0; i < n; ++i)
+            if (scale[i] != 0 && (current[i] < eps || current[i] > 1 - eps)) interior = false;
+        Matrix cov(h);
+        if (interior && cov.X() == n && cov.Y() == n) {
+            const double factor = doubleCovariation != 0 ? 2.0 : 1.0;
+            for (int i = 0; i < n; ++i)
+                for (int j = 0; j < n; ++j) {
+                    if (scale[i] == 0 || scale[j] == 0) cov(i, j) = i == j ? 1.0 : 0.0;
+                    else cov(i, j) = i == j ? std::fabs(factor * h(i, j)) : factor * h(i, j);
+                }
+            SeedCovariationCache(cov, current);
+        }
+    }
+    return fCur;
+}
+
+double Climb::MakeItterationDFP(double f0, int maxIter) {
+    return MakeQuasiNewtonItteration(1, f0, maxIter);
+}
+
+double Climb::MakeItterationBFGS(double f0, int maxIter) {
+    return MakeQuasiNewtonItteration(0, f0, maxIter);
+}
+
+void Climb::SolveDFP(int maxIter) {
+    double f0;
+    if (!BeginSolve(30, f0)) return;
+    const double f = MakeItterationDFP(f0, maxIter);
+    CheckSolution(f, f0 < f);
+    ProgressReport(100, f);
+}
+
+void Climb::SolveBFGS(int maxIter) {
+    double f0;
+    if (!BeginSolve(30, f0)) return;
+    const double f = MakeItterationBFGS(f0, maxIter);
+    CheckSolution(f, f0 < f);
+    ProgressReport(100, f);
+}
+
+void Climb::Solve(int maxIter) {
+    double f;
+    if (!BeginSolve(1, f)) return;
+    // A coarse Powell pass with a looser tolerance first.
+    const double saved = eps, root = std::sqrt(eps);
+    eps = root < 100 * eps ? root : 100 * eps;
+    InitStep();
+    int flag = 1;
+    f = MakeItterationPowell(f, directions, flag);
+    eps = saved;
+    InitStep();
+    OuterLoop(f, true, maxIter);
+}
+
+namespace {
+
+int DefaultMaxIter(int dim) { return 10 * dim > 1000 ? 10 * dim : 1000; }
+
+}  // namespace
+
+void Climb::Solve() { Solve(DefaultMaxIter(dim)); }
+void Climb::SolveDFP() { SolveDFP(DefaultMaxIter(dim)); }
+void Climb::SolveBFGS() { SolveBFGS(DefaultMaxIter(dim)); }

@@ -1,0 +1,162 @@
+// Stat: least-squares fit of a normal distribution function to the
+// cumulative distribution, through the minimizer Climb.
+#include <cmath>
+#include <new>
+
+#include "host/Plugin.h"
+#include "linalg/Matrix.h"
+#include "solvers/Climb.h"
+#include "special/Gamma.h"
+#include "stat/Stat.h"
+
+namespace {
+
+// Σ (F[i] − (1 + erf((X[i] − μ)/(σ√2)))/2)² over the fitted points, with
+// p = (μ, ln σ) and extra = (address of X, address of F, count).
+double FitResidue(MatVector& p, Variable& extra) {
+    const double* X = static_cast<const double*>(extra[0].GetCppPointer());
+    const double* F = static_cast<const double*>(extra[1].GetCppPointer());
+    const int count = static_cast<int>(extra[2]);
+    const double mu = p[0];
+    const double width = std::exp(p[1]) * std::sqrt(2.0);
+    double sum = 0.0;
+    for (int i = 0; i < count; ++i) {
+        const double r = F[i] - (1.0 + Erf((X[i] - mu) / width)) / 2.0;
+        sum += r * r;
+    }
+    return sum;
+}
+
+// New vector of 4 entries, or null with error 1.
+MatVectorCol* NewResult(double a, double b, double c, double d) {
+    MatVectorCol* r = new (std::nothrow) MatVectorCol(4);
+    if (r == nullptr || r->Len() != 4) {
+        delete r;
+        VeskError(1);
+        return nullptr;
+    }
+    (*r)[0] = a;
+    (*r)[1] = b;
+    (*r)[2] = c;
+    (*r)[3] = d;
+    return r;
+}
+
+}  // namespace
+
+MatVectorCol* Stat::FitCumulativeDistribution() {
+    double* X = nullptr;
+    double* F = nullptr;
+    int m = 0;
+    GetCumulativeDistr(X, F, m);
+    if (X == nullptr || F == nullptr || m < 1) return nullptr;
+    if (m <= 200) return FitCumulativeDistribution(X, F, m);
+
+    // At most 101 points around the median: slot 50 holds the first point
+    // above F = 0.5, the others every m/100 points on either side.
+    int c = 0;
+    while (c < m && !(F[c] > 0.5)) ++c;
+    if (c >= m) return FitCumulativeDistribution(X, F, m);
+    double xs[102], fs[102];
+    const double step = m / 100.0;
+    xs[50] = X[c];
+    fs[50] = F[c];
+    int first = 50;
+    for (double t = c - 1; t >= 0 && first > 0; t -= step) {
+        --first;
+        xs[first] = X[static_cast<int>(t)];
+        fs[first] = F[static_cast<int>(t)];
+    }
+    int last = 50;
+    for (double t = c + 1; t < m && last < 100; t += step) {
+        ++last;
+        xs[last] = X[static_cast<int>(t)];
+        fs[last] = F[static_cast<int>(t)];
+    }
+    if (xs[last] > xs[first]) return FitCumulativeDistribution(xs + first, fs + first, last - first + 1);
+    return FitCumulativeDistribution(X, F, m);
+}
+
+MatVectorCol* Stat::FitCumulativeDistribution(double* X, double* F, int m) {
+    if (X == nullptr || F == nullptr || m < 1) return nullptr;
+    const double range = Max - Min;
+    if (range == 0.0 || range / (std::fabs(Min) + std::fabs(Max)) < 1e-12) {
+        const double se = std::sqrt(SEM2);
+        return NewResult(Mean, se, se, 2.0 * se);
+    }
+
+    // The minimizer runs only with a host processor; without one there is
+    // no fit (its start point would come back as if fitted).
+    if (GetOwner() == nullptr) return nullptr;
+
+    // Fit range: without the tails below F = 0.1 and above F = 0.9 when
+    // there are more than 10 points.
+    int lo = 0, hi = m - 1;
+    if (m > 10) {
+        const int half = m / 2;
+        for (int i = 0; i < half; ++i) {
+            if (F[i] > 0.1) {
+                lo = i;
+                break;
+            }
+        }
+        for (int i = m - 1; i > half; --i) {
+            if (F[i] < 0.9) {
+                hi = i;
+                break;
+            }
+        }
+    }
+
+    double w = (X[hi] - X[lo]) / 2.0;
+    const double sd = std::sqrt(Disp);
+    if (sd <= w) w = sd;
+    if (w == 0.0) w = 1.0;
+    // Lower bound of σ: w/10⁴, or a tenth of the smallest step between
+    // fitted points when that is smaller, so one far outlier (which inflates
+    // w) cannot hide the steps of a small sample.
+    double sigmaLow = w / 10000.0;
+    for (int i = lo + 1; i <= hi; ++i) {
+        const double gap = X[i] - X[i - 1];
+        if (gap > 0.0 && gap / 10.0 < sigmaLow) sigmaLow = gap / 10.0;
+    }
+
+    double mu0 = X[lo];
+    for (int i = lo; i <= hi; ++i) {
+        if (F[i] >= 0.5) {
+            mu0 = i > 0 ? (X[i - 1] + X[i]) / 2.0 : X[i];
+            break;
+        }
+    }
+
+    Variable objective;
+    objective.SetCppPointer(reinterpret_cast<void*>(&FitResidue));
+    Variable extra(VT_ARRAY, 3);
+    extra[0].SetCppPointer(X + lo);
+    extra[1].SetCppPointer(F + lo);
+    extra[2] = hi - lo + 1;
+    double bounds[4] = {X[lo], X[hi], std::log(sigmaLow), std::log(100.0 * w)};
+    double start[2] = {mu0, std::log(w)};
+
+    Climb climb(objective, 2, bounds, start, accuracy);
+    climb.SetExtraParam(extra);
+    climb.SetErrorIfMaxItterNumberExceed(0);
+    climb.Solve();
+    MatVectorCol p(climb.GetResult());
+    if (p.Len() != 2) {
+        VeskError(1);
+        return nullptr;
+    }
+    Matrix* H = climb.GetHessian(p);
+    if (H == nullptr) return nullptr;
+    Matrix* C = H->PseudoInverse();
+    delete H;
+    if (C == nullptr) return nullptr;
+    const double R = FitResidue(p, extra);
+    const double c00 = (*C)[0][0];
+    const double c11 = (*C)[1][1];
+    delete C;
+    return NewResult(p[0], std::exp(p[1]) / std::sqrt(static_cast<double>(n)),
+                     std::sqrt(std::fabs(R * c00) * 2.0 / m),
+                     std::sqrt(std::fabs(R * c11) * 2.0 / m) * std::exp(p[1] / n));
+}
