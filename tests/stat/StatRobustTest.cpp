@@ -100,6 +100,21 @@ TEST_F(StatRobustTest, MedianWithErrorOfFewValues) {
     ExpectNoError();
 }
 
+TEST_F(StatRobustTest, MedianWithErrorFromTheFittedDistribution) {
+    // The fitted centre of a normal sample lies near its median, and its
+    // error is √(π/2)·σ/√n.
+    for (int n : {40, 600, 5000}) {
+        Values x = NormalSample(n, -7.0, 3.0, 13 + n);
+        Stat s(x.data(), n);
+        double median = 0, se = 0;
+        s.GetMedian_SD(median, se);
+        const double expectSe = std::sqrt(kHalfPi) * 3.0 / std::sqrt(n);
+        EXPECT_NEAR(median, -7.0, 4 * expectSe) << n;
+        EXPECT_NEAR(se / expectSe, 1.0, 0.25) << n;
+    }
+    ExpectNoError();
+}
+
 TEST_F(StatRobustTest, EstimateDispMatchesHighPrecisionReference) {
     // The reference takes erf exactly and the minimum of the fit in closed
     // form; erf here is accurate to 1.2e-7 and the fit's search stops at
@@ -200,6 +215,19 @@ TEST_F(StatRobustTest, GivenDispersionsBelowTheThresholdAreRaised) {
         }
         EXPECT_EQ(s.GetEstimationDisp(), est);
     }
+    // Many given dispersions: the threshold comes from the fitted median of
+    // their logarithms and its error; everything below it is raised to it.
+    Values many(50), md = NormalSample(50, 0.0, 0.3, 19);
+    for (int i = 0; i < 50; ++i) {
+        many[i] = i;
+        md[i] = i % 10 == 0 ? 1e-6 : std::exp(md[i]);
+    }
+    Stat s(many.data(), md.data(), 50);
+    const double* est = s.GetEstimationDisp();
+    const double threshold = est[0];
+    EXPECT_GT(threshold, 0.7);
+    EXPECT_LT(threshold, 1.1);
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(est[i], std::max(md[i], threshold)) << i;
     // Fewer than three values: the given dispersions themselves.
     double v[] = {1, 2}, dd[] = {0.5, 3};
     Stat two(v, dd, 2);

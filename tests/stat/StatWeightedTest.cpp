@@ -274,6 +274,9 @@ TEST_F(StatWeightedTest, MedianStaysInsideTheData) {
     // the fallback returned the same fitted value.
     Values x = {1, 2, 3, 4, 5}, w = {1000, 1, 1, 1, 1};
     Stat_Weighted s(x.data(), w.data(), 5);
+    std::unique_ptr<MatVectorCol> fit(s.FitCumulativeDistribution());
+    ASSERT_NE(fit, nullptr);
+    EXPECT_LT((*fit)[0], s.GetMin());
     double median = -1, err = -1;
     s.GetMedian_SD(median, err);
     EXPECT_EQ(median, 1);
