@@ -258,12 +258,11 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
     }
     const int m3 = static_cast<int>(3 * static_cast<std::int64_t>(n) / 4);
     Scratch<double> sortedBuf(n);
-    Scratch<double> zBuf(m3, n), vBuf(m3, n), aBuf(m3, n);
+    Scratch<double> vBuf(m3, n), aBuf(m3, n);
     double* s = sortedBuf.Get();
-    double* Z = zBuf.Get();
     double* V = vBuf.Get();
     double* A = aBuf.Get();
-    if (s == nullptr || Z == nullptr || V == nullptr || A == nullptr) {
+    if (s == nullptr || V == nullptr || A == nullptr) {
         delete[] result;
         VeskError(1);
         return nullptr;
@@ -284,7 +283,6 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
     int lo = 0, hi = n - 1;
     for (int k = 0; k < m3; ++k) {
         const int c = n - k;
-        Z[k] = inverseErf(static_cast<double>(c) / n);
         const double dlo = s[lo] - centre;
         const double dhi = s[hi] - centre;
         double removed;
@@ -319,8 +317,10 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
     }
     const double w0 = 2 * std::sqrt(std::max(0.0, V[0]));
 
-    // First fit of the truncated-normal variances.
-    for (int k = 0; k < m3; ++k) A[k] = TruncatedVarianceFactor(Z[k]);
+    // First fit of the truncated-normal variances. A[k], the variance share
+    // at z = erf⁻¹(remaining fraction), is made only where the fit reads it.
+    for (int k = (3 * m3) / 4; k < m3; ++k)
+        A[k] = TruncatedVarianceFactor(inverseErf(static_cast<double>(n - k) / n));
     double bounds[2] = {0.0, w0};
     Variable fn = NativeFunctionValue(reinterpret_cast<void*>(&TruncatedFitObjective));
     GoldSection_Double gold(fn, bounds, accuracy);
@@ -333,16 +333,15 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
     long inliers = 0;
     for (int i = 0; i < n; ++i)
         if (std::fabs((s[i] - centre) - trimmedMean) < 3 * s1) ++inliers;
+    // The fractions are those of the inliers from `first` on, the last step
+    // that still keeps all of them; a step whose fraction is not below 1
+    // keeps its first value.
+    auto fraction = [&](int k) { return static_cast<double>(n - k) / static_cast<double>(inliers); };
     int first = 0;
-    for (int k = 0; k < m3; ++k) {
-        const double q = static_cast<double>(n - k) / static_cast<double>(inliers);
-        if (q < 1) {
-            Z[k] = inverseErf(q);
-            A[k] = TruncatedVarianceFactor(Z[k]);
-        } else {
-            first = k;
-        }
-    }
+    for (int k = 0; k < m3; ++k)
+        if (!(fraction(k) < 1)) first = k;
+    for (int k = first + (3 * (m3 - first)) / 4; k < m3; ++k)
+        if (fraction(k) < 1) A[k] = TruncatedVarianceFactor(inverseErf(fraction(k)));
     SetFitRange(extra, gold, A + first, V + first, m3 - first, w0);
     const double s2 = gold.Solve();
     for (int i = 0; i < n; ++i) result[i] = s2 * s2;
