@@ -35,6 +35,23 @@ double ExcessScore(double s, const double* x, const double* d, int n, double* w)
     return g;
 }
 
+// Extremes (strict comparisons, from 1e300 and −1e300) and the sums of x,
+// x², x³ = x²·x and x⁴ = x³·x, in the order the values are added.
+struct Moments {
+    double min = 1e300, max = -1e300;
+    double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
+    void Add(double x) {
+        if (min > x) min = x;
+        if (x > max) max = x;
+        const double x2 = x * x;
+        const double x3 = x2 * x;
+        s1 += x;
+        s2 += x2;
+        s3 += x3;
+        s4 += x3 * x;
+    }
+};
+
 // Copies count doubles into a new array (at least one slot); null when
 // refused.
 double* CopyDoubles(const double* src, long count) {
@@ -86,7 +103,9 @@ void Stat::Init(const double* values, const double* disp, int count) {
     FindMeanDisp();
 }
 
-Stat::~Stat() {
+Stat::~Stat() { ReleaseArrays(); }
+
+void Stat::ReleaseArrays() {
     delete[] data;
     delete[] dataDisp;
     delete[] estDataDisp;
@@ -149,26 +168,15 @@ void Stat::CheckDisp() {
 }
 
 void Stat::FindMeanDisp0() {
-    Min = 1e300;
-    Max = -1e300;
-    Mean = Disp = E2 = E3 = E4 = 0.0;
-    double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double x = data[i];
-        if (Min > x) Min = x;
-        if (x > Max) Max = x;
-        const double x2 = x * x;
-        const double x3 = x2 * x;
-        s1 += x;
-        s2 += x2;
-        s3 += x3;
-        s4 += x3 * x;
-    }
-    Sum = s1;
-    Mean = s1 / n;
-    E2 = s2 / n;
-    E3 = s3 / n;
-    E4 = s4 / n;
+    Moments mo;
+    for (int i = 0; i < n; ++i) mo.Add(data[i]);
+    Min = mo.min;
+    Max = mo.max;
+    Sum = mo.s1;
+    Mean = mo.s1 / n;
+    E2 = mo.s2 / n;
+    E3 = mo.s3 / n;
+    E4 = mo.s4 / n;
     double sq = 0.0;
     for (int i = 0; i < n; ++i) {
         const double dx = data[i] - Mean;
@@ -179,25 +187,14 @@ void Stat::FindMeanDisp0() {
 }
 
 void Stat::FindMeanDisp1() {
-    Min = 1e300;
-    Max = -1e300;
-    E2 = E3 = E4 = 0.0;
-    double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
-    for (int i = n - 1; i >= 0; --i) {
-        const double x = data[i];
-        if (Min > x) Min = x;
-        if (x > Max) Max = x;
-        const double x2 = x * x;
-        const double x3 = x2 * x;
-        s1 += x;
-        s2 += x2;
-        s3 += x3;
-        s4 += x3 * x;
-    }
-    Sum = s1;
-    E2 = s2 / n;
-    E3 = s3 / n;
-    E4 = s4 / n;
+    Moments mo;
+    for (int i = n - 1; i >= 0; --i) mo.Add(data[i]);
+    Min = mo.min;
+    Max = mo.max;
+    Sum = mo.s1;
+    E2 = mo.s2 / n;
+    E3 = mo.s3 / n;
+    E4 = mo.s4 / n;
 
     if (Min == Max) {
         Mean = Min;
@@ -223,7 +220,7 @@ void Stat::FindMeanDisp1() {
     } else {
         double* w = weights.Get();
         auto g = [&](double e) { return ExcessScore(e, data, dataDisp, n, w); };
-        const double h = std::sqrt(s2 / (n - 1));
+        const double h = std::sqrt(mo.s2 / (n - 1));
         const double gl = g(0.0);
         if (statdetail::OppositeSigns(g(h), gl)) {
             const double tol = accuracy;
@@ -402,12 +399,7 @@ Stat& Stat::operator=(const Stat& other) {
         VeskError(1);
         return *this;
     }
-    delete[] data;
-    delete[] dataDisp;
-    delete[] estDataDisp;
-    delete[] extraData;
-    delete[] cumX;
-    delete[] cumF;
+    ReleaseArrays();
     data = newData;
     dataDisp = newDisp;
     estDataDisp = newEst;

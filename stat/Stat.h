@@ -230,6 +230,9 @@ private:
     // Copies count values (and dispersions when disp is not null), or gives
     // an empty sample, then computes the statistics.
     void Init(const double* values, const double* disp, int count);
+    // Releases data, dataDisp, estDataDisp, the further array, cumX, cumF,
+    // in this order (the pointers are left as they are).
+    void ReleaseArrays();
 
     friend struct StatTestAccess;
 };

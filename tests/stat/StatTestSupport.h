@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/VeskRuntime.h"
+#include "tests/host/ErrorTest.h"
 #include "stat/Stat.h"
 
 struct StatTestAccess {
@@ -32,16 +33,7 @@ struct StatTestAccess {
     }
 };
 
-class StatTest : public ::testing::Test {
-protected:
-    void SetUp() override { vrt::ClearErrors(); }
-    void TearDown() override { vrt::ClearErrors(); }
-    static std::vector<int> ErrorCodes() {
-        std::vector<int> codes;
-        for (const auto& e : vrt::Errors()) codes.push_back(e.code);
-        return codes;
-    }
-};
+class StatTest : public ErrorTest {};
 
 // One line of the reference table: its kind and its '|'-separated fields,
 // each a list of doubles.
