@@ -17,24 +17,17 @@
 
 namespace statdetail {
 
-double SortedMedian(const double* sorted, int c) {
-    if (c % 2 == 1) return sorted[c / 2];
-    return (sorted[c / 2 - 1] + sorted[c / 2]) / 2;
+namespace {
+
+// Median of the values x[0..c-1] once ranks (c − 1)/2 and c/2 hold what a
+// sort would put there.
+double MiddleOf(const double* x, int c) {
+    if (c % 2 == 1) return x[c / 2];
+    return (x[c / 2 - 1] + x[c / 2]) / 2;
 }
 
-bool PairwiseSpread(const double* sorted, int n, double& spread) {
-    const int m = n <= 300 ? n : 300;
-    Scratch<double> reps(n <= 300 ? 1 : m, m);
-    const double* t = sorted;
-    if (n > 300) {
-        if (reps.Get() == nullptr) {
-            VeskError(1);
-            return false;
-        }
-        for (int k = 0; k < 300; ++k)
-            reps.Get()[k] = sorted[static_cast<std::int64_t>(k) * (n - 1) / 299];
-        t = reps.Get();
-    }
+// Median of the absolute pairwise differences of t[0..m-1] (any order).
+bool PairwiseSpread(const double* t, int m, double& spread) {
     const long count = static_cast<long>(m) * (m - 1) / 2;
     Scratch<double> diff(count);
     double* d = diff.Get();
@@ -55,6 +48,43 @@ bool PairwiseSpread(const double* sorted, int n, double& spread) {
         const double below = *std::max_element(d, d + mid, LessNanLast);
         spread = (below + d[mid]) / 2;
     }
+    return true;
+}
+
+}  // namespace
+
+bool SampleMedian(const double* x, int n, double* median, double* spread) {
+    Scratch<double> copy(n);
+    double* v = copy.Get();
+    if (v == nullptr) {
+        VeskError(1);
+        return false;
+    }
+    std::memcpy(v, x, sizeof(double) * n);
+    // Only the middle ranks and, above 300 values, the 300 representatives
+    // sorted[⌊k·(n − 1)/299⌋] are read: they are selected, not sorted.
+    int ranks[302];
+    int k = 0;
+    const bool thin = spread != nullptr && n > 300;
+    if (thin)
+        for (int j = 0; j < 300; ++j) ranks[k++] = static_cast<int>(static_cast<std::int64_t>(j) * (n - 1) / 299);
+    ranks[k++] = (n - 1) / 2;
+    ranks[k++] = n / 2;
+    std::sort(ranks, ranks + k);
+    k = static_cast<int>(std::unique(ranks, ranks + k) - ranks);
+    SelectRanksNanLast(v, n, ranks, k);
+    if (spread != nullptr) {
+        double reps[300];
+        const double* t = v;
+        int m = n;
+        if (thin) {
+            for (int j = 0; j < 300; ++j) reps[j] = v[static_cast<std::int64_t>(j) * (n - 1) / 299];
+            t = reps;
+            m = 300;
+        }
+        if (!PairwiseSpread(t, m, *spread)) return false;
+    }
+    if (median != nullptr) *median = MiddleOf(v, n);
     return true;
 }
 
@@ -185,17 +215,9 @@ void Stat::GetMedian_MAD(double& median, double& spread) {
         spread = std::fabs(data[0] - data[1]);
         return;
     }
-    Scratch<double> sorted(n);
-    double* s = sorted.Get();
-    if (s == nullptr) {
-        VeskError(1);
-        return;
-    }
-    std::memcpy(s, data, sizeof(double) * n);
-    SortNanLast(s, n);
-    double sp;
-    if (!PairwiseSpread(s, n, sp)) return;
-    median = SortedMedian(s, n);
+    double med, sp;
+    if (!SampleMedian(data, n, &med, &sp)) return;
+    median = med;
     spread = sp;
 }
 
@@ -223,19 +245,9 @@ void Stat::GetMedian_SD(double& median, double& seMedian) {
     }
     // Up to four values, or no fit: the sample median and the large-sample
     // error of a normal sample's median.
-    if (n == 2) {
-        median = Mean;
-    } else {
-        Scratch<double> sorted(n);
-        double* s = sorted.Get();
-        if (s == nullptr) {
-            VeskError(1);
-            return;
-        }
-        std::memcpy(s, data, sizeof(double) * n);
-        SortNanLast(s, n);
-        median = SortedMedian(s, n);
-    }
+    double med = Mean;
+    if (n > 2 && !SampleMedian(data, n, &med, nullptr)) return;
+    median = med;
     seMedian = std::sqrt(kHalfPi * SEM2);
 }
 
@@ -416,17 +428,21 @@ int TakeEvenly(int n, int k, Take&& take) {
 }  // namespace
 
 Stat* Stat::SampleSubset0(int k) {
-    Scratch<double> sortedBuf(n);
-    double* s = sortedBuf.Get();
+    Scratch<double> copyBuf(n);
+    Scratch<int> rankBuf(k + 1, k);
+    double* s = copyBuf.Get();
+    int* ranks = rankBuf.Get();
     double* taken = NewDoubles(k + 1);
-    if (s == nullptr || taken == nullptr) {
+    if (s == nullptr || ranks == nullptr || taken == nullptr) {
         delete[] taken;
         VeskError(1);
         return nullptr;
     }
     std::memcpy(s, data, sizeof(double) * n);
-    SortNanLast(s, n);
-    const int count = TakeEvenly(n, k, [&](int j, int i) { taken[j] = s[i]; });
+    // Only the taken ranks are read: they are selected, not sorted.
+    const int count = TakeEvenly(n, k, [&](int j, int i) { ranks[j] = i; });
+    SelectRanksNanLast(s, n, ranks, count);
+    for (int j = 0; j < count; ++j) taken[j] = s[ranks[j]];
     Stat* r = new (std::nothrow) Stat(taken, count);
     delete[] taken;
     if (r == nullptr) VeskError(1);

@@ -6,15 +6,14 @@
 
 namespace statdetail {
 
-// Median of the absolute pairwise differences |t[i] − t[j]| (i > j) of the
-// ascending sorted[0..n-1] (n ≥ 2): over all values when n ≤ 300, otherwise
-// over the 300 representatives sorted[⌊k·(n − 1)/299⌋]. Answers false, with
-// error 1 raised, when its scratch storage is refused.
-bool PairwiseSpread(const double* sorted, int n, double& spread);
-
-// Median of the ascending sorted[0..c-1] (c ≥ 1): the middle value, or the
-// mean of the two middle values for even c.
-double SortedMedian(const double* sorted, int c);
+// Median of x[0..n-1] (n ≥ 1): the middle sorted value, or the mean of the
+// two middle ones for even n; and the spread: the median of the absolute
+// pairwise differences |t[i] − t[j]| (i > j), t the values themselves when
+// n ≤ 300, otherwise the 300 representatives sorted[⌊k·(n − 1)/299⌋].
+// Either output may be null (not computed). NaNs order after every number.
+// Answers false, with error 1 raised and nothing written, when scratch
+// storage is refused.
+bool SampleMedian(const double* x, int n, double* median, double* spread);
 
 // Weighted median of x[0..n-1] with positive weights w (n ≥ 1): the value at
 // which the cumulative weight of the ascending values first reaches half the

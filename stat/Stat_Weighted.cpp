@@ -266,16 +266,8 @@ void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
         spread = std::fabs(data[0] - data[1]);
         return;
     }
-    Scratch<double> sorted(n);
-    double* s = sorted.Get();
-    if (s == nullptr) {
-        VeskError(1);
-        return;
-    }
-    std::memcpy(s, data, sizeof(double) * n);
-    SortNanLast(s, n);
     double sp;
-    if (!PairwiseSpread(s, n, sp)) return;
+    if (!SampleMedian(data, n, nullptr, &sp)) return;
     double med = 0;
     bool fitted = false;
     if (MatVectorCol* r = FitCumulativeDistribution()) {
