@@ -110,6 +110,24 @@ bool WeightedMedian(const double* x, const double* w, int n, double& median) {
     return true;
 }
 
+bool NoneOrOneValue(const double* x, int n, double& median, double& other) {
+    if (n > 1) return false;
+    if (n == 1) {
+        median = x[0];
+        other = 0;
+    }
+    return true;
+}
+
+FittedCentre FitCentre(Stat& s, double& mu, double& se) {
+    MatVectorCol* r = s.FitCumulativeDistribution();
+    if (r == nullptr) return FittedCentre::None;
+    mu = (*r)[0];
+    se = (*r)[1];
+    delete r;
+    return s.GetMin() <= mu && mu <= s.GetMax() ? FittedCentre::Inside : FittedCentre::Outside;
+}
+
 Variable NativeFunctionValue(void* fn) {
     Variable v;
     v.SetCppPointer(fn);
@@ -204,12 +222,7 @@ double SmallSampleVariance(const double* x, int n) {
 // ------------------------------------------------------------------ medians
 
 void Stat::GetMedian_MAD(double& median, double& spread) {
-    if (n <= 0) return;
-    if (n == 1) {
-        median = data[0];
-        spread = 0;
-        return;
-    }
+    if (NoneOrOneValue(data, n, median, spread)) return;
     if (n == 2) {
         median = Mean;
         spread = std::fabs(data[0] - data[1]);
@@ -222,25 +235,19 @@ void Stat::GetMedian_MAD(double& median, double& spread) {
 }
 
 void Stat::GetMedian_SD(double& median, double& seMedian) {
-    if (n <= 0) return;
-    if (n == 1) {
-        median = data[0];
-        seMedian = 0;
-        return;
-    }
+    if (NoneOrOneValue(data, n, median, seMedian)) return;
     if (n >= 5) {
-        MatVectorCol* r = FitCumulativeDistribution();
-        if (r != nullptr) {
-            const double mu = (*r)[0];
-            const double se = (*r)[1];
-            delete r;
-            if (Min <= mu && mu <= Max) {
+        double mu, se;
+        switch (FitCentre(*this, mu, se)) {
+            case FittedCentre::Inside:
                 median = mu;
                 seMedian = std::sqrt(kHalfPi) * se;
-            } else {
+                return;
+            case FittedCentre::Outside:
                 GetMedian_MAD(median, seMedian);
-            }
-            return;
+                return;
+            case FittedCentre::None:
+                break;
         }
     }
     // Up to four values, or no fit: the sample median and the large-sample

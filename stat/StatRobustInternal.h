@@ -4,6 +4,8 @@
 
 #include "host/VeskHost.h"
 
+class Stat;
+
 namespace statdetail {
 
 // Median of x[0..n-1] (n ≥ 1): the middle sorted value, or the mean of the
@@ -21,6 +23,15 @@ bool SampleMedian(const double* x, int n, double* median, double* spread);
 // equals half exactly (so equal weights give the ordinary median). Answers
 // false, with error 1 raised, when its scratch storage is refused.
 bool WeightedMedian(const double* x, const double* w, int n, double& median);
+
+// The answers the medians share for no value (nothing written) and one value
+// (the value and 0); true when n ≤ 1 was handled.
+bool NoneOrOneValue(const double* x, int n, double& median, double& other);
+
+// The centre mu and its error se = σ/√n of the cumulative fit of s, and
+// whether the centre lies in [Min, Max].
+enum class FittedCentre { None, Inside, Outside };
+FittedCentre FitCentre(Stat& s, double& mu, double& se);
 
 // A native function pointer as a host function value (type code 2).
 Variable NativeFunctionValue(void* fn);

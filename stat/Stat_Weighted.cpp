@@ -255,12 +255,7 @@ bool Stat_Weighted::WeightedMedian(double& median) {
 }
 
 void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
-    if (n <= 0) return;
-    if (n == 1) {
-        median = data[0];
-        spread = 0;
-        return;
-    }
+    if (NoneOrOneValue(data, n, median, spread)) return;
     if (n == 2) {
         median = WeightedMean;
         spread = std::fabs(data[0] - data[1]);
@@ -268,42 +263,31 @@ void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
     }
     double sp;
     if (!SampleMedian(data, n, nullptr, &sp)) return;
-    double med = 0;
-    bool fitted = false;
-    if (MatVectorCol* r = FitCumulativeDistribution()) {
-        med = (*r)[0];
-        delete r;
-        fitted = Min <= med && med <= Max;
-    }
-    if (!fitted && !WeightedMedian(med)) return;
+    double med = 0, se;
+    if (FitCentre(*this, med, se) != FittedCentre::Inside && !WeightedMedian(med)) return;
     median = med;
     spread = sp;
 }
 
 void Stat_Weighted::GetMedian_SD(double& median, double& seMedian) {
-    if (n <= 0) return;
-    if (n == 1) {
-        median = data[0];
-        seMedian = 0;
-        return;
-    }
+    if (NoneOrOneValue(data, n, median, seMedian)) return;
     const double smallSampleError = std::sqrt(kHalfPi * WeightedSEM2);
     if (n < 5) {
         median = WeightedMean;
         seMedian = smallSampleError;
         return;
     }
-    if (MatVectorCol* r = FitCumulativeDistribution()) {
-        const double mu = (*r)[0];
-        const double se = (*r)[1];
-        delete r;
-        if (Min <= mu && mu <= Max) {
+    double mu, se;
+    switch (FitCentre(*this, mu, se)) {
+        case FittedCentre::Inside:
             median = mu;
             seMedian = std::sqrt(kHalfPi) * se;
-        } else {
+            return;
+        case FittedCentre::Outside:
             GetMedian_MAD(median, seMedian);
-        }
-        return;
+            return;
+        case FittedCentre::None:
+            break;
     }
     double med;
     if (!WeightedMedian(med)) return;
