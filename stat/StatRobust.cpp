@@ -128,6 +128,22 @@ FittedCentre FitCentre(Stat& s, double& mu, double& se) {
     return s.GetMin() <= mu && mu <= s.GetMax() ? FittedCentre::Inside : FittedCentre::Outside;
 }
 
+bool MedianFromFit(Stat& s, double& median, double& seMedian) {
+    double mu, se;
+    switch (FitCentre(s, mu, se)) {
+        case FittedCentre::Inside:
+            median = mu;
+            seMedian = std::sqrt(kHalfPi) * se;
+            return true;
+        case FittedCentre::Outside:
+            s.GetMedian_MAD(median, seMedian);
+            return true;
+        case FittedCentre::None:
+            break;
+    }
+    return false;
+}
+
 Variable NativeFunctionValue(void* fn) {
     Variable v;
     v.SetCppPointer(fn);
@@ -140,7 +156,6 @@ using namespace statdetail;
 
 namespace {
 
-const double kHalfPi = 1.5707963267948966;
 const double kTwoOverSqrtPi = 1.1283791670955126;
 
 // Inverse error function by linear interpolation in a table of erf at 100
@@ -236,20 +251,7 @@ void Stat::GetMedian_MAD(double& median, double& spread) {
 
 void Stat::GetMedian_SD(double& median, double& seMedian) {
     if (NoneOrOneValue(data, n, median, seMedian)) return;
-    if (n >= 5) {
-        double mu, se;
-        switch (FitCentre(*this, mu, se)) {
-            case FittedCentre::Inside:
-                median = mu;
-                seMedian = std::sqrt(kHalfPi) * se;
-                return;
-            case FittedCentre::Outside:
-                GetMedian_MAD(median, seMedian);
-                return;
-            case FittedCentre::None:
-                break;
-        }
-    }
+    if (n >= 5 && MedianFromFit(*this, median, seMedian)) return;
     // Up to four values, or no fit: the sample median and the large-sample
     // error of a normal sample's median.
     double med = Mean;

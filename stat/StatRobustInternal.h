@@ -8,6 +8,10 @@ class Stat;
 
 namespace statdetail {
 
+// π/2: the squared error of a normal sample's median is π/2 times that of
+// its mean.
+constexpr double kHalfPi = 1.5707963267948966;
+
 // Median of x[0..n-1] (n ≥ 1): the middle sorted value, or the mean of the
 // two middle ones for even n; and the spread: the median of the absolute
 // pairwise differences |t[i] − t[j]| (i > j), t the values themselves when
@@ -32,6 +36,11 @@ bool NoneOrOneValue(const double* x, int n, double& median, double& other);
 // whether the centre lies in [Min, Max].
 enum class FittedCentre { None, Inside, Outside };
 FittedCentre FitCentre(Stat& s, double& mu, double& se);
+
+// The median with its error from the fit: the centre and √(π/2)·se when it
+// lies in [Min, Max], otherwise s's own GetMedian_MAD. False (nothing
+// written) when there is no fit.
+bool MedianFromFit(Stat& s, double& median, double& seMedian);
 
 // A native function pointer as a host function value (type code 2).
 Variable NativeFunctionValue(void* fn);

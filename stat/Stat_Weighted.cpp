@@ -10,12 +10,6 @@
 
 using namespace statdetail;
 
-namespace {
-
-const double kHalfPi = 1.5707963267948966;
-
-}  // namespace
-
 Stat_Weighted::Stat_Weighted(double* data, double* weights, int n)
     : Stat(data, n), Weights(nullptr) {
     CopyWeights(weights);
@@ -277,18 +271,7 @@ void Stat_Weighted::GetMedian_SD(double& median, double& seMedian) {
         seMedian = smallSampleError;
         return;
     }
-    double mu, se;
-    switch (FitCentre(*this, mu, se)) {
-        case FittedCentre::Inside:
-            median = mu;
-            seMedian = std::sqrt(kHalfPi) * se;
-            return;
-        case FittedCentre::Outside:
-            GetMedian_MAD(median, seMedian);
-            return;
-        case FittedCentre::None:
-            break;
-    }
+    if (MedianFromFit(*this, median, seMedian)) return;
     double med;
     if (!WeightedMedian(med)) return;
     median = med;
