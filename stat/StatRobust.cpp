@@ -357,7 +357,9 @@ double* Stat::EstimateDisp(double* x, int n, double accuracy) {
     // The fractions are those of the inliers from `first` on, the last step
     // that still keeps all of them; a step whose fraction is not below 1
     // keeps its first value.
-    auto fraction = [&](int k) { return static_cast<double>(n - k) / static_cast<double>(inliers); };
+    auto fraction = [&](int k) {
+        return inliers > 0 ? static_cast<double>(n - k) / static_cast<double>(inliers) : HUGE_VAL;
+    };
     int first = 0;
     for (int k = 0; k < m3; ++k)
         if (!(fraction(k) < 1)) first = k;

@@ -292,8 +292,9 @@ TEST_F(StatRobustTest, MediansFollowScaleAndShift) {
     // negative factor).
     const Values x = NormalSample(300, 2.0, 1.5, 17);
     Stat base(const_cast<double*>(x.data()), 300);
-    double m0, s0;
+    double m0, s0, f0, e0;
     base.GetMedian_MAD(m0, s0);
+    base.GetMedian_SD(f0, e0);
     for (double k : {-3.0, 1e-4, 2e5}) {
         for (double c : {0.0, 1e6}) {
             Values y = Scaled(x, k, c);
@@ -303,6 +304,14 @@ TEST_F(StatRobustTest, MediansFollowScaleAndShift) {
             const double tol = 1e-14 * (std::fabs(c) + std::fabs(k) * 10);
             EXPECT_NEAR(m, m0 * k + c, tol);
             EXPECT_NEAR(sp, s0 * std::fabs(k), tol);
+            // The fitted median follows a positive factor within its
+            // minimizer's tolerance (mirrored data move it: the empirical
+            // distribution takes F at the first value of each bucket).
+            if (k < 0) continue;
+            double f, e;
+            s.GetMedian_SD(f, e);
+            EXPECT_NEAR(f, f0 * k + c, 1e-3 * e0 * std::fabs(k)) << k << " " << c;
+            EXPECT_NEAR(e / (e0 * std::fabs(k)), 1, 1e-3) << k << " " << c;
         }
     }
     ExpectNoError();
