@@ -84,39 +84,40 @@ TEST_F(StatWeightedTest, WeightedResultsMatchDirectFormulas) {
     Values xs = x, ws = w;
     Stat_Weighted s(xs.data(), ws.data(), n);
     const Values nw = NormalisedWeights(s);
-    const Direct d(x, nw);
+    const Direct direct(x, nw);
     double sum = 0;
     for (double v : w) sum += v;
     for (int i = 0; i < n; ++i) EXPECT_NEAR(nw[i], w[i] * n / sum, 1e-15 * nw[i]);
-    EXPECT_NEAR(s.GetWeightedMean(), d.wmean, 1e-14);
-    EXPECT_NEAR(s.GetWeightedSEM2(), d.wsem2, 1e-14 * d.wsem2);
-    EXPECT_NEAR(s.GetDispOfWeights(), d.dispW, 1e-14 * d.dispW);
-    EXPECT_NEAR(s.GetWeightsCorr(), d.corr, 1e-13);
-    EXPECT_NEAR(s.GetCorrToWeight(0, 0), d.corr, 1e-13);
-    EXPECT_GT(d.corr, 0.5);
+    EXPECT_NEAR(s.GetWeightedMean(), direct.wmean, 1e-14);
+    EXPECT_NEAR(s.GetWeightedSEM2(), direct.wsem2, 1e-14 * direct.wsem2);
+    EXPECT_NEAR(s.GetDispOfWeights(), direct.dispW, 1e-14 * direct.dispW);
+    EXPECT_NEAR(s.GetWeightsCorr(), direct.corr, 1e-13);
+    EXPECT_GT(direct.corr, 0.5);
     // Log forms: correlations of ln x − ln Mean and ln w.
-    Values lx(n), lw(n);
-    for (int i = 0; i < n; ++i) {
-        lx[i] = std::log(x[i]) - std::log(s.GetMean());
-        lw[i] = std::log(nw[i]);
-    }
-    auto corr = [](const Values& a, const Values& b) {
+    auto corr = [&](bool logX, bool logW) {
         double ab = 0, aa = 0, bb = 0;
-        for (size_t i = 0; i < a.size(); ++i) {
-            ab += a[i] * b[i];
-            aa += a[i] * a[i];
-            bb += b[i] * b[i];
+        for (int i = 0; i < n; ++i) {
+            const double a = logX ? std::log(x[i]) - std::log(s.GetMean()) : x[i] - s.GetMean();
+            const double b = logW ? std::log(nw[i]) : nw[i] - 1;
+            ab += a * b;
+            aa += a * a;
+            bb += b * b;
         }
         return ab / std::sqrt(aa * bb);
     };
-    Values dx(n), dw(n);
-    for (int i = 0; i < n; ++i) {
-        dx[i] = x[i] - s.GetMean();
-        dw[i] = nw[i] - 1;
-    }
-    EXPECT_NEAR(s.GetCorrToWeight(1, 0), corr(lx, dw), 1e-13);
-    EXPECT_NEAR(s.GetCorrToWeight(0, 1), corr(dx, lw), 1e-13);
-    EXPECT_NEAR(s.GetCorrToWeight(1, 1), corr(lx, lw), 1e-13);
+    for (int lx : {0, 1})
+        for (int lw : {0, 1}) EXPECT_NEAR(s.GetCorrToWeight(lx, lw), corr(lx, lw), 1e-13);
+
+    // With dispersions d the value deviations are standardised by
+    // √(Disp0 + d).
+    Values d = UniformSample(n, 0.5, 2.0, 42);
+    Values xd = x, wd = w;
+    Stat_Weighted g(xd.data(), d.data(), wd.data(), n);
+    double sab = 0;
+    for (int i = 0; i < n; ++i)
+        sab += (x[i] - g.GetMean()) / std::sqrt(g.GetDisp0() + d[i]) * (nw[i] - 1);
+    EXPECT_NEAR(g.GetWeightsCorr(), sab / (n - 1) / std::sqrt(direct.dispW), 1e-14);
+    EXPECT_NEAR(g.GetWeightedSEM2(), direct.wsem2, 1e-14 * direct.wsem2);
     ExpectNoError();
 }
 
@@ -129,22 +130,6 @@ TEST_F(StatWeightedTest, PerfectLinearPairsCorrelateFully) {
     EXPECT_NEAR(a.GetCorrToWeight(0, 0), 1.0, 1e-15);
     Stat_Weighted b(x.data(), down.data(), 5);
     EXPECT_NEAR(b.GetWeightsCorr(), -1.0, 1e-15);
-    ExpectNoError();
-}
-
-TEST_F(StatWeightedTest, GivenDispersionsStandardiseTheCorrelation) {
-    const int n = 60;
-    Values x = NormalSample(n, 1.0, 1.0, 41), d = UniformSample(n, 0.5, 2.0, 42);
-    Values w = UniformSample(n, 0.5, 1.5, 43);
-    Stat_Weighted s(x.data(), d.data(), w.data(), n);
-    const Values nw = NormalisedWeights(s);
-    const Direct direct(x, nw);
-    double sab = 0;
-    for (int i = 0; i < n; ++i)
-        sab += (x[i] - s.GetMean()) / std::sqrt(s.GetDisp0() + d[i]) * (nw[i] - 1);
-    EXPECT_NEAR(s.GetWeightsCorr(), sab / (n - 1) / std::sqrt(direct.dispW), 1e-14);
-    EXPECT_NEAR(s.GetWeightedMean(), direct.wmean, 1e-14);
-    EXPECT_NEAR(s.GetWeightedSEM2(), direct.wsem2, 1e-14 * direct.wsem2);
     ExpectNoError();
 }
 
