@@ -21,10 +21,10 @@
 //               Disp 0, Sum 0, Min 1e300 and Max −1e300.
 //   dispersions the excess dispersion Disp0 = s², s the root of the excess-
 //               dispersion score on [0, √(Σx²/(n − 1))] found by bisection to
-//               a relative width of 1e-7 (0 when the score does not change
-//               sign); Mean = inverse-variance weighted mean with variances
-//               Disp0 + d[i], SEM2 = 1/Σ 1/(Disp0 + d[i]), Disp = mean of
-//               Disp0 + d[i]. All values equal: Mean = the value, Disp = the
+//               a relative width of 1e-7 (at most 1100 halvings; 0 when the
+//               score does not change sign); Mean = the inverse-variance
+//               weighted mean with variances Disp0 + d[i], SEM2 =
+//               1/Σ 1/(Disp0 + d[i]), Disp = the mean of Disp0 + d[i]. All values equal: Mean = the value, Disp = the
 //               largest d, SEM2 = 1/Σ 1/d, Disp0 = 0. The score's weights need
 //               a scratch array (host heap from 1000 values on): when the heap
 //               refuses, error 1 is raised and Disp0 is 0.
@@ -40,7 +40,8 @@
 //   1   storage not obtained: the constructors give an empty sample (n = 0),
 //       operator= leaves the object unchanged, GetWeights answers null,
 //       GetCumulativeDistr leaves its outputs unwritten, the fit answers null.
-//   3   a negative count: the constructors give an empty sample.
+//   3   a negative count, or null values with a positive count: the
+//       constructors give an empty sample.
 //   10  GetLogNormalDisp with Mean ≤ 0: answers 1.0 (GetLogNormalMu0 then
 //       Mean·e^−0.5).
 //
@@ -153,7 +154,7 @@ public:
     //      log-normal: a² kept ≥ 1e-10
     //   1  −ln(t/u), u = Δ²/d, t = 1 − exp(−u/2) (−ln 0.5 when t is 0);
     //      log-normal: −ln(t/Δ²) with t = 1 − exp(−Δ²/(2σ²)) (divided by Δ²,
-    //      not by Δ²/σ², kept as the form the search was tuned with)
+    //      not by Δ²/σ²: kept on purpose)
     //   2  ln(1 + Δ²/(2d))
     //   3  Δ²/(2d)
     static ProbFunc GetProbFuncPtr(int type, int logScale);

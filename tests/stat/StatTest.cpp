@@ -221,22 +221,11 @@ TEST_F(StatTest, ScaleInvarianceUnderRescalingAndRebuilding) {
     }
 }
 
-TEST_F(StatTest, RescalingByTwoAndByANegativeFactor) {
+TEST_F(StatTest, RescalingByANegativeFactor) {
     double x[] = {1.0, 2.0, 4.0};
     double d[] = {0.5, 0.5, 1.0};
-    Stat base(x, d, 3), s(x, d, 3);
+    Stat s(x, d, 3);
     s *= 2.0;
-    EXPECT_EQ(s.GetMean(), 2.0 * base.GetMean());
-    EXPECT_EQ(s.GetMin(), 2.0);
-    EXPECT_EQ(s.GetMax(), 8.0);
-    EXPECT_EQ(s.GetDisp(), 4.0 * base.GetDisp());
-    EXPECT_EQ(s.GetSEM2(), 4.0 * base.GetSEM2());
-    EXPECT_EQ(s.GetDisp0(), 4.0 * base.GetDisp0());
-    EXPECT_EQ(s.GetE2(), 4.0 * base.GetE2());
-    EXPECT_EQ(s.GetE3(), 8.0 * base.GetE3());
-    EXPECT_EQ(s.GetE4(), 16.0 * base.GetE4());
-    EXPECT_EQ(StatTestAccess::Dispersions(s)[2], 4.0);
-
     // A negative factor keeps Min ≤ Max, zeroes LogNormMean with the mean
     // and drops the cached cumulative distribution, which is rebuilt
     // ascending.
@@ -253,6 +242,7 @@ TEST_F(StatTest, RescalingByTwoAndByANegativeFactor) {
     ASSERT_EQ(m, 4);
     for (int i = 1; i < m; ++i) EXPECT_LT(X[i - 1], X[i]);
     EXPECT_EQ(X[3], -2.0);
+    EXPECT_EQ(StatTestAccess::Dispersions(s)[2], 4.0);  // ×2², then ×(−1)²
 }
 
 TEST_F(StatTest, CopiesAndAssignmentOwnTheirArrays) {
