@@ -1,0 +1,291 @@
+// Stat_Weighted: weights repaired and normalised, weighted mean and error,
+// correlation of values and weights, and the weighted overrides of Stat.
+#include "stat/Stat_Weighted.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "stat/StatInternal.h"
+#include "stat/StatRobustInternal.h"
+
+using namespace statdetail;
+
+Stat_Weighted::Stat_Weighted(double* data, double* weights, int n)
+    : Stat(data, n), Weights(nullptr) {
+    CopyWeights(weights);
+    Init_Weight();
+}
+
+Stat_Weighted::Stat_Weighted(double* data, double* disp, double* weights, int n)
+    : Stat(data, disp, n), Weights(nullptr) {
+    CopyWeights(weights);
+    Init_Weight();
+}
+
+Stat_Weighted::Stat_Weighted(Stat_Weighted& other) : Stat(other), Weights(nullptr) {
+    CopyWeights(other.Weights);
+    Init_Weight();
+}
+
+Stat_Weighted::~Stat_Weighted() { delete[] Weights; }
+
+void Stat_Weighted::CopyWeights(const double* weights) {
+    if (n <= 0) {
+        n = 0;
+        return;
+    }
+    if (weights == nullptr) {
+        VeskError(3, "Stat_Weighted: no weights");
+        n = 0;
+        return;
+    }
+    Weights = NewDoubles(n);
+    if (Weights == nullptr) {
+        VeskError(1);
+        n = 0;
+        return;
+    }
+    std::memcpy(Weights, weights, sizeof(double) * n);
+}
+
+void Stat_Weighted::Init_Weight() {
+    WeightsDistrType = CheckDistrType(Weights, n);
+    double wmin = 1e300;
+    double wmax = 0;
+    for (int i = 0; i < n; ++i) {
+        if (Weights[i] > 0 && Weights[i] < wmin) wmin = Weights[i];
+        if (Weights[i] > wmax) wmax = Weights[i];
+    }
+    for (int i = 0; i < n; ++i)
+        if (Weights[i] <= 0) Weights[i] = wmin / n;
+    double sum = 0;
+    for (int i = 0; i < n; ++i) sum += Weights[i];
+    if (std::isinf(sum) && std::isfinite(wmax)) {
+        // The plain sum overflowed: normalise the weights relative to the
+        // largest first, which divides out in the end.
+        sum = 0;
+        for (int i = 0; i < n; ++i) {
+            Weights[i] /= wmax;
+            sum += Weights[i];
+        }
+    }
+    double mean = sum / n;
+    if (mean == 0) mean = 1;
+    for (int i = 0; i < n; ++i) Weights[i] /= mean;
+    DispOfWeights = 0;
+    for (int i = 0; i < n; ++i) {
+        const double d = Weights[i] - 1;
+        DispOfWeights += d * d;
+    }
+    if (n >= 2) DispOfWeights /= n - 1;
+    if (dataDisp != nullptr)
+        FindMeanDisp3();
+    else
+        FindMeanDisp2();
+}
+
+namespace {
+
+// Σ w·x / n and Σ w·(x − mean)² / ((n − 1)·n), sums from the last value.
+void WeightedMeanAndSEM2(const double* x, const double* w, int n, double& mean, double& sem2) {
+    double swx = 0;
+    for (int i = n - 1; i >= 0; --i) swx += w[i] * x[i];
+    mean = swx / n;
+    double s = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        const double d = x[i] - mean;
+        s += w[i] * d * d;
+    }
+    if (n > 1) s /= (static_cast<double>(n) - 1) * n;
+    sem2 = s;
+}
+
+}  // namespace
+
+void Stat_Weighted::FindMeanDisp2() {
+    WeightedMeanAndSEM2(data, Weights, n, WeightedMean, WeightedSEM2);
+    if (WeightedSEM2 == 0) WeightedSEM2 = SEM2;
+    double sab = 0;
+    for (int i = n - 1; i >= 0; --i) sab += (data[i] - Mean) * (Weights[i] - 1);
+    const double prod = DispOfWeights * Disp;
+    WeightsCorr = prod > 0 ? (sab / (n - 1)) / std::sqrt(prod) : 0.0;
+}
+
+void Stat_Weighted::FindMeanDisp3() {
+    WeightedMeanAndSEM2(data, Weights, n, WeightedMean, WeightedSEM2);
+    if (WeightedSEM2 == 0) WeightedSEM2 = SEM2;
+    double sab = 0;
+    for (int i = n - 1; i >= 0; --i)
+        sab += ((data[i] - Mean) / std::sqrt(Disp0 + dataDisp[i])) * (Weights[i] - 1);
+    WeightsCorr = DispOfWeights * Disp > 0 ? (sab / (n - 1)) / std::sqrt(DispOfWeights) : 0.0;
+}
+
+double Stat_Weighted::GetCorrToWeight(int logValues, int logWeights) {
+    if (n <= 0) return 0.0;
+    double lnMean = 0;
+    if (logValues == 1) {
+        if (Mean <= 0) {
+            VeskError(88);
+            return 0.0;
+        }
+        lnMean = std::log(Mean);
+    }
+    double sab = 0, saa = 0, sbb = 0;
+    for (int i = n - 1; i >= 0; --i) {
+        double b;
+        if (logWeights == 1) {
+            if (Weights[i] <= 0) {
+                VeskError(88);
+                return 0.0;
+            }
+            b = std::log(Weights[i]);
+        } else {
+            b = Weights[i] - 1;
+        }
+        double a;
+        if (logValues == 1) {
+            if (data[i] <= 0) {
+                VeskError(88);
+                return 0.0;
+            }
+            a = std::log(data[i]) - lnMean;
+        } else {
+            a = data[i] - Mean;
+        }
+        sab += a * b;
+        saa += a * a;
+        sbb += b * b;
+    }
+    return saa > 0 && sbb > 0 ? sab / std::sqrt(saa * sbb) : sab;
+}
+
+Stat_Weighted& Stat_Weighted::operator=(const Stat_Weighted& other) {
+    if (this == &other) return *this;
+    double* w = nullptr;
+    if (other.n > 0) {
+        w = NewDoubles(other.n);
+        if (w == nullptr) {
+            VeskError(1);
+            return *this;
+        }
+        std::memcpy(w, other.Weights, sizeof(double) * other.n);
+    }
+    const double* before = data;
+    Stat::operator=(other);
+    if (data == before) {  // the Stat part was refused storage: unchanged
+        delete[] w;
+        return *this;
+    }
+    delete[] Weights;
+    Weights = w;
+    WeightsDistrType = other.WeightsDistrType;
+    DispOfWeights = other.DispOfWeights;
+    WeightsCorr = other.WeightsCorr;
+    WeightedMean = other.WeightedMean;
+    WeightedSEM2 = other.WeightedSEM2;
+    return *this;
+}
+
+int Stat_Weighted::isTooLong() { return 0; }
+
+double* Stat_Weighted::GetWeights() { return Weights; }
+
+void Stat_Weighted::FreeWeights(double*) {}
+
+void Stat_Weighted::GetCumulativeDistr(double*& X, double*& F, int& m) {
+    if (cumX != nullptr && cumF != nullptr) {
+        X = cumX;
+        F = cumF;
+        m = cumN;
+        return;
+    }
+    delete[] cumX;
+    delete[] cumF;
+    cumX = cumF = nullptr;
+    cumN = 0;
+    if (n <= 0) {
+        X = F = nullptr;
+        m = 0;
+        return;
+    }
+    const int M = n < 1000 ? n : 1000;
+    double step = static_cast<double>(n) / M;
+    if (step < 1.0) step = 1.0;
+    cumX = NewDoubles(M + 2);
+    cumF = NewDoubles(M + 2);
+    Scratch<ValuePair> pairBuf(n);
+    ValuePair* p = pairBuf.Get();
+    if (cumX == nullptr || cumF == nullptr || p == nullptr) {
+        delete[] cumX;
+        delete[] cumF;
+        cumX = cumF = nullptr;
+        VeskError(1);
+        return;
+    }
+    for (int i = 0; i < n; ++i) p[i] = {data[i], Weights[i]};
+    SortPairsNanLast(p, n);
+    double W = p[0].other;
+    cumX[0] = p[0].value;
+    cumF[0] = W;
+    int k = 0;
+    for (int i = 1; i < n; ++i) {
+        W += p[i].other;
+        const int j = static_cast<int>(i / step);
+        if (j != k) {
+            k = j;
+            cumX[j] = p[i].value;
+            cumF[j] = W;
+        }
+    }
+    cumN = k + 1;
+    FinishCumulative(cumX, cumF, cumN);
+    X = cumX;
+    F = cumF;
+    m = cumN;
+}
+
+bool Stat_Weighted::WeightedMedian(double& median) {
+    return statdetail::WeightedMedian(data, Weights, n, median);
+}
+
+void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
+    if (NoneOrOneValue(data, n, median, spread)) return;
+    if (n == 2) {
+        median = WeightedMean;
+        spread = std::fabs(data[0] - data[1]);
+        return;
+    }
+    double sp;
+    if (!SampleMedian(data, n, nullptr, &sp)) return;
+    double med = 0, se;
+    if (FitCentre(*this, med, se) != FittedCentre::Inside && !WeightedMedian(med)) return;
+    median = med;
+    spread = sp;
+}
+
+void Stat_Weighted::GetMedian_SD(double& median, double& seMedian) {
+    if (NoneOrOneValue(data, n, median, seMedian)) return;
+    const double smallSampleError = std::sqrt(kHalfPi * WeightedSEM2);
+    if (n < 5) {
+        median = WeightedMean;
+        seMedian = smallSampleError;
+        return;
+    }
+    if (MedianFromFit(*this, median, seMedian)) return;
+    double med;
+    if (!WeightedMedian(med)) return;
+    median = med;
+    seMedian = smallSampleError;
+}
+
+void Stat_Weighted::UpdateVeskObject(Variable& obj) {
+    Stat::UpdateVeskObject(obj);
+    obj("WeightsDistrType") = static_cast<int>(WeightsDistrType);
+    obj("DispOfWeights") = DispOfWeights;
+    obj("WeightsCorr") = WeightsCorr;
+    obj("WeightedMean") = WeightedMean;
+    obj("WeightedSEM2") = WeightedSEM2;
+    Variable& w = obj("Weights");
+    w.Init(VT_ARRAY, n);
+    for (int i = 0; i < n; ++i) w[i] = Weights[i];
+}
