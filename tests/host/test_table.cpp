@@ -207,6 +207,37 @@ TEST_F(TableTest, NumberRowsReadTheirArgumentsInOrder) {
     EXPECT_EQ(static_cast<double>(r), 2.0);
 }
 
+// Arguments without a numeric shape are refused with error 3 and leave the
+// result alone, as a text is: they no longer come back unchanged, as NaN, or
+// as samples of zeros.
+TEST_F(TableTest, ArgumentsWithoutANumericShapeAreRefused) {
+    Variable numberY, textY, textValue, noValue, text("abc"), other("defg"), number(4.0);
+    vrt::MakeTFunc(numberY, {1}, {0});
+    numberY("Y") = 5.0;
+    vrt::MakeTFunc(textY, {1}, {0});
+    textY("Y") = "abc";
+    vrt::MakeNumberObject(textValue, 1.0);
+    textValue("Value") = "x";
+    ASSERT_TRUE(vrt::NewObject(noValue, "Number"));
+    Variable array = Array({1, 2, 3});
+    const char* ftest = "FTest(refer object Vector, refer object Vector)";
+    for (Variable* v : {&numberY, &textY, &textValue, &noValue}) {
+        r = 7.0;
+        Call("BesselJ0(any)", r, *v);
+        EXPECT_EQ(static_cast<double>(r), 7.0);
+        Call("LnGamma(any)", r, *v);
+        EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
+        vrt::ClearErrors();
+    }
+    for (auto [first, second] : {std::pair{&text, &other}, {&text, &array}, {&array, &number}}) {
+        r = 7.0;
+        Call(ftest, r, *first, *second);
+        EXPECT_EQ(static_cast<double>(r), 7.0);
+        EXPECT_EQ(ErrorCodes(), std::vector<int>{3});
+        vrt::ClearErrors();
+    }
+}
+
 TEST_F(TableTest, RowsWithHandlersOfTheirOwn) {
     const char* row = "FTest(refer object Vector, refer object Vector)";
     Variable a = Array({1, 2, 3}), b, number(4.0);
@@ -217,8 +248,6 @@ TEST_F(TableTest, RowsWithHandlersOfTheirOwn) {
     const double da[] = {1, 2, 3}, db[] = {2, 4, 9};
     double f;
     EXPECT_EQ(static_cast<double>(r), FTest(da, 3, db, 3, &f));
-    Call(row, r, number, a);  // no sample at all: 0 without error
-    EXPECT_EQ(static_cast<double>(r), 0.0);
     EXPECT_TRUE(vrt::Errors().empty());
     // Working storage refused for one or both samples: error 1, result
     // untouched, nothing leaked.
