@@ -93,8 +93,12 @@ double BesselYnValue(double x, double order) {
 }
 
 double ErrfValue(double x) {
+    if (std::isnan(x)) return x;
     const double p = Gamma_P(0.5, x * x);
     return x < 0 ? -p : p;
 }
 
-double SincValue(double x) { return x == 0 ? 1.0 : std::sin(x) / x; }
+double SincValue(double x) {
+    if (std::isinf(x)) return 0.0;
+    return x == 0 ? 1.0 : std::sin(x) / x;
+}

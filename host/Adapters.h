@@ -57,8 +57,8 @@ double BesselJnValue(double x, double order);
 double BesselYnValue(double x, double order);
 
 // The error function through the incomplete gamma function: P(1/2, x²),
-// negated for x < 0.
+// negated for x < 0; ±1 at ±∞, NaN for NaN (without an error).
 double ErrfValue(double x);
 
-// sin(x)/x, exactly 1 at x = 0.
+// sin(x)/x, exactly 1 at x = 0 and 0 (its limit) at ±∞.
 double SincValue(double x);
