@@ -135,6 +135,26 @@ bool CopyFailed(const Matrix& copy, const Matrix& of) {
     return copy.X() != of.X() || copy.Y() != of.Y();
 }
 
+// The SVD of a copy of a, owning what it hands over: stored is false when
+// storage was missing (error 1 raised), converged is SVD's answer.
+struct SvdOfCopy {
+    Matrix u;
+    std::unique_ptr<MatVectorCol> w;
+    std::unique_ptr<Matrix> v;
+    int converged = 0;
+    bool stored = false;
+
+    explicit SvdOfCopy(const Matrix& a) : u(a) {
+        if (CopyFailed(u, a)) return;
+        MatVectorCol* wp = nullptr;
+        Matrix* vp = nullptr;
+        converged = u.SVD(wp, vp);
+        w.reset(wp);
+        v.reset(vp);
+        stored = w != nullptr && v != nullptr;
+    }
+};
+
 // A value whose logarithm is meaningful without range loss: finite and normal
 // (or exactly 0).
 bool InFullRange(double v) { return v == 0.0 || std::isnormal(v); }
@@ -722,16 +742,12 @@ double* Matrix::SolveSystemBySVD(const double* b) const {
         VeskError(3);
         return x.release();
     }
-    Matrix u(*this);
-    if (CopyFailed(u, *this)) return nullptr;
-    MatVectorCol* wp = nullptr;
-    Matrix* vp = nullptr;
-    const int converged = u.SVD(wp, vp);
-    std::unique_ptr<MatVectorCol> w(wp);
-    std::unique_ptr<Matrix> v(vp);
-    if (!w || !v) return nullptr;  // no storage
-    if (converged == 0) return x.release();
-    std::unique_ptr<Matrix> ut(u.Transpose());
+    SvdOfCopy svd(*this);
+    if (!svd.stored) return nullptr;
+    if (svd.converged == 0) return x.release();
+    const std::unique_ptr<MatVectorCol>& w = svd.w;
+    const std::unique_ptr<Matrix>& v = svd.v;
+    std::unique_ptr<Matrix> ut(svd.u.Transpose());
     MatVectorCol rhs(b, m);
     // Made at their final length, so that the products need no storage.
     MatVectorCol t(n);
@@ -755,19 +771,15 @@ double* Matrix::SolveSystemBySVD(const double* b) const {
 
 Matrix* Matrix::PseudoInverse() const {
     const int n = nX;
-    Matrix u(*this);
-    if (CopyFailed(u, *this)) return nullptr;
-    MatVectorCol* wp = nullptr;
-    Matrix* vp = nullptr;
-    const int converged = u.SVD(wp, vp);
-    std::unique_ptr<MatVectorCol> w(wp);
-    std::unique_ptr<Matrix> v(vp);
-    if (converged == 0) return nullptr;
+    SvdOfCopy svd(*this);
+    if (!svd.stored || svd.converged == 0) return nullptr;
+    const std::unique_ptr<MatVectorCol>& w = svd.w;
+    const std::unique_ptr<Matrix>& v = svd.v;
     double total = 0.0;
     for (int i = n - 1; i >= 0; --i) total += std::fabs((*w)[i]);
     const double threshold = kSingularThreshold * total;
     for (int i = 0; i < n; ++i) (*w)[i] = std::fabs((*w)[i]) <= threshold ? 0.0 : 1.0 / (*w)[i];
-    std::unique_ptr<Matrix> ut(u.Transpose());
+    std::unique_ptr<Matrix> ut(svd.u.Transpose());
     if (!ut) return nullptr;
     v->MultByDiagonalMatrix(*w);
     return (*v) * (*ut);

@@ -237,29 +237,19 @@ bool BetaArgsBad(double a, double b, double x) {
     return true;
 }
 
-// Limits of P(a, x) where an argument is infinite (valid a and x): P(a, ∞) = 1,
-// P(∞, x) = 0 for finite x; no limit (NaN) when both are infinite.
-struct GammaLimit {
+// The limit of a function of two arguments where one is +∞ (both valid):
+// `ifFirst` when the first is infinite, `ifSecond` when only the second is;
+// no limit (NaN) when both are. P(a, x) takes (x, a, 1, 0): P(a, ∞) = 1,
+// P(∞, x) = 0; I_x(a, b) for 0 < x < 1 takes (a, b, 0, 1): I_x(∞, b) = 0,
+// I_x(a, ∞) = 1.
+struct Limit {
     bool applies;
-    double p;
+    double value;
 };
 
-GammaLimit GammaLimitAt(double a, double x) {
-    if (x == kInf) return {true, a == kInf ? std::nan("") : 1.0};
-    if (a == kInf) return {true, 0.0};
-    return {false, 0.0};
-}
-
-// Limits of I_x(a, b) for 0 < x < 1 where a parameter is infinite:
-// I_x(∞, b) = 0, I_x(a, ∞) = 1; no limit (NaN) when both are infinite.
-struct BetaLimit {
-    bool applies;
-    double i;
-};
-
-BetaLimit BetaLimitAt(double a, double b) {
-    if (a == kInf) return {true, b == kInf ? std::nan("") : 0.0};
-    if (b == kInf) return {true, 1.0};
+Limit LimitAt(double first, double second, double ifFirst, double ifSecond) {
+    if (first == kInf) return {true, second == kInf ? std::nan("") : ifFirst};
+    if (second == kInf) return {true, ifSecond};
     return {false, 0.0};
 }
 
@@ -335,28 +325,28 @@ double LnGamma(double x) {
 
 double Gamma_P(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
-    if (const GammaLimit l = GammaLimitAt(a, x); l.applies) return l.p;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return l.value;
     if (x < a + 1.0) return GammaSeries(a, x);
     return 1.0 - GammaContFrac(a, x);
 }
 
 double Gamma_Q(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
-    if (const GammaLimit l = GammaLimitAt(a, x); l.applies) return 1.0 - l.p;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return 1.0 - l.value;
     if (x < a + 1.0) return 1.0 - GammaSeries(a, x);
     return GammaContFrac(a, x);
 }
 
 double LnGamma_P(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
-    if (const GammaLimit l = GammaLimitAt(a, x); l.applies) return std::log(l.p);
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return std::log(l.value);
     if (x < a + 1.0) return LnGammaSeries(a, x);
     return LnOneMinusExp(LnGammaContFrac(a, x));
 }
 
 double LnGamma_Q(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
-    if (const GammaLimit l = GammaLimitAt(a, x); l.applies) return std::log(1.0 - l.p);
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return std::log(1.0 - l.value);
     if (x < a + 1.0) return LnOneMinusExp(LnGammaSeries(a, x));
     return LnGammaContFrac(a, x);
 }
@@ -365,7 +355,7 @@ double Beta_I(double a, double b, double x) {
     if (BetaArgsBad(a, b, x)) return 0.0;
     if (x == 0.0) return 0.0;
     if (x == 1.0) return 1.0;
-    if (const BetaLimit l = BetaLimitAt(a, b); l.applies) return l.i;
+    if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return l.value;
     const double bt = std::exp(LnBetaPrefactor(a, b, x));
     double i;
     if (x < (a + 1.0) / (a + b + 2.0))
@@ -380,7 +370,7 @@ double LnBeta_I(double a, double b, double x) {
     if (BetaArgsBad(a, b, x)) return 0.0;
     if (x == 0.0) return -kInf;
     if (x == 1.0) return 0.0;
-    if (const BetaLimit l = BetaLimitAt(a, b); l.applies) return std::log(l.i);
+    if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return std::log(l.value);
     const double lbt = LnBetaPrefactor(a, b, x);
     double li;
     if (x < (a + 1.0) / (a + b + 2.0))
