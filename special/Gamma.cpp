@@ -383,6 +383,7 @@ double LnBeta_I(double a, double b, double x) {
 double Beta(double a, double b) { return std::exp(LnBeta(a, b)); }
 
 double LnBeta(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return a + b;
     if (a == kInf || b == kInf) return -kInf;
     const double small = std::fmin(a, b);
     const double large = std::fmax(a, b);

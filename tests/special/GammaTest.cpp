@@ -92,6 +92,7 @@ TEST_F(GammaTest, LimitsAtInfinityAndAtTheEndsOfTheRange) {
     EXPECT_NEAR(Beta(1.0, 1e15), 1e-15, 1e-15 * 1e-14);
     EXPECT_NEAR(Beta(1.0, 1e10), 1e-10, 1e-10 * 1e-14);
     EXPECT_TRUE(std::isnan(Gamma_P(kInf, kInf)));
+    EXPECT_TRUE(std::isnan(LnBeta(kNaN, 2e5)) && std::isnan(Beta(3.0, kNaN)));
     EXPECT_EQ(Beta_I(kInf, 2.0, 0.5), 0.0);
     EXPECT_EQ(Beta_I(2.0, kInf, 0.5), 1.0);
     EXPECT_EQ(LnBeta_I(kInf, 2.0, 0.5), -kInf);
