@@ -27,8 +27,9 @@ constexpr double kHalfLn2Pi = 0.91893853320467274178;
 
 // Cap on the terms of a series or fraction whose largest parameter is p.
 long TermCap(double p) {
-    const double cap = std::fmin(kMaxTerms, std::fmax(kMaxIter, kTermsPerRoot * std::sqrt(p)));
-    return static_cast<long>(cap);
+    constexpr double kFrom = (kMaxIter / kTermsPerRoot) * (kMaxIter / kTermsPerRoot);
+    if (!(p > kFrom)) return kMaxIter;  // no square root for ordinary parameters
+    return static_cast<long>(std::fmin(kMaxTerms, kTermsPerRoot * std::sqrt(p)));
 }
 
 // δ(z) = ln Γ(z) − ((z − ½)·ln z − z + ½·ln 2π), the remainder of Stirling's
