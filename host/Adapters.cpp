@@ -11,13 +11,29 @@ namespace {
 
 enum class Shape { Number, Array, TabulatedFunction, Other };
 
-Shape ShapeOf(const Variable& a) {
+bool IsObject(const Variable& a) { return (a.GetType() & VT_OBJECT_MASK) != 0; }
+
+bool IsArray(const Variable& a) { return a.GetType() == VT_ARRAY || a.IsInheritFrom(VCLASS_ARRAY); }
+
+// A number, or a number object whose "Value" holds one (the parser and the
+// host limit how deeply values nest).
+bool HoldsNumber(Variable& a) {
+    if (a.IsNumber()) return true;
+    if (!IsObject(a) || !a.IsInheritFrom(VCLASS_NUMBER) || !a.HasMember("Value")) return false;
+    return HoldsNumber(a("Value"));
+}
+
+// A number object whose "Value" is no number, or a tabulated function whose
+// "Y" is present but no array, has no shape: it is refused like a text.
+Shape ShapeOf(Variable& a) {
     if (a.IsNumber()) return Shape::Number;
-    const VVARTYPE type = a.GetType();
-    const bool object = (type & VT_OBJECT_MASK) != 0;
-    if (object && a.IsInheritFrom(VCLASS_NUMBER)) return Shape::Number;
-    if (type == VT_ARRAY || a.IsInheritFrom(VCLASS_ARRAY)) return Shape::Array;
-    if (object && a.IsInheritFrom(Token::GetNameID("TFunc"))) return Shape::TabulatedFunction;
+    const bool object = IsObject(a);
+    if (object && a.IsInheritFrom(VCLASS_NUMBER)) return HoldsNumber(a) ? Shape::Number : Shape::Other;
+    if (IsArray(a)) return Shape::Array;
+    if (object && a.IsInheritFrom(Token::GetNameID("TFunc"))) {
+        if (a.HasMember("Y") && !IsArray(a("Y"))) return Shape::Other;
+        return Shape::TabulatedFunction;
+    }
     return Shape::Other;
 }
 
@@ -77,8 +93,12 @@ double BesselYnValue(double x, double order) {
 }
 
 double ErrfValue(double x) {
+    if (std::isnan(x)) return x;
     const double p = Gamma_P(0.5, x * x);
     return x < 0 ? -p : p;
 }
 
-double SincValue(double x) { return x == 0 ? 1.0 : std::sin(x) / x; }
+double SincValue(double x) {
+    if (std::isinf(x)) return 0.0;
+    return x == 0 ? 1.0 : std::sin(x) / x;
+}

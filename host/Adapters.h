@@ -4,8 +4,9 @@
 //
 // Shapes of an "any" argument, told apart in this order:
 //   number              a numeric value, or an object of a class inheriting
-//                       from the number class (id 42), read as one double;
-//                       the result is one double.
+//                       from the number class (id 42) whose member "Value"
+//                       holds a number, read as one double; the result is
+//                       one double.
 //   array               type 1024 or an object inheriting from the array class
 //                       (id 1); the result is a fresh array (type 1024) of the
 //                       same length, an empty array for an empty one.
@@ -14,7 +15,10 @@
 //                       the transformed ordinates; the other members, "X"
 //                       included, are those of the copy. An object without
 //                       "Y" comes back as a plain copy.
-//   anything else       error 3; the result register keeps what it held.
+//   anything else       error 3; the result register keeps what it held. So
+//                       are a number object whose "Value" is missing or not
+//                       a number and a tabulated function whose "Y" is not
+//                       an array ({Y: 5}, {Y: "abc"}).
 // Elements of an array or of "Y" are read as doubles whatever their own type.
 // The argument is never changed, and the result is complete before it
 // replaces what the result register held, so the result may refer to the
@@ -53,8 +57,8 @@ double BesselJnValue(double x, double order);
 double BesselYnValue(double x, double order);
 
 // The error function through the incomplete gamma function: P(1/2, x²),
-// negated for x < 0.
+// negated for x < 0; ±1 at ±∞, NaN for NaN (without an error).
 double ErrfValue(double x);
 
-// sin(x)/x, exactly 1 at x = 0.
+// sin(x)/x, exactly 1 at x = 0 and 0 (its limit) at ±∞.
 double SincValue(double x);

@@ -75,9 +75,17 @@ double* CopySample(Variable& v, int* count) {
 }
 
 // Row 29: the significance of the F-test of the two samples; the F ratio is
-// not returned. When working storage is not obtained, error 1 and the result
-// is left alone.
+// not returned. A sample that is no array (a text, a number, ...): error 3;
+// when working storage is not obtained, error 1; the result is then left
+// alone.
 void FTestRow(VarRegister& result, VarRegister* args) {
+    for (int i = 0; i < 2; ++i) {
+        const Variable& v = args[i].GetVar();
+        if (v.GetType() != VT_ARRAY && !v.IsInheritFrom(VCLASS_ARRAY)) {
+            VeskError(3);
+            return;
+        }
+    }
     int na = 0, nb = 0;
     double* a = CopySample(args[0].GetVar(), &na);
     double* b = CopySample(args[1].GetVar(), &nb);

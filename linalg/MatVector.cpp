@@ -8,6 +8,7 @@
 
 #include "host/Plugin.h"
 #include "linalg/Matrix.h"
+#include "linalg/NewLinalg.h"
 
 int MatVector::DefaultSize = 1;
 
@@ -15,10 +16,21 @@ namespace {
 
 constexpr double kSearchStart = 1e300;
 
-// Array of n values 0.0 (room for at least `room` values), or null.
+// Array of n values 0.0 (room for at least `room` values), or null with
+// error 1 when it cannot be obtained.
 double* NewZeros(int n, int room) {
     const int size = std::max(std::max(n, room), 0);
-    return new (std::nothrow) double[static_cast<size_t>(size)]();
+    double* p = new (std::nothrow) double[static_cast<size_t>(size)]();
+    if (p == nullptr) VeskError(1);
+    return p;
+}
+
+// n default vectors (each raising error 1 itself when its storage fails), or
+// null with error 1.
+MatVectorCol* NewColumns(int n) {
+    MatVectorCol* p = new (std::nothrow) MatVectorCol[static_cast<size_t>(n)];
+    if (p == nullptr) VeskError(1);
+    return p;
 }
 
 void CopyDoubles(double* to, const double* from, int n) {
@@ -334,8 +346,8 @@ MatVectorRow MatVectorCol::T() const { return MatVectorRow(static_cast<const Mat
 MatVectorCol MatVectorRow::T() const { return MatVectorCol(static_cast<const MatVector&>(*this)); }
 
 Matrix* MatVectorCol::operator*(const MatVectorRow& r) const {
-    Matrix* m = new Matrix(len, r.Len());
-    RightMultiply(*m, r);
+    Matrix* m = linalg_alloc::NewMatrix(len, r.Len());
+    if (m != nullptr) RightMultiply(*m, r);
     return m;
 }
 
@@ -352,8 +364,8 @@ double MatVectorRow::operator*(const MatVectorCol& c) const { return ScalarMulti
 
 MatVectorRow* MatVectorRow::operator*(const Matrix& M) const {
     if (len != M.Y()) return nullptr;
-    MatVectorRow* r = new MatVectorRow(M.X());
-    RightMultiply(*r, M);
+    MatVectorRow* r = linalg_alloc::NewVector<MatVectorRow>(M.X());
+    if (r != nullptr) RightMultiply(*r, M);
     return r;
 }
 
@@ -375,7 +387,7 @@ void MatVectorRow::RightMultiply(MatVectorRow& out, const Matrix& M) const {
 
 MatVectorColSet::MatVectorColSet(int n) : items(nullptr), count(0) {
     if (n <= 0) return;
-    items = new (std::nothrow) MatVectorCol[static_cast<size_t>(n)];
+    items = NewColumns(n);
     count = items != nullptr ? n : 0;
 }
 
@@ -389,7 +401,7 @@ MatVectorColSet::MatVectorColSet(Variable& v) : items(nullptr), count(0) {
     // An empty host array has no element 0 to ask for a length.
     const int len = std::max(present > 0 ? v[0].GetDim() : 0, 1);
     MatVector::SetDefaultSize(len);
-    items = new (std::nothrow) MatVectorCol[static_cast<size_t>(n)];
+    items = NewColumns(n);
     if (items == nullptr) return;
     count = n;
     for (int i = 0; i < present; ++i) {
@@ -408,7 +420,7 @@ MatVectorColSet& MatVectorColSet::operator=(const MatVectorColSet& s) {
     if (this == &s) return *this;
     if (count != s.count) {
         delete[] items;
-        items = s.count > 0 ? new (std::nothrow) MatVectorCol[static_cast<size_t>(s.count)] : nullptr;
+        items = s.count > 0 ? NewColumns(s.count) : nullptr;
         count = items != nullptr ? s.count : 0;
     }
     for (int i = 0; i < count; ++i) items[i] = s.items[i];

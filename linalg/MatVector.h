@@ -3,8 +3,10 @@
 // array of column vectors.
 //
 // Storage: one contiguous block of Len() doubles owned by the vector (array
-// allocation). Copying copies the values. A failed allocation leaves a
-// vector of length 0 (constructors, assignment) or an unchanged one (SetSize).
+// allocation). Copying copies the values. A failed allocation raises error 1
+// (nothing is thrown) and leaves a vector of length 0 (constructors,
+// assignment) or an unchanged one (SetSize); operators answering a new
+// vector or matrix then answer null.
 //
 // Sums run with the index rising, starting from 0.0. Indices are never
 // tested. Length mismatches raise no error: operators answering a pointer

@@ -2,9 +2,14 @@
 #include "linalg/Matrix.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <new>
 
 #include "containers/Arrays.h"
+#include "linalg/NewLinalg.h"
+
+using linalg_alloc::NewMatrix;
 
 namespace {
 
@@ -67,42 +72,73 @@ bool ValidSortedIndices(IntArray& list, int limit) {
     return true;
 }
 
+// n doubles 0.0, or null when they cannot be obtained (also for a count
+// whose byte size does not fit).
+double* NewZeros(size_t n) {
+    if (n > static_cast<size_t>(PTRDIFF_MAX) / sizeof(double)) return nullptr;
+    return new (std::nothrow) double[n]();
+}
+
 }  // namespace
 
-void Matrix::Allocate(int rows, int cols) {
-    nY = rows > 0 ? rows : 0;
-    nX = cols > 0 ? cols : 0;
-    data = new double[static_cast<size_t>(nX) * static_cast<size_t>(nY)]();
-    rowBuffer = new double[static_cast<size_t>(nX)]();
+bool Matrix::Allocate(int rows, int cols) {
+    const int r = rows > 0 ? rows : 0;
+    const int c = cols > 0 ? cols : 0;
+    double* d = NewZeros(static_cast<size_t>(c) * static_cast<size_t>(r));
+    double* b = d != nullptr ? NewZeros(static_cast<size_t>(c)) : nullptr;
+    if (b == nullptr) {
+        delete[] d;
+        VeskError(1);
+        return false;
+    }
+    nY = r;
+    nX = c;
+    data = d;
+    rowBuffer = b;
+    return true;
+}
+
+void Matrix::MakeEmpty() {
+    nX = 0;
+    nY = 0;
+    data = nullptr;
+    rowBuffer = nullptr;
 }
 
 void Matrix::Release() {
     delete[] data;
     delete[] rowBuffer;
-    data = nullptr;
-    rowBuffer = nullptr;
+    MakeEmpty();
 }
 
-Matrix::Matrix(int n) { Allocate(n, n); }
+Matrix::Matrix(int n) {
+    MakeEmpty();
+    Allocate(n, n);
+}
 
-Matrix::Matrix(int rows, int cols) { Allocate(rows, cols); }
+Matrix::Matrix(int rows, int cols) {
+    MakeEmpty();
+    Allocate(rows, cols);
+}
 
 Matrix::Matrix(int rows, int cols, const double* src) {
-    Allocate(rows, cols);
-    if (src != nullptr) CopyDoubles(data, src, static_cast<long>(nX) * nY);
+    MakeEmpty();
+    if (Allocate(rows, cols) && src != nullptr) CopyDoubles(data, src, static_cast<long>(nX) * nY);
 }
 
 Matrix::Matrix(const Matrix& m) {
-    Allocate(m.nY, m.nX);
-    CopyDoubles(data, m.data, static_cast<long>(nX) * nY);
+    MakeEmpty();
+    if (Allocate(m.nY, m.nX)) CopyDoubles(data, m.data, static_cast<long>(nX) * nY);
 }
 
 Matrix::Matrix(Variable& v) {
+    MakeEmpty();
     const int rows = v.GetDim();
     const int cols = rows > 0 ? v[0].GetDim() : 0;
     bool ok = rows > 0 && cols > 0;
     if (ok) {
-        Allocate(rows, cols);
+        // No storage: error 1 and the empty matrix.
+        if (!Allocate(rows, cols)) return;
         for (int i = 0; i < rows && ok; ++i) {
             Variable& row = v[i];
             const Variable* elems = row.GetArray();
@@ -126,8 +162,9 @@ Matrix::~Matrix() { Release(); }
 Matrix& Matrix::operator=(const Matrix& m) {
     if (this == &m) return *this;
     if (m.nX != nX || m.nY != nY) {
-        Release();
-        Allocate(m.nY, m.nX);
+        Matrix fresh(m.nY, m.nX);
+        if (fresh.nX != m.nX || fresh.nY != m.nY) return *this;
+        Move(fresh);
     }
     CopyDoubles(data, m.data, static_cast<long>(nX) * nY);
     return *this;
@@ -137,8 +174,8 @@ void Matrix::SetSize(int rows, int cols) {
     rows = std::max(rows, 0);
     cols = std::max(cols, 0);
     if (rows == nY && cols == nX) return;
-    Release();
-    Allocate(rows, cols);
+    Matrix fresh(rows, cols);
+    if (fresh.nX == cols && fresh.nY == rows) Move(fresh);
 }
 
 void Matrix::Move(Matrix& m) {
@@ -165,7 +202,8 @@ void Matrix::SetDiagonal(const MatVector& d) {
 }
 
 Matrix* Matrix::Transpose() const {
-    Matrix* t = new Matrix(nX, nY);
+    Matrix* t = NewMatrix(nX, nY);
+    if (t == nullptr) return nullptr;
     for (int r = 0; r < nY; ++r) {
         const double* src = (*this)[r];
         for (int c = 0; c < nX; ++c) (*t)(c, r) = src[c];
@@ -199,7 +237,8 @@ Matrix* Matrix::GetMinor(IntArray& rows, IntArray& cols) const {
         VeskError(3);
         return nullptr;
     }
-    Matrix* m = new Matrix(nY - rows.Len(), nX - cols.Len());
+    Matrix* m = NewMatrix(nY - rows.Len(), nX - cols.Len());
+    if (m == nullptr) return nullptr;
     int rowCursor = 0;
     int outRow = 0;
     for (int r = 0; r < nY; ++r) {
@@ -224,15 +263,15 @@ Matrix* Matrix::GetMinor(IntArray& rows, IntArray& cols) const {
 
 Matrix* Matrix::operator+(const Matrix& B) const {
     if (B.nX != nX || B.nY != nY) return nullptr;
-    Matrix* m = new Matrix(*this);
-    *m += B;
+    Matrix* m = NewMatrix(*this);
+    if (m != nullptr) *m += B;
     return m;
 }
 
 Matrix* Matrix::operator-(const Matrix& B) const {
     if (B.nX != nX || B.nY != nY) return nullptr;
-    Matrix* m = new Matrix(*this);
-    *m -= B;
+    Matrix* m = NewMatrix(*this);
+    if (m != nullptr) *m -= B;
     return m;
 }
 
@@ -251,20 +290,20 @@ Matrix& Matrix::operator-=(const Matrix& B) {
 }
 
 Matrix* Matrix::operator+(double d) const {
-    Matrix* m = new Matrix(*this);
-    *m += d;
+    Matrix* m = NewMatrix(*this);
+    if (m != nullptr) *m += d;
     return m;
 }
 
 Matrix* Matrix::operator-(double d) const {
-    Matrix* m = new Matrix(*this);
-    *m -= d;
+    Matrix* m = NewMatrix(*this);
+    if (m != nullptr) *m -= d;
     return m;
 }
 
 Matrix* Matrix::operator*(double d) const {
-    Matrix* m = new Matrix(*this);
-    *m *= d;
+    Matrix* m = NewMatrix(*this);
+    if (m != nullptr) *m *= d;
     return m;
 }
 
@@ -288,14 +327,15 @@ Matrix& Matrix::operator*=(double d) {
 
 Matrix* Matrix::operator*(const Matrix& B) const {
     if (nX != B.nY) return nullptr;
-    Matrix* m = new Matrix(nY, B.nX);
-    MultiplyInto(m->data, data, B.data, nY, nX, B.nX);
+    Matrix* m = NewMatrix(nY, B.nX);
+    if (m != nullptr) MultiplyInto(m->data, data, B.data, nY, nX, B.nX);
     return m;
 }
 
 Matrix& Matrix::operator*=(const Matrix& B) {
     if (nX != B.nY || B.nX != nX) return *this;
     Matrix product(nY, nX);
+    if (product.nY != nY || product.nX != nX) return *this;
     MultiplyInto(product.data, data, B.data, nY, nX, nX);
     Move(product);
     return *this;
@@ -303,8 +343,8 @@ Matrix& Matrix::operator*=(const Matrix& B) {
 
 MatVectorCol* Matrix::operator*(const MatVectorCol& v) const {
     if (nX != v.Len()) return nullptr;
-    MatVectorCol* r = new MatVectorCol(nY);
-    Mul(*r, v);
+    MatVectorCol* r = linalg_alloc::NewVector<MatVectorCol>(nY);
+    if (r != nullptr) Mul(*r, v);
     return r;
 }
 

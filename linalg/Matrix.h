@@ -6,6 +6,13 @@
 // array of X*Y doubles and a row buffer of X doubles (array allocation),
 // both possibly empty; negative sizes count as 0.
 //
+// Storage that cannot be obtained raises error 1 and never throws: a
+// constructor then leaves the empty 0 x 0 matrix, operator= and SetSize
+// leave the matrix as it was, the in-place operator*= leaves A unchanged,
+// and every operation answering a new object answers null (SVD: 0, with w
+// and v null). Decompositions whose working copy cannot be made answer
+// their documented fallback (0.0 or null) after error 1.
+//
 // Ownership: every operation answering a Matrix*, MatVectorCol* or double*
 // hands over a new object (double arrays: array allocation) that the caller
 // releases. A null answer from the arithmetic means the shapes did not fit;
@@ -45,7 +52,7 @@ public:
     ~Matrix();
 
     // Same shape: values copied into the existing storage; otherwise the
-    // storage is rebuilt with m's shape.
+    // storage is rebuilt with m's shape (kept as it was when no storage).
     Matrix& operator=(const Matrix& m);
     // New shape with every element 0.0; the same shape changes nothing.
     void SetSize(int rows, int cols);
@@ -127,8 +134,12 @@ public:
     // 0.0 without an error. The 0 x 0 matrix answers 1.0 (empty product).
     double Det() const;
     // log |det A|, computed on the copy scaled by the inverse of its mean
-    // magnitude. Not square: error 3, 0.0. A singular matrix answers -inf
-    // without an error. The 0 x 0 matrix answers 0.0.
+    // magnitude. Where that scaling (or the 2 x 2 products) would leave the
+    // double range, the rows and columns are scaled by powers of two instead,
+    // so every finite log |det| is answered finite (diag(1e200, 1e200) gives
+    // 921.03, diag(1e300, 1e-300, 1) gives 0). Not square: error 3, 0.0. A
+    // singular matrix answers -inf without an error. The 0 x 0 matrix
+    // answers 0.0.
     double LogAbsDet() const;
     // x with A x = b (b: n values, unchanged): new array of n doubles.
     // Not square: error 3, null. No storage for the copy of b: error 1, null.
@@ -168,7 +179,11 @@ protected:
     static double Pythag(double a, double b);
 
 private:
-    void Allocate(int rows, int cols);
+    // Storage for rows x cols (negative counts as 0), all 0.0; when it cannot
+    // be obtained: error 1, false, and the matrix is left as it was.
+    bool Allocate(int rows, int cols);
+    // The empty 0 x 0 shape without storage.
+    void MakeEmpty();
     void Release();
     // Elimination helpers of the decompositions, used on a private copy of
     // a square matrix. PivotRow: the pivot row for column k (largest
@@ -180,6 +195,11 @@ private:
     // each row operation (row i, column k: the factor of step k).
     int PivotRow(int k) const;
     bool Eliminate(double* rhs, bool* negative, int* order);
+    // log |det| of a square matrix of order >= 1 on a copy whose rows and
+    // then columns are scaled by powers of two (exactly) to a largest
+    // magnitude in [0.5, 1), the exponents summed apart: no element leaves
+    // the double range, so every finite log |det| comes out finite.
+    double LogAbsDetEquilibrated() const;
 
     int nX;
     int nY;

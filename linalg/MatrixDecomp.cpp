@@ -6,11 +6,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
+#include <numbers>
 #include <new>
-#include <vector>
 
 #include "host/Plugin.h"
 #include "linalg/Matrix.h"
+#include "linalg/NewLinalg.h"
+
+using linalg_alloc::NewMatrix;
 
 namespace {
 
@@ -116,6 +120,45 @@ void SubtractRows(double* s, const double* f, const double* r, int n, int from, 
     }
 }
 
+// n values of T without throwing (value-initialised); null when they cannot
+// be obtained, with error 1 raised.
+template <class T>
+std::unique_ptr<T[]> NewArray(int n) {
+    std::unique_ptr<T[]> p(new (std::nothrow) T[static_cast<size_t>(n > 0 ? n : 0)]());
+    if (!p) VeskError(1);
+    return p;
+}
+
+// True when the private copy of a decomposition did not get its storage
+// (error 1 has been raised).
+bool CopyFailed(const Matrix& copy, const Matrix& of) {
+    return copy.X() != of.X() || copy.Y() != of.Y();
+}
+
+// The SVD of a copy of a, owning what it hands over: stored is false when
+// storage was missing (error 1 raised), converged is SVD's answer.
+struct SvdOfCopy {
+    Matrix u;
+    std::unique_ptr<MatVectorCol> w;
+    std::unique_ptr<Matrix> v;
+    int converged = 0;
+    bool stored = false;
+
+    explicit SvdOfCopy(const Matrix& a) : u(a) {
+        if (CopyFailed(u, a)) return;
+        MatVectorCol* wp = nullptr;
+        Matrix* vp = nullptr;
+        converged = u.SVD(wp, vp);
+        w.reset(wp);
+        v.reset(vp);
+        stored = w != nullptr && v != nullptr;
+    }
+};
+
+// A value whose logarithm is meaningful without range loss: finite and normal
+// (or exactly 0).
+bool InFullRange(double v) { return v == 0.0 || std::isnormal(v); }
+
 }  // namespace
 
 int Matrix::PivotRow(int k) const {
@@ -187,6 +230,7 @@ double Matrix::Det() const {
     if (n == 1) return data[0];
     if (n == 2) return (*this)(1, 1) * (*this)(0, 0) - (*this)(0, 1) * (*this)(1, 0);
     Matrix a(*this);
+    if (CopyFailed(a, *this)) return 0.0;
     bool negative = false;
     if (!a.Eliminate(nullptr, &negative, nullptr)) return 0.0;
     double d = a(0, 0);
@@ -201,20 +245,70 @@ double Matrix::LogAbsDet() const {
     }
     const int n = nX;
     if (n == 0) return 0.0;
-    if (n == 2)
-        return std::log(std::fabs((*this)(1, 1) * (*this)(0, 0) - (*this)(0, 1) * (*this)(1, 0)));
+    if (n == 2) {
+        const double p = (*this)(1, 1) * (*this)(0, 0);
+        const double q = (*this)(0, 1) * (*this)(1, 0);
+        // Products that over- or underflow lose the determinant's range.
+        const double larger = std::fmax(std::fabs(p), std::fabs(q));
+        if (std::isnormal(larger)) return std::log(std::fabs(p - q));
+        return LogAbsDetEquilibrated();
+    }
     double s = 0.0;
     for (int j = 0; j < n; ++j)
         for (int i = 0; i < n; ++i) s += std::fabs((*this)(i, j));
     // An all-zero matrix: the scaling below would divide by zero.
     if (s == 0.0) return -std::numeric_limits<double>::infinity();
     const double mean = s / (static_cast<double>(nX) * nY);
+    const double scale = 1.0 / mean;
     Matrix a(*this);
-    a *= 1.0 / mean;
+    if (CopyFailed(a, *this)) return 0.0;
+    a *= scale;
+    // The scaling by the mean magnitude keeps every element in range unless
+    // the elements span more than the double range allows (or the sum
+    // overflowed): then powers of two per row and column take its place.
+    bool inRange = std::isnormal(mean) && std::isnormal(scale);
+    const long count = static_cast<long>(n) * n;
+    for (long i = 0; i < count && inRange; ++i)
+        inRange = InFullRange(a.data[i]) && (a.data[i] != 0.0 || data[i] == 0.0);
+    if (!inRange) return LogAbsDetEquilibrated();
     if (!a.Eliminate(nullptr, nullptr, nullptr)) return -std::numeric_limits<double>::infinity();
     double logs = std::log(std::fabs(a(0, 0)));
     for (int k = 1; k < n; ++k) logs += std::log(std::fabs(a(k, k)));
-    return n * std::log(mean) + logs;
+    const double result = n * std::log(mean) + logs;
+    // A pivot that over- or underflowed in the elimination.
+    if (std::isnan(result) || result == std::numeric_limits<double>::infinity())
+        return LogAbsDetEquilibrated();
+    return result;
+}
+
+double Matrix::LogAbsDetEquilibrated() const {
+    const int n = nX;
+    Matrix a(*this);
+    if (CopyFailed(a, *this)) return 0.0;
+    // Every row, then every column, is scaled by a power of two (exactly)
+    // so that its largest magnitude lies in [0.5, 1); the exponents removed
+    // are added back as a sum of integers.
+    long long exponents = 0;
+    for (int pass = 0; pass < 2; ++pass) {
+        for (int i = 0; i < n; ++i) {
+            double largest = 0.0;
+            for (int j = 0; j < n; ++j)
+                largest = std::fmax(largest, std::fabs(pass == 0 ? a(i, j) : a(j, i)));
+            if (largest == 0.0) return -std::numeric_limits<double>::infinity();
+            if (!std::isfinite(largest)) return std::numeric_limits<double>::quiet_NaN();
+            int e = 0;
+            std::frexp(largest, &e);
+            exponents += e;
+            for (int j = 0; j < n; ++j) {
+                double& v = pass == 0 ? a(i, j) : a(j, i);
+                v = std::ldexp(v, -e);
+            }
+        }
+    }
+    if (!a.Eliminate(nullptr, nullptr, nullptr)) return -std::numeric_limits<double>::infinity();
+    double logs = std::log(std::fabs(a(0, 0)));
+    for (int k = 1; k < n; ++k) logs += std::log(std::fabs(a(k, k)));
+    return static_cast<double>(exponents) * std::numbers::ln2 + logs;
 }
 
 double* Matrix::SolveSystem(const double* b) const {
@@ -237,6 +331,11 @@ double* Matrix::SolveSystem(const double* b) const {
     }
     if (n > 0) std::memcpy(rhs, b, static_cast<size_t>(n) * sizeof(double));
     Matrix a(*this);
+    if (CopyFailed(a, *this)) {
+        delete[] x;
+        delete[] rhs;
+        return nullptr;
+    }
     if (!a.Eliminate(rhs, nullptr, nullptr)) {
         VeskError(10);
         delete[] rhs;
@@ -266,10 +365,12 @@ Matrix* Matrix::Inverse() const {
     }
     const int n = nX;
     Matrix a(*this);
-    std::vector<int> origin(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) origin[static_cast<size_t>(i)] = i;
+    if (CopyFailed(a, *this)) return nullptr;
+    std::unique_ptr<int[]> origin = NewArray<int>(n);
+    if (!origin) return nullptr;
+    for (int i = 0; i < n; ++i) origin[i] = i;
     // A zero pivot makes the matrix singular, in the last column too.
-    if (!a.Eliminate(nullptr, nullptr, origin.data())) {
+    if (!a.Eliminate(nullptr, nullptr, origin.get())) {
         VeskError(10);
         return nullptr;
     }
@@ -286,7 +387,9 @@ Matrix* Matrix::Inverse() const {
     // NaN, so such an operation runs over the whole row and marks it; a marked
     // pivot row is likewise applied in full.
     Matrix q(n);
-    std::vector<char> fullRow(static_cast<size_t>(n), 0);
+    if (CopyFailed(q, *this)) return nullptr;
+    std::unique_ptr<char[]> fullRow = NewArray<char>(n);
+    if (!fullRow) return nullptr;
     for (int i = 0; i < n; ++i) {
         double* qRow = q[i];
         const double* factors = a[i];
@@ -294,14 +397,14 @@ Matrix* Matrix::Inverse() const {
         for (int k = 0; k < i; ++k) {
             const double factor = factors[k];
             int last = k;
-            if (fullRow[static_cast<size_t>(k)] != 0 || !std::isfinite(factor)) {
+            if (fullRow[k] != 0 || !std::isfinite(factor)) {
                 last = n - 1;
                 full = 1;
             }
             const double* qPivot = q[k];
             for (int t = 0; t <= last; ++t) qRow[t] -= factor * qPivot[t];
         }
-        fullRow[static_cast<size_t>(i)] = full;
+        fullRow[i] = full;
         // The row's own identity one (1.0, or NaN after a full operation).
         qRow[i] += 1.0;
     }
@@ -319,11 +422,12 @@ Matrix* Matrix::Inverse() const {
             for (int t = t0; t < t1; ++t) row[t] = row[t] / d;
         }
     }
-    Matrix* r = new Matrix(n);
+    Matrix* r = NewMatrix(n, n);
+    if (r == nullptr) return nullptr;
     for (int i = 0; i < n; ++i) {
         const double* src = q[i];
         double* dst = (*r)[i];
-        for (int t = 0; t < n; ++t) dst[origin[static_cast<size_t>(t)]] = src[t];
+        for (int t = 0; t < n; ++t) dst[origin[t]] = src[t];
     }
     return r;
 }
@@ -334,7 +438,8 @@ Matrix* Matrix::CholeskyDecompse() const {
         return nullptr;
     }
     const int n = nX;
-    Matrix* L = new Matrix(n);
+    Matrix* L = NewMatrix(n, n);
+    if (L == nullptr) return nullptr;
     for (int i = 0; i < n; ++i) {
         const double* li = (*L)[i];
         double s = (*this)(i, i);
@@ -392,18 +497,24 @@ double Matrix::Pythag(double a, double b) {
 int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     const int m = nY;
     const int n = nX;
-    wOut = new MatVectorCol(n);
-    vOut = new Matrix(n);
+    wOut = linalg_alloc::NewVector<MatVectorCol>(n);
+    vOut = wOut != nullptr ? NewMatrix(n, n) : nullptr;
+    // Work arrays: the superdiagonal, a row of sums and the rotation
+    // coefficients of one QR step, applied to U and V afterwards.
+    std::unique_ptr<double[]> work = vOut != nullptr ? NewArray<double>(6 * n + 4) : nullptr;
+    if (!work) {
+        delete wOut;
+        delete vOut;
+        wOut = nullptr;
+        vOut = nullptr;
+        return 0;
+    }
     double* w = wOut->GetData();
     Matrix& v = *vOut;
     Matrix& a = *this;
-    std::vector<double> e(static_cast<size_t>(n), 0.0);
-    std::vector<double> t(static_cast<size_t>(n), 0.0);
-    double* rv1 = e.data();
-    double* tmp = t.data();
-    // Rotation coefficients of one QR step, applied to U and V afterwards.
-    std::vector<double> rot(4 * static_cast<size_t>(n) + 4, 0.0);
-    double* cU = rot.data();
+    double* rv1 = work.get();
+    double* tmp = rv1 + n;
+    double* cU = tmp + n;
     double* sU = cU + n + 1;
     double* cV = sU + n + 1;
     double* sV = cV + n + 1;
@@ -595,19 +706,26 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     }
 
     // Descending order of the singular values, columns of U and V following.
-    std::vector<SingularPair> pairs(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) pairs[static_cast<size_t>(i)] = {w[i], i};
-    if (n > 0) std::qsort(pairs.data(), pairs.size(), sizeof(SingularPair), CompareDescending);
+    std::unique_ptr<SingularPair[]> pairs = NewArray<SingularPair>(n);
+    if (!pairs) {
+        delete wOut;
+        delete vOut;
+        wOut = nullptr;
+        vOut = nullptr;
+        return 0;
+    }
+    for (int i = 0; i < n; ++i) pairs[i] = {w[i], i};
+    if (n > 0) std::qsort(pairs.get(), static_cast<size_t>(n), sizeof(SingularPair), CompareDescending);
     for (int p = n - 1; p >= 0; --p) {
-        const int src = pairs[static_cast<size_t>(p)].index;
+        const int src = pairs[p].index;
         if (src != p) {
             SwapColumns(p, src);
             v.SwapColumns(p, src);
         }
-        w[p] = pairs[static_cast<size_t>(p)].value;
+        w[p] = pairs[p].value;
         for (int r = p - 1; r >= 0; --r) {
-            if (pairs[static_cast<size_t>(r)].index == p) {
-                pairs[static_cast<size_t>(r)].index = src;
+            if (pairs[r].index == p) {
+                pairs[r].index = src;
                 break;
             }
         }
@@ -618,23 +736,23 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
 double* Matrix::SolveSystemBySVD(const double* b) const {
     const int n = nX;
     const int m = nY;
-    double* x = new (std::nothrow) double[static_cast<size_t>(n)]();
-    if (x == nullptr) return nullptr;
+    std::unique_ptr<double[]> x = NewArray<double>(n);
+    if (!x) return nullptr;
     if (b == nullptr && m > 0) {
         VeskError(3);
-        return x;
+        return x.release();
     }
-    Matrix u(*this);
-    MatVectorCol* w = nullptr;
-    Matrix* v = nullptr;
-    if (u.SVD(w, v) == 0) {
-        delete w;
-        delete v;
-        return x;
-    }
-    Matrix* ut = u.Transpose();
+    SvdOfCopy svd(*this);
+    if (!svd.stored) return nullptr;
+    if (svd.converged == 0) return x.release();
+    const std::unique_ptr<MatVectorCol>& w = svd.w;
+    const std::unique_ptr<Matrix>& v = svd.v;
+    std::unique_ptr<Matrix> ut(svd.u.Transpose());
     MatVectorCol rhs(b, m);
-    MatVectorCol t;
+    // Made at their final length, so that the products need no storage.
+    MatVectorCol t(n);
+    MatVectorCol y(n);
+    if (!ut || rhs.Len() != m || t.Len() != n || y.Len() != n) return nullptr;
     ut->RightMultiply(t, rhs);
     const int last = std::min(t.Len(), w->Len()) - 1;
     double total = 0.0;
@@ -646,34 +764,23 @@ double* Matrix::SolveSystemBySVD(const double* b) const {
         else
             t[i] = t[i] / (*w)[i];
     }
-    MatVectorCol y;
     v->RightMultiply(y, t);
-    std::copy(y.GetData(), y.GetData() + n, x);
-    delete ut;
-    delete w;
-    delete v;
-    return x;
+    std::copy(y.GetData(), y.GetData() + n, x.get());
+    return x.release();
 }
 
 Matrix* Matrix::PseudoInverse() const {
     const int n = nX;
-    Matrix u(*this);
-    MatVectorCol* w = nullptr;
-    Matrix* v = nullptr;
-    if (u.SVD(w, v) == 0) {
-        delete w;
-        delete v;
-        return nullptr;
-    }
+    SvdOfCopy svd(*this);
+    if (!svd.stored || svd.converged == 0) return nullptr;
+    const std::unique_ptr<MatVectorCol>& w = svd.w;
+    const std::unique_ptr<Matrix>& v = svd.v;
     double total = 0.0;
     for (int i = n - 1; i >= 0; --i) total += std::fabs((*w)[i]);
     const double threshold = kSingularThreshold * total;
     for (int i = 0; i < n; ++i) (*w)[i] = std::fabs((*w)[i]) <= threshold ? 0.0 : 1.0 / (*w)[i];
-    Matrix* ut = u.Transpose();
+    std::unique_ptr<Matrix> ut(svd.u.Transpose());
+    if (!ut) return nullptr;
     v->MultByDiagonalMatrix(*w);
-    Matrix* result = (*v) * (*ut);
-    delete ut;
-    delete w;
-    delete v;
-    return result;
+    return (*v) * (*ut);
 }

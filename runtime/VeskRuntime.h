@@ -68,7 +68,10 @@ int RegisteredErrorCount(Processor* p);
 // Restarts the uniform generator behind Rand from a seed.
 void SeedRand(std::uint64_t seed);
 
-// The next n host-heap allocations (HMALLOC, HREALLOC) fail.
+// The next n host-heap allocations (HMALLOC, HREALLOC) fail. Only the host
+// heap: the module's ordinary allocations (new, as for matrices, vectors and
+// tabulated functions) are not affected; a test reaches their failures by
+// replacing the global operator new in its own program.
 void FailNextAllocations(int n);
 // Blocks allocated on the host heap and not yet freed.
 long LiveHeapBlocks();

@@ -49,6 +49,25 @@ bool IsNullNative(const Variable& function) {
 // values (whose product underflows to 0) and huge ones apart.
 bool SameSign(double u, double v) { return (u > 0 && v > 0) || (u < 0 && v < 0); }
 
+// A sign change between two values: opposite signs, neither NaN.
+bool SignChange(double u, double v) { return (u > 0 && v < 0) || (u < 0 && v > 0); }
+
+// (a + b)/2, formed from the halves when the sum overflows.
+double Midpoint(double a, double b) {
+    const double m = (b + a) / 2;
+    return std::isinf(m) && std::isfinite(a) && std::isfinite(b) ? b / 2 + a / 2 : m;
+}
+
+// The end with the smaller |f| when both have the same sign: b when both are
+// positive and f(b) <= f(a), or both negative and f(a) < f(b); a otherwise.
+// An end where f is NaN is never preferred to one where it is not (b when
+// both are NaN).
+double BetterEnd(double a, double fa, double b, double fb) {
+    if (std::isnan(fa) || std::isnan(fb)) return std::isnan(fb) && !std::isnan(fa) ? a : b;
+    const bool takeB = (fa > 0 && fb <= fa) || (fa < 0 && fa < fb);
+    return takeB ? b : a;
+}
+
 }  // namespace
 
 // ----------------------------------------------------------------- bisection
@@ -83,23 +102,39 @@ double BiSection_Double::Solve() {
     errorStatus = 0;
     double a = boundaries[0];
     double b = boundaries[1];
-    double W = std::fabs(b - a);
-    if (W == 0) return result = b;
+    if (!std::isfinite(a) || !std::isfinite(b) || std::isnan(tolerance)) {
+        errorStatus = 3;
+        return result = Midpoint(a, b);
+    }
+    // Widths are measured in halves when the full width overflows; the ratio
+    // to the starting width is the same.
+    const double unit = std::isfinite(b - a) ? 1.0 : 0.5;
+    auto widthOf = [unit](double lo, double hi) { return std::fabs(hi * unit - lo * unit); };
+    double W = widthOf(a, b);
     double fb = f(b);
     if (fb == 0) return result = b;
+    // A single point that is not a root: no sign change to find.
+    if (W == 0) {
+        errorStatus = 1;
+        return result = b;
+    }
     double fa = f(a);
     if (fa == 0) return result = a;
-    if (SameSign(fa, fb)) {
+    if (!SignChange(fa, fb)) {
         errorStatus = 1;
-        bool takeB = (fa > 0 && fb <= fa) || (fa < 0 && fa < fb);
-        return result = takeB ? b : a;
+        return result = BetterEnd(a, fa, b, fb);
     }
-    double m = (b + a) / 2;
+    double m = Midpoint(a, b);
     double fm = f(m);
     if (fm == 0) return result = m;
     double width = W;
     int steps = 0;
-    while (std::fabs(b - a) / W > tolerance) {
+    while (widthOf(a, b) / W > tolerance) {
+        // No sign to follow: the bracket ends here.
+        if (std::isnan(fm)) {
+            errorStatus = 1;
+            return result = BetterEnd(a, fa, b, fb);
+        }
         if (steps >= maxIterations) {
             errorStatus = 2;
             break;
@@ -110,16 +145,17 @@ double BiSection_Double::Solve() {
             fb = fm;
         } else {
             a = m;
+            fa = fm;
         }
         // Adjacent doubles: the midpoint fell on an end and nothing changed.
-        double w = std::fabs(b - a);
+        double w = widthOf(a, b);
         if (!(w < width)) break;
         width = w;
-        m = (b + a) / 2;
+        m = Midpoint(a, b);
         fm = f(m);
         if (fm == 0) return result = m;
     }
-    return result = (b + a) / 2;
+    return result = Midpoint(a, b);
 }
 
 // ------------------------------------------------------------- golden section

@@ -24,11 +24,18 @@
 
 typedef double (*VeskFunction1D)(double x, Variable& extra);
 
-// Zero of f in [a, b] by bisection. GetErrorStatus(): 0 after a normal
-// solve; 1 when f has the same sign at both ends (the end with the smaller
-// |f| is answered) or the function is a null pointer; 2 when the iteration
-// limit ended the loop before the tolerance was met (the last midpoint is
-// answered).
+// Zero of f in [a, b] by bisection. Midpoints are formed without overflow,
+// so any two finite boundaries work. GetErrorStatus():
+//   0  solved: a root, or a sign change narrowed to the tolerance;
+//   1  no sign change found: f has the same sign at both ends, or is NaN at
+//      an end or at a midpoint (the end of the bracket with the smaller |f|,
+//      preferring one where f is a number, is answered), the boundaries are
+//      equal and f is not 0 there (that boundary is answered), or the
+//      function is a null pointer;
+//   2  the iteration limit ended the loop before the tolerance was met (the
+//      last midpoint is answered);
+//   3  a boundary is NaN or infinite, or the tolerance is NaN: nothing is
+//      evaluated and (a + b)/2 is answered.
 class BiSection_Double : public VeskAss {
 public:
     // boundaries points to (a, b), which are copied; the result starts at

@@ -11,10 +11,75 @@ namespace {
 
 constexpr double kEps = 1e-16;       // relative step that ends a series
 constexpr double kTiny = 1e-300;     // guard of the Lentz recurrences
-constexpr int kMaxIter = 1000;       // cap of every series and fraction
+constexpr int kMaxIter = 1000;       // terms every series and fraction may take
+// Where more terms are needed (large parameters near the middle of the
+// distribution, about 8.6·√a terms for the incomplete gamma function), the
+// cap grows to kTermsPerRoot·√(parameter), never beyond kMaxTerms.
+constexpr double kTermsPerRoot = 16.0;
+constexpr double kMaxTerms = 4e6;
 
 const char* const kBetaNoConvergence =
     "a or b too big, Beta_P does not converge in 300 itterations";
+const char* const kGammaNoConvergence = "a too big, incomplete gamma does not converge";
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kHalfLn2Pi = 0.91893853320467274178;
+
+// Cap on the terms of a series or fraction whose largest parameter is p.
+long TermCap(double p) {
+    constexpr double kFrom = (kMaxIter / kTermsPerRoot) * (kMaxIter / kTermsPerRoot);
+    if (!(p > kFrom)) return kMaxIter;  // no square root for ordinary parameters
+    return static_cast<long>(std::fmin(kMaxTerms, kTermsPerRoot * std::sqrt(p)));
+}
+
+// δ(z) = ln Γ(z) − ((z − ½)·ln z − z + ½·ln 2π), the remainder of Stirling's
+// formula: its asymptotic series for z ≥ 10 (error below 3e-14·δ), the
+// difference itself below (where no large logarithm cancels).
+double StirlingRemainder(double z) {
+    if (z < 10.0) return LnGamma(z) - ((z - 0.5) * std::log(z) - z + kHalfLn2Pi);
+    const double r = 1.0 / (z * z);
+    return (1.0 / 12 - r * (1.0 / 360 - r * (1.0 / 1260 - r * (1.0 / 1680 - r / 1188)))) / z;
+}
+
+// ln(1 + t) − t without cancelling for small t.
+double Log1pMinus(double t) {
+    if (std::fabs(t) > 0.25) return std::log1p(t) - t;
+    // −t²/2 + t³/3 − ...: the terms fall by at least a factor 4.
+    double term = -t * t / 2;
+    double s = term;
+    double power = -t * t;
+    for (int k = 3; std::fabs(term) > 1e-17 * std::fabs(s); ++k) {
+        power *= -t;
+        term = power / k;
+        s += term;
+    }
+    return s;
+}
+
+// ln(x^a·e^−x/Γ(a)), the prefactor of the incomplete gamma function, for
+// large a: a·(ln(1 + t) − t) + ½·ln(a/2π) − δ(a) with t = (x − a)/a, so that
+// the large logarithms a·ln x and ln Γ(a) are not formed and cancelled.
+double LnGammaPrefactorLarge(double a, double x) {
+    return a * Log1pMinus((x - a) / a) + 0.5 * std::log(a) - kHalfLn2Pi - StirlingRemainder(a);
+}
+
+// From this parameter on the described ln Γ differences and prefactors lose
+// about 2·a·ln a units of 1e-16 to cancellation (2e-11 at 1e4, 2.3e-10 at
+// 2e4, 1.7e-9 at 1e6, 1e-5 at 1e10): Stirling's formula takes their place.
+constexpr double kStirlingFrom = 1e4;
+
+// The prefactor's logarithm for a series or fraction that took `terms` terms:
+// as described (a·ln x − x − ln Γ(a)) wherever 1000 terms sufficed and a is
+// below kStirlingFrom, so those results stay as they were; the
+// cancellation-free form beyond.
+bool DescribedGammaPrefactor(double a, long terms) {
+    return (terms <= kMaxIter && a < kStirlingFrom) || a < 10.0;
+}
+
+double LnGammaPrefactor(double a, double x, long terms) {
+    if (DescribedGammaPrefactor(a, terms)) return a * std::log(x) - x - LnGamma(a);
+    return LnGammaPrefactorLarge(a, x);
+}
 
 // Lanczos coefficients c_1 ... c_6.
 constexpr double kLanczos[6] = {76.18009172947146,     -86.50532032941677,
@@ -35,19 +100,33 @@ double LnOneMinusExp(double y) {
     return std::log(-s);
 }
 
-// Series of P(a, x) for x < a + 1: the sum Σ x^n/(a(a+1)...(a+n)); the
-// caller multiplies by e^−x·x^a/Γ(a). x > 0.
-double GammaSeriesSum(double a, double x) {
+// Series of P(a, x) for x < a + 1: the sum Σ x^n/(a(a+1)...(a+n)) and the
+// logarithm of its prefactor e^−x·x^a/Γ(a). x > 0. Where 1/a overflows (a
+// below the normal range) P is 1 (sum 1, prefactor e^0). A cap reached raises
+// error 3 and leaves the last estimate.
+struct GammaSum {
+    double sum;
+    double lnPrefactor;
+    bool described;  // lnPrefactor is a·ln x − x − ln Γ(a)
+};
+
+GammaSum GammaSeriesSum(double a, double x) {
+    // a·sum is e^x to rounding and x^a/Γ(a + 1) is 1: P is 1 to double
+    // precision (Q ≈ a·E1(x) lies below the smallest double's spacing at 1).
+    if (!(1.0 / a < kInf)) return {1.0, 0.0, false};
     double ap = a;
     double del = 1.0 / a;
     double sum = del;
-    for (int n = 1; n <= kMaxIter; ++n) {
+    const long cap = TermCap(a);
+    long n = 1;
+    for (; n <= cap; ++n) {
         ap += 1.0;
         del *= x / ap;
         sum += del;
         if (std::fabs(del) < std::fabs(sum) * kEps) break;
     }
-    return sum;
+    if (n > cap) VeskError(3, kGammaNoConvergence);
+    return {sum, LnGammaPrefactor(a, x, n), DescribedGammaPrefactor(a, n)};
 }
 
 // P(a, x) by the series. x < 0 raises error 3; x ≤ 0 answers 0.
@@ -56,8 +135,8 @@ double GammaSeries(double a, double x) {
         if (x < 0.0) VeskError(3);
         return 0.0;
     }
-    const double sum = GammaSeriesSum(a, x);
-    return sum * std::exp(a * std::log(x) - x - LnGamma(a));
+    const GammaSum s = GammaSeriesSum(a, x);
+    return s.sum * std::exp(s.lnPrefactor);
 }
 
 // ln P(a, x) by the series; ln 0 = −∞ at x = 0.
@@ -66,18 +145,22 @@ double LnGammaSeries(double a, double x) {
         if (x < 0.0) VeskError(3);
         return -std::numeric_limits<double>::infinity();
     }
-    const double sum = GammaSeriesSum(a, x);
-    return std::log(sum) - x + a * std::log(x) - LnGamma(a);
+    const GammaSum s = GammaSeriesSum(a, x);
+    if (s.described) return std::log(s.sum) - x + a * std::log(x) - LnGamma(a);
+    return std::log(s.sum) + s.lnPrefactor;
 }
 
-// Continued fraction of Q(a, x) for x ≥ a + 1 (modified Lentz); the caller
-// multiplies by e^−x·x^a/Γ(a).
-double GammaContFracValue(double a, double x) {
+// Continued fraction of Q(a, x) for x ≥ a + 1 (modified Lentz) and the
+// logarithm of its prefactor e^−x·x^a/Γ(a). A cap reached raises error 3
+// and leaves the last estimate.
+GammaSum GammaContFracValue(double a, double x) {
     double b = x + 1.0 - a;
     double c = 1.0 / kTiny;
     double d = 1.0 / b;
     double h = d;
-    for (int i = 1; i <= kMaxIter; ++i) {
+    const long cap = TermCap(a);
+    long i = 1;
+    for (; i <= cap; ++i) {
         const double an = -i * (i - a);
         b += 2.0;
         d = an * d + b;
@@ -89,23 +172,24 @@ double GammaContFracValue(double a, double x) {
         h *= del;
         if (std::fabs(del - 1.0) < kEps) break;
     }
-    return h;
+    if (i > cap) VeskError(3, kGammaNoConvergence);
+    return {h, LnGammaPrefactor(a, x, i), DescribedGammaPrefactor(a, i)};
 }
 
 double GammaContFrac(double a, double x) {
-    const double h = GammaContFracValue(a, x);
-    return std::exp(a * std::log(x) - x - LnGamma(a)) * h;
+    const GammaSum s = GammaContFracValue(a, x);
+    return std::exp(s.lnPrefactor) * s.sum;
 }
 
 double LnGammaContFrac(double a, double x) {
-    const double h = GammaContFracValue(a, x);
-    return a * std::log(x) - x - LnGamma(a) + std::log(h);
+    const GammaSum s = GammaContFracValue(a, x);
+    return s.lnPrefactor + std::log(s.sum);
 }
 
 // Continued fraction of the incomplete beta function (modified Lentz). Each
 // step multiplies h by two factors; the product form keeps h, the logarithmic
 // form accumulates ln h so that tiny values stay representable. Raises error
-// 3 when 1000 steps do not converge and answers the last estimate.
+// 3 when the cap of steps does not converge and answers the last estimate.
 template <bool kLog>
 double BetaContFracImpl(double a, double b, double x) {
     const double qab = a + b;
@@ -116,8 +200,9 @@ double BetaContFracImpl(double a, double b, double x) {
     if (std::fabs(d) < kTiny) d = kTiny;
     d = 1.0 / d;
     double h = kLog ? std::log(d) : d;
-    for (int m = 1; m <= kMaxIter; ++m) {
-        const int m2 = 2 * m;
+    const long cap = TermCap(std::fmax(a, b));
+    for (long m = 1; m <= cap; ++m) {
+        const long m2 = 2 * m;
         double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
         d = 1.0 + aa * d;
         if (std::fabs(d) < kTiny) d = kTiny;
@@ -155,25 +240,75 @@ bool GammaArgsBad(double a, double x) {
     return true;
 }
 
-// Incomplete beta argument: 0 ≤ x ≤ 1 (NaN fails).
-bool BetaArgBad(double x) {
-    if (x >= 0.0 && x <= 1.0) return false;
+// Incomplete beta arguments: a > 0, b > 0 and 0 ≤ x ≤ 1 (NaN fails).
+bool BetaArgsBad(double a, double b, double x) {
+    if (a > 0.0 && b > 0.0 && x >= 0.0 && x <= 1.0) return false;
     VeskError(3);
     return true;
 }
 
-// ln of the prefactor x^a·(1 − x)^b/B(a, b) of the incomplete beta function.
-double LnBetaPrefactor(double a, double b, double x) {
-    return LnGamma(a + b) - LnGamma(a) - LnGamma(b) + a * std::log(x) + b * std::log(1.0 - x);
+// The limit of a function of two arguments where one is +∞ (both valid):
+// `ifFirst` when the first is infinite, `ifSecond` when only the second is;
+// no limit (NaN) when both are. P(a, x) takes (x, a, 1, 0): P(a, ∞) = 1,
+// P(∞, x) = 0; I_x(a, b) for 0 < x < 1 takes (a, b, 0, 1): I_x(∞, b) = 0,
+// I_x(a, ∞) = 1.
+struct Limit {
+    bool applies;
+    double value;
+};
+
+Limit LimitAt(double first, double second, double ifFirst, double ifSecond) {
+    if (first == kInf) return {true, second == kInf ? std::nan("") : ifFirst};
+    if (second == kInf) return {true, ifSecond};
+    return {false, 0.0};
 }
 
-// Unbiased variance of n ≥ 2 values from one pass of sums.
+// ln Γ(b) − ln Γ(a + b) for b ≥ a > 0 and a + b ≥ kStirlingFrom, without
+// forming either large logarithm: −(b − ½)·ln(1 + a/b) − a·ln(a + b) + a
+// + δ(b) − δ(a + b).
+double LnGammaDifference(double a, double b) {
+    const double s = a + b;
+    return -(b - 0.5) * std::log1p(a / b) - a * std::log(s) + a + StirlingRemainder(b) -
+           StirlingRemainder(s);
+}
+
+// ln of the prefactor x^a·(1 − x)^b/B(a, b) of the incomplete beta function
+// (0 < x < 1). Below a + b = kStirlingFrom as described; from there with
+// Stirling's formula for the three gamma functions,
+//   T + ½·ln(ab/(2π(a + b))) + δ(a + b) − δ(a) − δ(b),
+//   T = a·ln(x(a + b)/a) + b·ln((1 − x)(a + b)/b),
+// where T, the only large part, is formed from N = x·b − (1 − x)·a: with
+// u = N/a and v = −N/b the two logarithms are ln(1 + u) and ln(1 + v), and
+// since a·u + b·v = 0 near the mean (|u|, |v| < ½) T = a·(ln(1 + u) − u) +
+// b·(ln(1 + v) − v) without cancelling the large linear terms.
+double LnBetaPrefactor(double a, double b, double x) {
+    const double s = a + b;
+    if (s < kStirlingFrom)
+        return LnGamma(a + b) - LnGamma(a) - LnGamma(b) + a * std::log(x) + b * std::log(1.0 - x);
+    const double n = x * b - (1.0 - x) * a;
+    const double u = n / a;
+    const double v = -n / b;
+    double t;
+    if (std::fabs(u) < 0.5 && std::fabs(v) < 0.5)
+        t = a * Log1pMinus(u) + b * Log1pMinus(v);
+    else
+        t = a * (std::log(x) + std::log1p(b / a)) + b * (std::log1p(-x) + std::log1p(a / b));
+    return t + 0.5 * std::log(a / s * b) - kHalfLn2Pi + StirlingRemainder(s) -
+           StirlingRemainder(a) - StirlingRemainder(b);
+}
+
+// Unbiased variance of n ≥ 2 values from one pass of sums, (Σd² − n·m²)/(n − 1)
+// with d the values less the first one and m their mean: the one-pass
+// formula about a shift from inside the sample, so that a large common offset
+// does not cancel the digits of the spread.
 double SampleVariance(const double* data, int n) {
+    const double shift = data[0];
     double sum = 0.0;
     double sum2 = 0.0;
     for (int i = 0; i < n; ++i) {
-        sum += data[i];
-        sum2 += data[i] * data[i];
+        const double d = data[i] - shift;
+        sum += d;
+        sum2 += d * d;
     }
     const double mean = sum / n;
     return (sum2 - n * (mean * mean)) / (n - 1);
@@ -182,63 +317,94 @@ double SampleVariance(const double* data, int n) {
 }  // namespace
 
 double LnGamma(double x) {
+    if (x == kInf) return kInf;
     double tmp = x + 5.5;
     tmp -= (x + 0.5) * std::log(tmp);
     double ser = 1.000000000190015;
     for (int j = 0; j < 6; ++j) ser += kLanczos[j] / (x + (j + 1));
-    return std::log(2.5066282746310005 * ser / x) - tmp;
+    const double ratio = 2.5066282746310005 * ser / x;
+    // Below about 1e-307 the ratio overflows; its logarithm does not.
+    if (ratio == kInf && x > 0.0) return std::log(2.5066282746310005 * ser) - std::log(x) - tmp;
+    return std::log(ratio) - tmp;
 }
 
 double Gamma_P(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return l.value;
     if (x < a + 1.0) return GammaSeries(a, x);
     return 1.0 - GammaContFrac(a, x);
 }
 
 double Gamma_Q(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return 1.0 - l.value;
     if (x < a + 1.0) return 1.0 - GammaSeries(a, x);
     return GammaContFrac(a, x);
 }
 
 double LnGamma_P(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return std::log(l.value);
     if (x < a + 1.0) return LnGammaSeries(a, x);
     return LnOneMinusExp(LnGammaContFrac(a, x));
 }
 
 double LnGamma_Q(double a, double x) {
     if (GammaArgsBad(a, x)) return 0.0;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return std::log(1.0 - l.value);
     if (x < a + 1.0) return LnOneMinusExp(LnGammaSeries(a, x));
     return LnGammaContFrac(a, x);
 }
 
 double Beta_I(double a, double b, double x) {
-    if (BetaArgBad(x)) return 0.0;
+    if (BetaArgsBad(a, b, x)) return 0.0;
     if (x == 0.0) return 0.0;
     if (x == 1.0) return 1.0;
+    if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return l.value;
     const double bt = std::exp(LnBetaPrefactor(a, b, x));
-    if (x < (a + 1.0) / (a + b + 2.0)) return bt * BetaContFrac(a, b, x) / a;
-    return 1.0 - bt * BetaContFrac(b, a, 1.0 - x) / b;
+    double i;
+    if (x < (a + 1.0) / (a + b + 2.0))
+        i = bt * BetaContFrac(a, b, x) / a;
+    else
+        i = 1.0 - bt * BetaContFrac(b, a, 1.0 - x) / b;
+    // An estimate left by a fraction that did not converge stays a probability.
+    return std::fmin(1.0, std::fmax(0.0, i));
 }
 
 double LnBeta_I(double a, double b, double x) {
-    if (BetaArgBad(x)) return 0.0;
-    if (x == 0.0) return -std::numeric_limits<double>::infinity();
+    if (BetaArgsBad(a, b, x)) return 0.0;
+    if (x == 0.0) return -kInf;
     if (x == 1.0) return 0.0;
+    if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return std::log(l.value);
     const double lbt = LnBetaPrefactor(a, b, x);
-    if (x < (a + 1.0) / (a + b + 2.0)) return lbt + LnBetaContFrac(a, b, x) - std::log(a);
-    return LnOneMinusExp(lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b));
+    double li;
+    if (x < (a + 1.0) / (a + b + 2.0))
+        li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
+    else
+        li = LnOneMinusExp(lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b));
+    return std::fmin(0.0, li);
 }
 
 double Beta(double a, double b) { return std::exp(LnBeta(a, b)); }
 
-double LnBeta(double a, double b) { return LnGamma(a) + LnGamma(b) - LnGamma(a + b); }
+double LnBeta(double a, double b) {
+    if (std::isnan(a) || std::isnan(b)) return a + b;
+    if (a == kInf || b == kInf) return -kInf;
+    const double small = std::fmin(a, b);
+    const double large = std::fmax(a, b);
+    if (small + large < kStirlingFrom) return LnGamma(a) + LnGamma(b) - LnGamma(a + b);
+    return LnGamma(small) + LnGammaDifference(small, large);
+}
 
 double FTest(const double* dataA, int na, const double* dataB, int nb, double* f) {
     if (na < 2 || nb < 2) return 0.0;
     const double varA = SampleVariance(dataA, na);
     const double varB = SampleVariance(dataB, nb);
+    // A sample holding NaN or an infinity has no variance to compare.
+    if (std::isnan(varA) || std::isnan(varB)) {
+        VeskError(3);
+        return 0.0;
+    }
     if (varA == varB) {
         *f = 1.0;
         return 1.0;

@@ -3,6 +3,9 @@
 //
 //   LnGamma(x)          ln Γ(x) for x > 0 by the six-term Lanczos series
 //                       (relative error of Γ below 2e-10); x is not checked.
+//                       LnGamma(+∞) = +∞; below about 1e-307, where the
+//                       series' ratio overflows, its logarithm is taken apart
+//                       (LnGamma(1e-307) = 706.9).
 //   Gamma_P(a, x)       P(a, x) = γ(a, x)/Γ(a), the regularised lower incomplete
 //                       gamma function; Gamma_Q(a, x) = 1 − P(a, x).
 //   LnGamma_P(a, x)     ln P(a, x); LnGamma_Q(a, x) = ln Q(a, x). The side on
@@ -10,32 +13,61 @@
 //                       of the other method's logarithm y, so tails far below
 //                       the double range stay finite.
 //   Beta_I(a, b, x)     I_x(a, b), the regularised incomplete beta function;
-//                       LnBeta_I(a, b, x) = ln I_x(a, b).
+//                       LnBeta_I(a, b, x) = ln I_x(a, b). Always within [0, 1]
+//                       (its logarithm at most 0).
 //   Beta(a, b), LnBeta(a, b)
-//                       B(a, b) = Γ(a)Γ(b)/Γ(a + b) and its logarithm.
+//                       B(a, b) = Γ(a)Γ(b)/Γ(a + b) and its logarithm: the
+//                       ln Γ sum as described below a + b = 1e4; from there
+//                       ln Γ(b) − ln Γ(a + b) (b the larger) as a Stirling
+//                       difference, so one large parameter costs no accuracy
+//                       (Beta(1, 1e15) = 1e-15, LnBeta(1, 1e300) = −690.8).
 //   FTest(dataA, na, dataB, nb, f)
 //                       two-sided significance of the difference of the two
 //                       samples' variances; writes the F ratio (the larger
 //                       variance over the smaller, 1e6 when one variance is not
 //                       positive) to *f. Answers 0 and leaves *f alone when a
-//                       sample has fewer than two values.
+//                       sample has fewer than two values. The variances are
+//                       the one-pass formula about each sample's first value,
+//                       so a large common offset does not cancel them.
 //   Erf(x)              the error function by a rational approximation of
 //                       erfc with fractional error below 1.2e-7 (Erf(0) is
-//                       about −3e-8, not 0).
+//                       about −3e-8, not 0); Erf(±∞) = ±1.
 //
-// The series and continued fractions stop at a relative step below 1e-16 or
-// after 1000 terms. The value each function evaluates directly (P below
-// x = a + 1 and Q above; I below x = (a + 1)/(a + b + 2) and 1 − I above)
-// carries the relative error of its ln Γ prefactor, below 2e-10 for the gamma
-// and 6e-10 for the beta functions; the other side is its complement.
+// The series and continued fractions stop at a relative step below 1e-16.
+// They may take 1000 terms, and more where large parameters need them (about
+// 8.6·√a near x = a for the incomplete gamma function): up to 16·√(largest
+// parameter) terms, at most 4·10⁶. Results that 1000 terms reached are those
+// of the described method, bit for bit. The value each function evaluates
+// directly (P below x = a + 1 and Q above; I below x = (a + 1)/(a + b + 2)
+// and 1 − I above) carries the relative error of its ln Γ prefactor, below
+// 2e-10 for the gamma and 6e-10 for the beta functions; the other side is its
+// complement. From a = 1e4 (and beyond 1000 terms) the incomplete gamma
+// prefactor x^a·e^−x/Γ(a), and from a + b = 1e4 on the incomplete beta
+// prefactor x^a·(1 − x)^b/B(a, b), are formed from Stirling's formula without
+// the large logarithms a·ln x and ln Γ(a) that would cancel (they cost about
+// 2·a·ln a units of 1e-16, 1e-5 at a = 1e10). What remains is the rounding of
+// the series or fraction: below 1e-11 for the incomplete gamma function up to
+// a = 1e10; for the incomplete beta function with very unequal parameters,
+// x or 1 − x resolves the distance from the mean only to about
+// 1e-16·max(a, b)/min(a, b) of the distribution's width (5e-8 at a/b = 1e8).
+//
+// Limits: Gamma_P(a, +∞) = 1 and Gamma_Q(a, +∞) = 0 (LnGamma_P 0, LnGamma_Q
+// −∞); Gamma_P(+∞, x) = 0 for finite x; Beta_I(+∞, b, x) = 0 and
+// Beta_I(a, +∞, x) = 1 for 0 < x < 1 (and their logarithms); where both
+// parameters are infinite there is no limit and NaN is answered. For a below
+// the normal range (1/a overflows) P is 1 to double precision. Beta and
+// LnBeta with an infinite parameter answer 0 and −∞.
 //
 // Errors (host code 3; the function then answers 0):
 //   Gamma_P, Gamma_Q, LnGamma_P, LnGamma_Q   x < 0, a ≤ 0 or either one NaN.
-//   Beta_I, LnBeta_I                         x outside [0, 1] or NaN.
-// The incomplete beta continued fraction that has not converged after 1000
-// iterations raises code 3 with the text
-// "a or b too big, Beta_P does not converge in 300 itterations" and the last
-// estimate is used.
+//   Beta_I, LnBeta_I                         a ≤ 0, b ≤ 0, x outside [0, 1]
+//                                            or any of them NaN.
+//   FTest                                    a sample holding NaN or ±∞.
+// A continued fraction or series that has not converged at its cap raises
+// code 3 with a text, and its last estimate is used: the incomplete beta
+// functions "a or b too big, Beta_P does not converge in 300 itterations",
+// the incomplete gamma functions "a too big, incomplete gamma does not
+// converge" (from a of about 2·10¹¹ near x = a).
 //
 // Ends of the range: Gamma_P(a, 0) = 0, Gamma_Q(a, 0) = 1, Beta_I(a, b, 0) = 0
 // and Beta_I(a, b, 1) = 1 without error; their logarithms are exact too:

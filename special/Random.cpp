@@ -41,6 +41,25 @@ double DrawLorentzian(double sq, double centre, double limit, double* y) {
     return em;
 }
 
+// From this mean on, the exponent of the Poisson acceptance ratio is formed
+// without its large logarithms near the mean.
+constexpr double kStablePoissonFrom = 1e8;
+
+// ln(mean^k·e^−mean/k!) − ln(mean^mean·e^−mean/mean!), the exponent of the
+// Poisson acceptance ratio at k, for the mean cached in g_poisson*. As
+// described, k·ln mean − ln Γ(k + 1) − g; for a mean from kStablePoissonFrom
+// on and k within half the mean of it, where those terms (about mean·ln mean)
+// would cancel to a few units, by Stirling's formula with t = (k − mean)/mean:
+//   −mean·((ln(1 + t) − t) + t·ln(1 + t)) − ½·ln(1 + t) + 1/(12·mean) − 1/(12·k),
+// every term of which is small there.
+double PoissonLnRatio(double k, double mean) {
+    const double t = (k - mean) / mean;
+    if (mean < kStablePoissonFrom || !(std::fabs(t) < 0.5))
+        return k * g_poissonLnMean - LnGamma(k + 1.0) - g_poissonG;
+    const double l = std::log1p(t);
+    return -mean * ((l - t) + t * l) - 0.5 * l + (1.0 / (12.0 * mean) - 1.0 / (12.0 * k));
+}
+
 }  // namespace
 
 double RandGauss(double mean, double sigma) {
@@ -93,8 +112,7 @@ double RandPoisson(double mean) {
     do {
         double y;
         em = std::floor(DrawLorentzian(g_poissonSq, mean, infinity, &y));
-        t = 0.9 * (1.0 + y * y) *
-            std::exp(em * g_poissonLnMean - LnGamma(em + 1.0) - g_poissonG);
+        t = 0.9 * (1.0 + y * y) * std::exp(PoissonLnRatio(em, mean));
     } while (Rand(1.0) > t);
     return em;
 }

@@ -13,7 +13,11 @@
 //   RandGauss(mean, sigma)  a normal deviate, mean + sigma·N(0, 1).
 //   RandPoisson(mean)       a Poisson deviate (a double holding an integer):
 //                           the product of uniforms for mean < 12, rejection
-//                           from a Lorentzian otherwise.
+//                           from a Lorentzian otherwise. From a mean of 1e8
+//                           on, the acceptance ratio's exponent is formed by
+//                           Stirling's formula near the mean, where its terms
+//                           of size mean·ln mean would cancel (the draws for
+//                           smaller means are those of the described method).
 //   RandBinominal(p, n)     a binomial deviate for n trials of probability p
 //                           (a double holding an integer): direct counting for
 //                           n < 25, the Poisson limit when n·min(p, 1 − p) < 1,

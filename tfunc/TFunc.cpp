@@ -10,13 +10,15 @@
 
 namespace {
 
-// Two arrays of count doubles, both or neither (count > 0).
+// Two arrays of count doubles, both or neither (count > 0); error 1 when
+// they cannot be obtained.
 bool NewPair(int count, double*& px, double*& py) {
     px = new (std::nothrow) double[static_cast<size_t>(count)];
     py = px ? new (std::nothrow) double[static_cast<size_t>(count)] : nullptr;
     if (py) return true;
     delete[] px;
     px = nullptr;
+    VeskError(1);
     return false;
 }
 
@@ -149,45 +151,26 @@ double TFunc::minX() const { return n == 0 ? 0.0 : x[0]; }
 
 double TFunc::maxX() const { return n == 0 ? 1e-7 : x[n - 1]; }
 
+// The extremes start from the first entry, so every answer is a value of
+// the table; a later value replaces the current one only when strictly
+// smaller (minima) or larger (maxima), so the first extreme wins.
 int TFunc::minYindex() const {
-    double best = 1e300;
     int at = 0;
-    for (int i = 0; i < n; ++i) {
-        if (y[i] < best) {
-            best = y[i];
-            at = i;
-        }
-    }
+    for (int i = 1; i < n; ++i)
+        if (y[i] < y[at]) at = i;
     return at;
 }
 
 int TFunc::maxYindex() const {
-    double best = -1e300;
     int at = 0;
-    for (int i = 0; i < n; ++i) {
-        if (y[i] > best) {
-            best = y[i];
-            at = i;
-        }
-    }
+    for (int i = 1; i < n; ++i)
+        if (y[i] > y[at]) at = i;
     return at;
 }
 
-double TFunc::minY() const {
-    if (n == 0) return 0.0;
-    double best = 1e300;
-    for (int i = 0; i < n; ++i)
-        if (y[i] < best) best = y[i];
-    return best;
-}
+double TFunc::minY() const { return n == 0 ? 0.0 : y[minYindex()]; }
 
-double TFunc::maxY() const {
-    if (n == 0) return 1e-7;
-    double best = -1e300;
-    for (int i = 0; i < n; ++i)
-        if (y[i] > best) best = y[i];
-    return best;
-}
+double TFunc::maxY() const { return n == 0 ? 1e-7 : y[maxYindex()]; }
 
 TFunc& TFunc::operator+=(double c) {
     for (int i = 0; i < n; ++i) y[i] += c;
@@ -219,10 +202,7 @@ template <class Op>
 TFunc& TFunc::CombineWith(const TFunc& g, Op op) {
     if (&g == this) {
         TFunc snapshot(g);
-        if (snapshot.n != n) {
-            VeskError(1);
-            return *this;
-        }
+        if (snapshot.n != n) return *this;  // no storage: error 1 raised
         return CombineWith(snapshot, op);
     }
     for (int i = 0; i < n; ++i) y[i] = op(y[i], g(x[i]));

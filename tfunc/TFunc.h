@@ -8,8 +8,8 @@
 // Storage: the arrays are owned (external == 0: made with array new, released
 // by the destructor and by assignment) or borrowed from the caller
 // (external != 0: used in place, never released, every modifying member
-// writes into them; they must outlive the object). A failed allocation leaves
-// an empty table (n == 0). A negative n or a null array with n > 0 raises
+// writes into them; they must outlive the object). A failed allocation
+// raises error 1 (nothing is thrown) and leaves an empty table (n == 0). A negative n or a null array with n > 0 raises
 // error 3 and also leaves an empty table.
 //
 // Errors: division by a zero number, or by a table that is zero where this
@@ -45,8 +45,9 @@ public:
     // x[0] and x[n-1]; 0 and 1e-7 for an empty table.
     double minX() const;
     double maxX() const;
-    // Smallest and largest ordinate (searched from 1e300 and -1e300, the
-    // start value answered when nothing beats it); 0 and 1e-7 when empty.
+    // Smallest and largest ordinate (the search starts from the first
+    // entry, so the answer is always a value of the table); 0 and 1e-7 when
+    // empty.
     double minY() const;
     double maxY() const;
     // Index of the first smallest and first largest ordinate; 0 when empty.
@@ -83,7 +84,8 @@ public:
     // as a constant; they answer 0 for fewer than two points.
     //
     // Cumulative trapezoid integral F(x[i]) from x[0], as a new table owned by
-    // the caller (null, error 1, when it cannot be made).
+    // the caller (null, error 1, when it cannot be made); F(x[0]) = 0, also
+    // for a one-point table.
     TFunc* Integral() const;
     // Cumulative integral by parabolas through consecutive triples (exact
     // for polynomials up to degree 2 on any spacing); new table as above.
@@ -97,8 +99,8 @@ public:
     // order of interval, as a new vector owned by the caller (null, error 1,
     // when it cannot be made).
     MatVector* Zero() const;
-    // The first largest / smallest ordinate and its abscissa; (0, 0) for an
-    // empty table.
+    // The first largest / smallest ordinate and its abscissa, searched from
+    // the first point; (0, 0) for an empty table.
     void Max(double& x, double& y) const;
     void Min(double& x, double& y) const;
     // ln of the integral of e^y(x) over the table, y linear between points;

@@ -52,31 +52,34 @@ struct Parabola {
     }
 };
 
-// The table that a cumulative integral answers: a copy of f, except that
-// with two points or more the ordinates are left for the caller to fill
-// (every one of them is overwritten). Null, with error 1, when it cannot be
+// The table that a cumulative integral answers: this table's abscissae with
+// ordinates left for the caller to fill (every one of them is overwritten);
+// an empty copy for an empty table. Null, with error 1, when it cannot be
 // made.
 TFunc* NewResultTable(const TFunc& f) {
-    TFunc* r = f.n < 2 ? new (std::nothrow) TFunc(f) : new (std::nothrow) TFunc(0);
-    if (r != nullptr && f.n >= 2) {
-        r->x = new (std::nothrow) double[static_cast<size_t>(f.n)];
-        r->y = r->x ? new (std::nothrow) double[static_cast<size_t>(f.n)] : nullptr;
-        if (r->y != nullptr) {
-            std::memcpy(r->x, f.x, static_cast<size_t>(f.n) * sizeof(double));
-            r->n = f.n;
-        }
+    TFunc* r = new (std::nothrow) TFunc(0);
+    if (r == nullptr) {
+        VeskError(1);
+        return nullptr;
     }
-    if (r != nullptr && r->n == f.n) return r;
-    delete r;
-    VeskError(1);
-    return nullptr;
+    if (f.n == 0) return r;
+    r->x = new (std::nothrow) double[static_cast<size_t>(f.n)];
+    r->y = r->x ? new (std::nothrow) double[static_cast<size_t>(f.n)] : nullptr;
+    if (r->y == nullptr) {
+        delete r;  // owns whatever it got
+        VeskError(1);
+        return nullptr;
+    }
+    std::memcpy(r->x, f.x, static_cast<size_t>(f.n) * sizeof(double));
+    r->n = f.n;
+    return r;
 }
 
 }  // namespace
 
 TFunc* TFunc::Integral() const {
     TFunc* r = NewResultTable(*this);
-    if (r == nullptr || n < 2) return r;
+    if (r == nullptr || n == 0) return r;
     double* F = r->y;
     F[0] = 0.0;
     for (int i = 1; i < n; ++i) F[i] = F[i - 1] + (x[i] - x[i - 1]) * (y[i - 1] + y[i]) / 2;
@@ -85,9 +88,10 @@ TFunc* TFunc::Integral() const {
 
 TFunc* TFunc::IntegralSimpson() const {
     TFunc* r = NewResultTable(*this);
-    if (r == nullptr || n < 2) return r;
+    if (r == nullptr || n == 0) return r;
     double* F = r->y;
     F[0] = 0.0;
+    if (n == 1) return r;
     if (n == 2) {
         F[1] = (x[1] - x[0]) * (y[0] + y[1]) / 2;
         return r;
@@ -170,10 +174,11 @@ double TFunc::IntegralSimpson(double a, double b) const {
 }
 
 MatVector* TFunc::Zero() const {
+    // The vector raises error 1 itself when its values cannot be obtained.
     MatVector* roots = new (std::nothrow) MatVector(n);
+    if (roots == nullptr) VeskError(1);
     if (roots == nullptr || roots->Len() != n) {
         delete roots;
-        VeskError(1);
         return nullptr;
     }
     int count = 0;
@@ -190,7 +195,6 @@ MatVector* TFunc::Zero() const {
     roots->SetSize(count);
     if (roots->Len() != count) {
         delete roots;
-        VeskError(1);
         return nullptr;
     }
     return roots;
@@ -201,8 +205,8 @@ void TFunc::Max(double& px, double& py) const {
     py = 0.0;
     if (n == 0) return;
     px = x[0];
-    py = -1e300;
-    for (int i = 0; i < n; ++i) {
+    py = y[0];
+    for (int i = 1; i < n; ++i) {
         if (y[i] > py) {
             py = y[i];
             px = x[i];
@@ -215,8 +219,8 @@ void TFunc::Min(double& px, double& py) const {
     py = 0.0;
     if (n == 0) return;
     px = x[0];
-    py = 1e300;
-    for (int i = 0; i < n; ++i) {
+    py = y[0];
+    for (int i = 1; i < n; ++i) {
         if (y[i] < py) {
             py = y[i];
             px = x[i];

@@ -207,6 +207,114 @@ TEST_F(TableTest, NumberRowsReadTheirArgumentsInOrder) {
     EXPECT_EQ(static_cast<double>(r), 2.0);
 }
 
+// Arguments without a numeric shape are refused with error 3 and leave the
+// result alone, as a text is: they no longer come back unchanged, as NaN, or
+// as samples of zeros.
+TEST_F(TableTest, ArgumentsWithoutANumericShapeAreRefused) {
+    Variable numberY, textY, textValue, noValue, text("abc"), other("defg"), number(4.0);
+    vrt::MakeTFunc(numberY, {1}, {0});
+    numberY("Y") = 5.0;
+    vrt::MakeTFunc(textY, {1}, {0});
+    textY("Y") = "abc";
+    vrt::MakeNumberObject(textValue, 1.0);
+    textValue("Value") = "x";
+    ASSERT_TRUE(vrt::NewObject(noValue, "Number"));
+    Variable array = Array({1, 2, 3});
+    const char* ftest = "FTest(refer object Vector, refer object Vector)";
+    for (Variable* v : {&numberY, &textY, &textValue, &noValue}) {
+        r = 7.0;
+        Call("BesselJ0(any)", r, *v);
+        EXPECT_EQ(static_cast<double>(r), 7.0);
+        Call("LnGamma(any)", r, *v);
+        EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
+        vrt::ClearErrors();
+    }
+    for (auto [first, second] : {std::pair{&text, &other}, {&text, &array}, {&array, &number}}) {
+        r = 7.0;
+        Call(ftest, r, *first, *second);
+        EXPECT_EQ(static_cast<double>(r), 7.0);
+        EXPECT_EQ(ErrorCodes(), std::vector<int>{3});
+        vrt::ClearErrors();
+    }
+}
+
+// Every row outside the Bessel family answers at once for ±∞ and NaN in
+// any argument: its limit where one exists, NaN for NaN (or, where the
+// routine refuses NaN, error 3 and 0).
+TEST_F(TableTest, NonBesselRowsAtInfinityAndNaN) {
+    const double inf = HUGE_VAL, nan = std::nan("");
+    constexpr double kAny = -12345.0;  // any value (random rows)
+    struct Case {
+        const char* row;
+        Doubles args;
+        double expected;
+        int error;  // 0 or the code raised
+    };
+    const Case cases[] = {
+        {"Conjugate(any)", {inf}, inf, 0},          {"Conjugate(any)", {nan}, nan, 0},
+        {"LnGamma(any)", {inf}, inf, 0},            {"LnGamma(any)", {-inf}, nan, 0},
+        {"LnGamma(any)", {nan}, nan, 0},
+        {"Gamma_P(number, number)", {inf, 3}, 0, 0},     {"Gamma_P(number, number)", {2, inf}, 1, 0},
+        {"Gamma_P(number, number)", {-inf, 3}, 0, 3},    {"Gamma_P(number, number)", {2, -inf}, 0, 3},
+        {"Gamma_P(number, number)", {nan, 3}, 0, 3},     {"Gamma_P(number, number)", {2, nan}, 0, 3},
+        {"Gamma_Q(number, number)", {inf, 3}, 1, 0},     {"Gamma_Q(number, number)", {2, inf}, 0, 0},
+        {"LnGamma_P(number, number)", {inf, 3}, -inf, 0}, {"LnGamma_P(number, number)", {2, inf}, 0, 0},
+        {"LnGamma_Q(number, number)", {inf, 3}, 0, 0},   {"LnGamma_Q(number, number)", {2, inf}, -inf, 0},
+        {"LnGamma_Q(number, number)", {2, nan}, 0, 3},
+        {"Beta_I(number, number, number)", {inf, 3, 0.5}, 0, 0},
+        {"Beta_I(number, number, number)", {2, inf, 0.5}, 1, 0},
+        {"Beta_I(number, number, number)", {-inf, 3, 0.5}, 0, 3},
+        {"Beta_I(number, number, number)", {2, nan, 0.5}, 0, 3},
+        {"Beta_I(number, number, number)", {2, 3, inf}, 0, 3},
+        {"Beta_I(number, number, number)", {2, 3, nan}, 0, 3},
+        {"LnBeta_I(number, number, number)", {inf, 3, 0.5}, -inf, 0},
+        {"LnBeta_I(number, number, number)", {2, inf, 0.5}, 0, 0},
+        {"LnBeta_I(number, number, number)", {2, 3, -inf}, 0, 3},
+        {"Beta(number, number)", {inf, 3}, 0, 0},        {"Beta(number, number)", {2, inf}, 0, 0},
+        {"Beta(number, number)", {nan, 3}, nan, 0},      {"Beta(number, number)", {-inf, 3}, nan, 0},
+        {"LnBeta(number, number)", {inf, 3}, -inf, 0},   {"LnBeta(number, number)", {2, nan}, nan, 0},
+        {"ProbChi2(number, number)", {inf, 3}, 0, 0},    {"ProbChi2(number, number)", {4, inf}, 1, 0},
+        {"ProbChi2(number, number)", {4, nan}, 0, 3},    {"ProbChi2(number, number)", {-inf, 3}, 0, 3},
+        {"Errf(any)", {inf}, 1, 0},   {"Errf(any)", {-inf}, -1, 0},   {"Errf(any)", {nan}, nan, 0},
+        {"Errf1(any)", {inf}, 1, 0},  {"Errf1(any)", {-inf}, -1, 0},  {"Errf1(any)", {nan}, nan, 0},
+        {"Sinc(any)", {inf}, 0, 0},   {"Sinc(any)", {-inf}, 0, 0},    {"Sinc(any)", {nan}, nan, 0},
+        {"RandGauss(number, number)", {inf, 1}, inf, 0}, {"RandGaus(number, number)", {-inf, 1}, -inf, 0},
+        {"RandGauss(number, number)", {nan, 1}, nan, 0}, {"RandGauss(number, number)", {0, nan}, nan, 0},
+        {"RandGauss(number, number)", {0, inf}, kAny, 0},
+        {"RandPoisson(number)", {inf}, 0, 0}, {"RandPoisson(number)", {-inf}, 0, 0},
+        {"RandPoisson(number)", {nan}, 0, 0},
+        {"RandBinominal(number, int)", {inf, 30}, 30, 0}, {"RandBinominal(number, int)", {-inf, 30}, 0, 0},
+        {"RandBinominal(number, int)", {nan, 30}, 0, 0},  {"RandBinominal(number, int)", {0.5, -inf}, 0, 0},
+        {"RandBinominal(number, int)", {0.5, nan}, 0, 0}, {"RandBinominal(number, int)", {0.3, inf}, kAny, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.row << " " << c.args[0] << " " << c.args.back());
+        std::vector<Variable> v(c.args.begin(), c.args.end());
+        r = 7.0;
+        if (v.size() == 1) Call(c.row, r, v[0]);
+        if (v.size() == 2) Call(c.row, r, v[0], v[1]);
+        if (v.size() == 3) Call(c.row, r, v[0], v[1], v[2]);
+        const double got = static_cast<double>(r);
+        if (std::isnan(c.expected)) {
+            EXPECT_TRUE(std::isnan(got)) << got;
+        } else if (c.expected != kAny) {
+            EXPECT_EQ(got, c.expected);
+        }
+        EXPECT_EQ(ErrorCodes(), c.error ? std::vector<int>{c.error} : std::vector<int>{});
+        vrt::ClearErrors();
+    }
+    // F-test samples holding ±∞ or NaN: error 3.
+    const char* ftest = "FTest(refer object Vector, refer object Vector)";
+    Variable plain = Array({1, 2, 4});
+    for (double bad : {inf, -inf, nan}) {
+        Variable holed = Array({1, bad, 3});
+        r = 7.0;
+        Call(ftest, r, plain, holed);
+        EXPECT_EQ(ErrorCodes(), std::vector<int>{3});
+        vrt::ClearErrors();
+    }
+}
+
 TEST_F(TableTest, RowsWithHandlersOfTheirOwn) {
     const char* row = "FTest(refer object Vector, refer object Vector)";
     Variable a = Array({1, 2, 3}), b, number(4.0);
@@ -217,8 +325,6 @@ TEST_F(TableTest, RowsWithHandlersOfTheirOwn) {
     const double da[] = {1, 2, 3}, db[] = {2, 4, 9};
     double f;
     EXPECT_EQ(static_cast<double>(r), FTest(da, 3, db, 3, &f));
-    Call(row, r, number, a);  // no sample at all: 0 without error
-    EXPECT_EQ(static_cast<double>(r), 0.0);
     EXPECT_TRUE(vrt::Errors().empty());
     // Working storage refused for one or both samples: error 1, result
     // untouched, nothing leaked.

@@ -248,6 +248,32 @@ TEST_F(DecompTest, RotationsHaveClosedForms) {
     }
 }
 
+// Every finite log |det| comes out finite, whatever the range of the
+// elements: exact values ln 10 · k where the determinant is a power of ten.
+TEST_F(DecompTest, LogAbsDetAcrossTheWholeRange) {
+    const double ln10 = std::log(10.0);
+    struct Row {
+        Matrix a;
+        double expected, tol;
+    };
+    const Row rows[] = {
+        {FromRows({{1e200, 0}, {0, 1e200}}), 400 * ln10, 1e-13},
+        {FromRows({{1e-200, 0}, {0, 1e-200}}), -400 * ln10, 1e-13},
+        {FromRows({{1e300, 0, 0}, {0, 1e-300, 0}, {0, 0, 1}}), 0.0, 1e-13},  // Det says 1
+        {FromRows({{1e-310, 0, 0}, {0, 1e-310, 0}, {0, 0, 1e-310}}), 3 * std::log(1e-310), 1e-12},
+        {FromRows({{5e-324}}), std::log(5e-324), 0.0},
+        {FromRows({{1e300, 1e300, 0}, {1e300, -1e300, 0}, {0, 0, 1e300}}), std::log(2.0) + 900 * ln10,
+         1e-12},
+    };
+    for (const Row& r : rows) {
+        const double got = r.a.LogAbsDet();
+        EXPECT_TRUE(std::isfinite(got)) << r.expected;
+        EXPECT_NEAR(got, r.expected, r.tol + 4 * kEps * std::fabs(r.expected));
+    }
+    EXPECT_DOUBLE_EQ(FromRows({{1e300, 0, 0}, {0, 1e-300, 0}, {0, 0, 1}}).Det(), 1.0);
+    EXPECT_TRUE(vrt::Errors().empty());
+}
+
 TEST_F(DecompTest, SmallCasesAndFailures) {
     const Matrix singular = FromRows({{1, 2, 3}, {2, 4, 6}, {1, 0, 1}});
     const double b[3] = {2, 2, 3};

@@ -62,7 +62,7 @@ TEST_F(SectionTest, BisectionNative) {
         {SquareMinusTwo, 0, 2, 1e-12, kRoot2, 2e-12, 0}, {SquareMinusTwo, 2, 0, 1e-12, kRoot2, 2e-12, 0},
         {SquareMinusTwo, 0, 2, 1e-16, kRoot2, 4e-16, 0}, {SquareMinusTwo, 0, 2, 0, kRoot2, 4e-16, 0},
         {SquareMinusTwo, 0, 2, -1, kRoot2, 4e-16, 0},
-        {SquareMinusTwo, 1.5, 1.5, 1e-9, 1.5, 0, 0},                 // equal boundaries: b
+        {SquareMinusTwo, 1.5, 1.5, 1e-9, 1.5, 0, 1},  // equal boundaries, no root there: b
         {Tiny, 0.5, 5, 1e-9, 0.5, 0, 0}, {Tiny, -3, 0.5, 1e-9, 0.5, 0, 0},  // a zero at an end
         {Tiny, 0, 2, 1e-12, 0.5, 2e-12, 0},  // opposite signs although the product underflows
         // No sign change: the end with the smaller |f|, b on a tie.
@@ -77,9 +77,52 @@ TEST_F(SectionTest, BisectionNative) {
         EXPECT_NEAR(s.Solve(), r.root, r.tol) << r.a << " " << r.b << " " << r.eps;
         EXPECT_EQ(s.GetErrorStatus(), r.status);
         EXPECT_EQ(BiSection_Double(s).Solve(), s.GetResult());
-        EXPECT_TRUE(r.a != r.b ? g_calls < 2 * 70 : g_calls == 0) << g_calls;
+        EXPECT_TRUE(r.a != r.b ? g_calls < 2 * 70 : g_calls == 2) << g_calls;
     }
     EXPECT_TRUE(out.empty());  // silent by default
+}
+
+double AlwaysNaN(double, Variable&) { return ++g_calls, std::nan(""); }
+double Five(double, Variable&) { return ++g_calls, 5.0; }
+double MinusOne(double x, Variable&) { return ++g_calls, x - 1; }
+// -1 below 1, NaN on [1, 2), 1 from 2 on: the first midpoint of [0, 3] is NaN.
+double HoleInMiddle(double x, Variable&) { return ++g_calls, x < 1 ? -1 : x < 2 ? std::nan("") : 1; }
+
+// Nothing that is not a solution reports status 0; a width that overflows
+// still bisects.
+TEST_F(SectionTest, BisectionReportsNonSolutions) {
+    const double kInf = HUGE_VAL, kNaN = std::nan("");
+    struct Row { VeskFunction1D f; double a, b, eps, result; int status, calls; };
+    const Row rows[] = {
+        {AlwaysNaN, 0, 3, 1e-9, 3, 1, 2},           // NaN at both ends
+        {Five, 2, 2, 1e-9, 2, 1, 1},                // one point, not a root
+        {MinusOne, 0, 3, kNaN, 1.5, 3, 0},          // NaN tolerance: nothing evaluated
+        {MinusOne, kNaN, 3, 1e-9, kNaN, 3, 0},      // NaN or infinite boundary
+        {MinusOne, -kInf, 3, 1e-9, -kInf, 3, 0},
+        {MinusOne, 0, kInf, 1e-9, kInf, 3, 0},
+        {HoleInMiddle, 0, 3, 1e-9, 3, 1, 3},        // NaN at a midpoint: the better end
+        {MinusOne, -1e308, 1.7e308, 0, 1, 0, -1},  // the width overflows
+    };
+    for (const Row& r : rows) {
+        Variable f = Native(r.f);
+        double bnd[2] = {r.a, r.b};
+        BiSection_Double s(f, bnd, r.eps);
+        s.SetMaxItterationNumber(3000);
+        g_calls = 0;
+        const double x = s.Solve();
+        SCOPED_TRACE(::testing::Message() << r.a << " " << r.b << " " << r.eps);
+        if (std::isnan(r.result))
+            EXPECT_TRUE(std::isnan(x));
+        else if (std::isinf(r.result))
+            EXPECT_EQ(x, r.result);
+        else
+            EXPECT_NEAR(x, r.result, 2.3e-16);
+        EXPECT_EQ(s.GetErrorStatus(), r.status);
+        if (r.calls >= 0)
+            EXPECT_EQ(g_calls, r.calls);
+        else
+            EXPECT_LT(g_calls, 1200);
+    }
 }
 
 TEST_F(SectionTest, GoldenSectionNative) {

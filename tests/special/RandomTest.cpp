@@ -121,6 +121,25 @@ TEST_F(RandomTest, PoissonDistributionOnBothMethods) {
     }
 }
 
+// Huge means keep the Poisson spread (variance/mean was 1.39 at 1e15, 8.5 at
+// 1e16 and 1455 at 1e20): mean and variance of the draws agree with the mean
+// within a few standard errors (that of the variance ratio is √(2/n)).
+TEST_F(RandomTest, PoissonKeepsItsSpreadForHugeMeans) {
+    vrt::SeedRand(11);
+    const int n = 20000;
+    for (double mean : {1e9, 1e15, 1e16, 1e20}) {
+        double s = 0.0, s2 = 0.0;
+        for (int i = 0; i < n; ++i) {
+            const double d = RandPoisson(mean) - mean;
+            s += d;
+            s2 += d * d;
+        }
+        const double m = s / n;
+        EXPECT_NEAR(m / std::sqrt(mean / n), 0.0, 4.0) << mean;
+        EXPECT_NEAR((s2 / n - m * m) / mean, 1.0, 4.0 * std::sqrt(2.0 / n)) << mean;
+    }
+}
+
 TEST_F(RandomTest, PoissonSwitchesToRejectionAtTwelve) {
     // The product method uses exactly k + 1 uniforms for the answer k; the
     // rejection method a few per trial, whatever the answer.

@@ -53,7 +53,10 @@ TEST_F(Calculus, TrapezoidsExactForPiecewiseLinear) {
     EXPECT_EQ(V({f.Integral(0, 2), f.Integral(2, 0), f.Integral(-1, 0), f.Integral(2, 3), f.Integral(0.5, 1.5)}),
               (V{2, -2, 0, 2, 1}));
     TFunc one = Table({1}, {5});
-    EXPECT_EQ(V({one.Integral(0, 3), one.IntegralSimpson(0, 3), Ys(one.Integral())[0]}), (V{0, 0, 5}));
+    // A one-point table integrates from its point to itself: 0 (not its y).
+    EXPECT_EQ(V({one.Integral(0, 3), one.IntegralSimpson(0, 3), Ys(one.Integral())[0],
+                 Ys(one.IntegralSimpson())[0]}),
+              (V{0, 0, 0, 0}));
 
     // y = 2x + 1, continued as constants outside [0, 6]: exact between any
     // limits in both orientations, and cumulatively at every node.
@@ -131,6 +134,33 @@ TEST_F(Calculus, ZerosAndExtremes) {
     f.Min(nx, ny);
     TFunc(0).Max(ex, ey);
     EXPECT_EQ(V({mx, my, nx, ny, ex, ey}), (V{2, 7, 3, 1, 0, 0}));
+}
+
+// Every extreme is a value of the table, also when all values lie beyond
+// ±1e300 (the former start values), and is the first of its kind.
+TEST_F(Calculus, ExtremesAreTableValuesBeyondAnyStartValue) {
+    struct Case {
+        V y;
+        double max, min;
+        int maxAt, minAt;
+    };
+    const Case cases[] = {
+        {{-1e301, -2e301, -1e301}, -1e301, -2e301, 0, 1},
+        {{2e301, 1e301, 2e301}, 2e301, 1e301, 0, 1},
+        {{-HUGE_VAL, -HUGE_VAL}, -HUGE_VAL, -HUGE_VAL, 0, 0},
+        {{3, 7, 1, 7, 1}, 7, 1, 1, 2},
+    };
+    for (const Case& c : cases) {
+        V xs;
+        for (size_t i = 0; i < c.y.size(); ++i) xs.push_back(10.0 + static_cast<double>(i));
+        TFunc f = Table(xs, c.y);
+        double mx, my, nx, ny;
+        f.Max(mx, my);
+        f.Min(nx, ny);
+        EXPECT_EQ(V({my, mx, ny, nx}), V({c.max, xs[c.maxAt], c.min, xs[c.minAt]}));
+        EXPECT_EQ(V({f.maxY(), f.minY(), 1.0 * f.maxYindex(), 1.0 * f.minYindex()}),
+                  V({c.max, c.min, 1.0 * c.maxAt, 1.0 * c.minAt}));
+    }
 }
 
 TEST_F(Calculus, LogIntegralExp) {

@@ -70,6 +70,37 @@ TEST(VeskCli, BadCallsFailClearly) {
     EXPECT_EQ(r.status, 2);
 }
 
+// Bad arguments, options without a proper value, a text holding a NUL and
+// output that cannot be written all fail clearly, with a non-zero status.
+TEST(VeskCli, BadInputAndLostOutputFailClearly) {
+    struct Row {
+        const char* args;
+        const char* input;
+        const char* says;
+        int status;
+    };
+    const Row rows[] = {
+        {"'BesselJ0({Y: 5})'", "", "error 3", 1},
+        {"'BesselJ0({Y: \"abc\"})'", "", "error 3", 1},
+        {"'FTest(\"abc\", \"defg\")'", "", "error 3", 1},
+        {"'BesselJ0(Number{Value: \"x\"})'", "", "error 3", 1},
+        {"--seed", "", "--seed takes a whole number", 2},
+        {"--seed -5 'RandGauss(0, 1)'", "", "got '-5'", 2},
+        {"--module", "", "--module takes a path", 2},
+        {"", "Conjugate(\"a", "a text cannot hold a NUL character", 2},
+        // (the message goes to the full device too)
+        {"'Conjugate(1)' > /dev/full", "", "", 2},
+        {"--version > /dev/full", "", "", 2},
+    };
+    for (const Row& r : rows) {
+        std::string input = r.input;
+        if (!input.empty()) input += std::string(1, '\0') + "b\")\n";
+        CliRun run = Vesk(r.args, input);
+        EXPECT_NE(run.out.find(r.says), std::string::npos) << r.args << ": " << run.out;
+        EXPECT_EQ(run.status, r.status) << r.args;
+    }
+}
+
 TEST(VeskCli, SeedRepeatsRandomRows) {
     CliRun a = Vesk("--seed 5 'RandGauss(0, 1)' 'RandPoisson(3)'");
     CliRun b = Vesk("--seed 5 'RandGauss(0, 1)' 'RandPoisson(3)'");

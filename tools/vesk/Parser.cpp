@@ -84,6 +84,8 @@ private:
         std::string t;
         while (pos_ < s_.size() && s_[pos_] != '"') {
             if (s_[pos_] == '\\' && pos_ + 1 < s_.size()) ++pos_;
+            // Host texts end at their first NUL: one inside would be cut.
+            if (s_[pos_] == 0) return Fail("a text cannot hold a NUL character");
             t += s_[pos_++];
         }
         if (!Eat('"')) return Fail("unterminated text");

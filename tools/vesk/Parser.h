@@ -4,6 +4,7 @@
 //   value   := number | '[' [value {',' value}] ']' | text | object
 //   number  := a decimal or exponent form as strtod reads it, also inf, nan
 //   text    := '"' characters, with \" and \\ escapes '"'
+//              (no NUL character: host texts are zero-terminated)
 //   object  := [class] '{' [member ':' value {',' member ':' value}] '}'
 //              an instance of the named class (TFunc when no class is
 //              given) with the members in the order written, for example

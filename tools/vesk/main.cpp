@@ -16,13 +16,17 @@
 // when the call produced no result). A malformed call, an unknown function
 // or a wrong argument count prints "error: ..." naming the problem.
 // Exit status: 0 when every call ran without a module error, 1 when the
-// module raised an error, 2 when a call could not be made (or on bad usage).
+// module raised an error, 2 when a call could not be made, on bad usage
+// (an option without its value, a seed that is not a whole number from 0
+// up), or when the output could not be written.
 #include <dlfcn.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -145,6 +149,24 @@ private:
     const VeskFunctionEntry* table_;
 };
 
+// A seed: decimal digits only (no sign, which strtoull would wrap), in range.
+bool ParseSeed(const char* text, unsigned long long& seed) {
+    if (*text == 0) return false;
+    for (const char* p = text; *p; ++p)
+        if (*p < '0' || *p > '9') return false;
+    errno = 0;
+    seed = std::strtoull(text, nullptr, 10);
+    return errno == 0;
+}
+
+// The exit status once standard output is flushed: a result that could not
+// be written (a full device, a closed pipe) is a call that failed.
+int Flushed(int status) {
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "vesk: cannot write the output: %s\n", std::strerror(errno));
+    return kCallError;
+}
+
 void Usage(FILE* out) {
     std::fputs(
         "usage: vesk [--module PATH] [--seed N] [CALL ...]\n"
@@ -171,15 +193,22 @@ int main(int argc, char** argv) {
         if (a == "--list") list = true;
         else if (a == "--version") version = true;
         else if (a == "--help" || a == "-h") { Usage(stdout); return 0; }
-        else if (a == "--seed" && i + 1 < argc) {
-            char* end = nullptr;
-            unsigned long long seed = std::strtoull(argv[++i], &end, 10);
-            if (end == argv[i] || *end != 0) {
-                std::fprintf(stderr, "vesk: --seed takes a whole number, got '%s'\n", argv[i]);
+        else if (a == "--seed") {
+            unsigned long long seed = 0;
+            if (i + 1 >= argc || !ParseSeed(argv[i + 1], seed)) {
+                std::fprintf(stderr, "vesk: --seed takes a whole number from 0 to %llu, got %s\n",
+                             std::numeric_limits<unsigned long long>::max(),
+                             i + 1 < argc ? ("'" + std::string(argv[i + 1]) + "'").c_str()
+                                          : "nothing");
                 return kCallError;
             }
+            ++i;
             vrt::SeedRand(seed);
-        } else if (a == "--module" && i + 1 < argc) {
+        } else if (a == "--module") {
+            if (i + 1 >= argc) {
+                std::fprintf(stderr, "vesk: --module takes a path\n");
+                return kCallError;
+            }
             modulePath = argv[++i];
             explicitModule = true;
         }
@@ -203,7 +232,7 @@ int main(int argc, char** argv) {
     module.version(text, sizeof text);
     if (version) {
         std::printf("%s\n", text);
-        return kOk;
+        return Flushed(kOk);
     }
 
     Processor processor;
@@ -212,7 +241,7 @@ int main(int argc, char** argv) {
     Host host(module.table());
     if (list) {
         host.List();
-        return kOk;
+        return Flushed(kOk);
     }
 
     int status = kOk;
@@ -229,7 +258,6 @@ int main(int argc, char** argv) {
         std::string line;
         while (std::getline(std::cin, line)) run(line, true);
     }
-    std::fflush(stdout);
     vrt::SetCurrentProcessor(nullptr);
-    return status;
+    return Flushed(status);
 }
