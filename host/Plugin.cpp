@@ -1,7 +1,11 @@
 // Plug-in entry points, module error constant and load-time record.
 #include "host/Plugin.h"
 
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -18,6 +22,7 @@ const char kErrorText[] = "Can't find solution of system.";
 // Zero-filled and never written: an empty table.
 void* const g_secondTable[4] = {};
 
+#if !defined(_WIN32)
 // Stands in for the platform's process-attach notification: records where
 // the module was loaded.
 __attribute__((constructor)) void RecordModuleInstance() {
@@ -25,6 +30,7 @@ __attribute__((constructor)) void RecordModuleInstance() {
     if (dladdr(reinterpret_cast<void*>(&VeskPlugin_Version), &info) != 0)
         VeskModuleInstance = info.dli_fbase;
 }
+#endif
 
 bool LookUpErrorCode(Processor* p) {
     Tree* t = p->GetConstant(kErrorConstant);
@@ -34,6 +40,15 @@ bool LookUpErrorCode(Processor* p) {
 }
 
 }  // namespace
+
+#if defined(_WIN32)
+// The process-attach notification records the module's instance handle;
+// every notification reports success.
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) VeskModuleInstance = instance;
+    return TRUE;
+}
+#endif
 
 extern "C" char* VeskPlugin_Version(char* buf, int len) {
     if (buf == nullptr || len <= 0) return buf;

@@ -20,6 +20,8 @@
 // are left in the host's error status for the caller.
 #pragma once
 
+#include "host/Export.h"
+
 #include "host/VeskHost.h"
 
 typedef double (*VeskFunction1D)(double x, Variable& extra);
@@ -29,7 +31,7 @@ typedef double (*VeskFunction1D)(double x, Variable& extra);
 // |f| is answered) or the function is a null pointer; 2 when the iteration
 // limit ended the loop before the tolerance was met (the last midpoint is
 // answered).
-class BiSection_Double : public VeskAss {
+class VESK_MATH_API BiSection_Double : public VeskAss {
 public:
     // boundaries points to (a, b), which are copied; the result starts at
     // (a + b)/2.
@@ -64,7 +66,7 @@ private:
 
 // Minimum of f in [a, b] by golden-section search. The answer is the inner
 // point when its value is not above the ends', otherwise the better end.
-class GoldSection_Double : public VeskAss {
+class VESK_MATH_API GoldSection_Double : public VeskAss {
 public:
     GoldSection_Double(Variable& func, double* boundaries, double eps);
     GoldSection_Double(const GoldSection_Double&) = default;

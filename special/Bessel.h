@@ -10,6 +10,8 @@
 // "failure to converge in cf2".
 #pragma once
 
+#include "host/Export.h"
+
 // True when the order equals its truncation to a 32-bit integer (stored in
 // *n); NaN, fractional and out-of-range orders are not integral. The integer
 // routines serve integral orders, the fractional-order routines the rest.
@@ -21,34 +23,34 @@ bool IsIntegralOrder(double nu, int* n);
 
 // I0(x), I1(x) by polynomial approximations (relative error below 4.8e-7 and
 // 6.3e-7); I1 is odd in x.
-double BesselI0(double x);
-double BesselI1(double x);
+VESK_MATH_API double BesselI0(double x);
+VESK_MATH_API double BesselI1(double x);
 
 // I_n(x): BesselIInteger for an integral n, otherwise BesselIFrac(x, n).
-double BesselIn(double x, double n);
+VESK_MATH_API double BesselIn(double x, double n);
 
 // I′_ν(x) by BesselIK (every ν ≥ 0, integral or not).
-double BesselIpn(double x, double nu);
+VESK_MATH_API double BesselIpn(double x, double nu);
 
 // ln I_ν(x): the leading series term ν·ln(x/2) − ln Γ(ν + 1) when ν/30 > x,
 // the asymptotic expansion x − ½·ln(2πx) + ln(1 − (4ν² − 1)/(8x)) when
 // x > 4ν² − 1 and x ≥ 5 (absolute error of the logarithm below 1e-2),
 // otherwise the logarithm of the computed I (integral ν by BesselIInteger).
-double LnBesselIn(double x, double nu);
+VESK_MATH_API double LnBesselIn(double x, double nu);
 
 // ln I′_ν(x), with the same three regions as LnBesselIn; I′ from BesselIK.
-double LnBesselIpn(double x, double nu);
+VESK_MATH_API double LnBesselIpn(double x, double nu);
 
 // K0(x), K1(x) by polynomial approximations (relative error below 1.6e-7 and
 // 1.8e-7); x > 0 is not checked.
-double BesselK0(double x);
-double BesselK1(double x);
+VESK_MATH_API double BesselK0(double x);
+VESK_MATH_API double BesselK1(double x);
 
 // K_n(x): BesselKInteger for an integral n, otherwise BesselKFrac(x, n).
-double BesselKn(double x, double n);
+VESK_MATH_API double BesselKn(double x, double n);
 
 // K′_ν(x) by BesselIK (every ν ≥ 0).
-double BesselKpn(double x, double nu);
+VESK_MATH_API double BesselKpn(double x, double nu);
 
 // ---------------------------------------------------------------------------
 // Fractional-order entry points, one value per call (x first, then ν).

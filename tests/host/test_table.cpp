@@ -1,13 +1,14 @@
 // The script function table as the host sees it: fetched through the module's
 // entry point, each row family called with each argument shape.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/FunctionTable.h"
+#include "runtime/PluginLoader.h"
 #include "special/Bessel.h"
 #include "special/Gamma.h"
 #include "special/Random.h"
@@ -33,9 +34,10 @@ constexpr int kRows = sizeof kTexts / sizeof kTexts[0];
 
 // The table fetched through the module's entry point, as the host does.
 const VeskFunctionEntry* Table() {
-    static void* module = dlopen(VESK_MODULE_FILE, RTLD_NOW);
-    void* fetch = module != nullptr ? dlsym(module, "VeskPlugin_FunctionTable") : nullptr;
-    return fetch != nullptr ? reinterpret_cast<const VeskFunctionEntry* (*)()>(fetch)() : nullptr;
+    static vrt::PluginModule module;
+    static std::string error;
+    static bool loaded = module.Load(VESK_MODULE_FILE, error);
+    return loaded ? module.table() : nullptr;
 }
 
 // Calls the row `text` into r, the arguments passed by reference.
