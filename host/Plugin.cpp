@@ -1,9 +1,7 @@
 // Plug-in entry points, module error constant and load-time record.
 #include "host/Plugin.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
+#if !defined(_WIN32)
 #include <dlfcn.h>
 #endif
 
@@ -42,11 +40,13 @@ bool LookUpErrorCode(Processor* p) {
 }  // namespace
 
 #if defined(_WIN32)
-// The process-attach notification records the module's instance handle;
-// every notification reports success.
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) VeskModuleInstance = instance;
-    return TRUE;
+// The platform's entry point (BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID),
+// declared here without <windows.h>, whose type codes clash with the
+// host's): the process-attach notification (1) records the module's instance
+// handle; every notification reports success.
+extern "C" int __stdcall DllMain(void* instance, unsigned long reason, void*) {
+    if (reason == 1) VeskModuleInstance = instance;
+    return 1;
 }
 #endif
 

@@ -10,17 +10,14 @@
 
 #include <string>
 
-#if defined(_WIN32)
-#  include <windows.h>
-#else
-#  include <dlfcn.h>
-#endif
+#include "host/HostExport.h"
 
-#include "host/FunctionTable.h"
+struct VeskFunctionEntry;
+class Processor;
 
 namespace vrt {
 
-class PluginModule {
+class VESK_HOST_API PluginModule {
 public:
     typedef char* (*VersionFn)(char*, int);
     typedef const VeskFunctionEntry* (*TableFn)();
@@ -31,53 +28,13 @@ public:
     PluginModule(const PluginModule&) = delete;
     PluginModule& operator=(const PluginModule&) = delete;
     // Unloads the module unless Keep() was called.
-    ~PluginModule() {
-        if (handle_ != nullptr && !keep_) Close();
-    }
+    ~PluginModule();
 
     // Loads the module at path and resolves the four entry points; on failure
     // answers false with a description in error.
-    bool Load(const std::string& path, std::string& error) {
-#if defined(_WIN32)
-        HMODULE h = LoadLibraryA(path.c_str());
-        if (h == nullptr) {
-            error = "cannot load " + path + " (Windows error " + std::to_string(GetLastError()) + ")";
-            return false;
-        }
-        handle_ = h;
-        version = reinterpret_cast<VersionFn>(Ordinal(2));
-        table = reinterpret_cast<TableFn>(Ordinal(3));
-        secondTable = reinterpret_cast<SecondTableFn>(Ordinal(4));
-        init = reinterpret_cast<InitFn>(Ordinal(5));
-#else
-        handle_ = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (handle_ == nullptr) {
-            const char* text = dlerror();
-            error = text != nullptr ? text : "cannot load " + path;
-            return false;
-        }
-        version = reinterpret_cast<VersionFn>(Symbol("VeskPlugin_Version"));
-        table = reinterpret_cast<TableFn>(Symbol("VeskPlugin_FunctionTable"));
-        secondTable = reinterpret_cast<SecondTableFn>(Symbol("VeskPlugin_SecondTable"));
-        init = reinterpret_cast<InitFn>(Symbol("VeskPlugin_Init"));
-#endif
-        if (!version || !table || !secondTable || !init) {
-            error = "the module lacks an entry point";
-            return false;
-        }
-        return true;
-    }
-
+    bool Load(const std::string& path, std::string& error);
     // Address of an exported name, or null.
-    void* Symbol(const char* name) const {
-        if (handle_ == nullptr) return nullptr;
-#if defined(_WIN32)
-        return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle_), name));
-#else
-        return dlsym(handle_, name);
-#endif
-    }
-
+    void* Symbol(const char* name) const;
     // Leaves the module loaded when this object goes away (the host keeps its
     // plug-ins until it exits).
     void Keep() { keep_ = true; }
@@ -88,16 +45,6 @@ public:
     InitFn init = nullptr;
 
 private:
-#if defined(_WIN32)
-    void* Ordinal(int n) const {
-        return reinterpret_cast<void*>(
-            GetProcAddress(static_cast<HMODULE>(handle_), reinterpret_cast<LPCSTR>(static_cast<ULONG_PTR>(n))));
-    }
-    void Close() { FreeLibrary(static_cast<HMODULE>(handle_)); }
-#else
-    void Close() { dlclose(handle_); }
-#endif
-
     void* handle_ = nullptr;
     bool keep_ = false;
 };

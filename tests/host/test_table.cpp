@@ -16,6 +16,14 @@
 
 namespace {
 
+// x as the program sees it at run time: expected values of the C library's
+// functions are computed by the library, not folded by the compiler (which
+// rounds correctly where some C libraries do not).
+double AtRunTime(double x) {
+    volatile double v = x;
+    return v;
+}
+
 using Doubles = std::vector<double>;
 
 const char* const kTexts[] = {
@@ -140,8 +148,8 @@ TEST_F(TableTest, ResultMayBeTheArgumentAndOrdinatesMayBeMissing) {
         r.PointTo(v);
         Call("BesselJ0(any)", r, *v);
     }
-    EXPECT_EQ(vrt::ToDoubles(data), (Doubles{1.0, j0(1.0)}));
-    EXPECT_EQ(vrt::ToDoubles(curve("Y")), (Doubles{1.0, j0(1.0)}));
+    EXPECT_EQ(vrt::ToDoubles(data), (Doubles{1.0, j0(AtRunTime(1.0))}));
+    EXPECT_EQ(vrt::ToDoubles(curve("Y")), (Doubles{1.0, j0(AtRunTime(1.0))}));
     EXPECT_EQ(vrt::ToDoubles(curve("X")), (Doubles{1, 2}));
     // A tabulated function without ordinates comes back as a plain copy.
     ASSERT_TRUE(vrt::NewObject(bare, "TFunc"));
@@ -156,9 +164,9 @@ TEST_F(TableTest, ElementRoutinesAtTheirSwitchPoints) {
     // Negative x and negative orders are valid for the integer routines only.
     Variable two(2.0), minusTwo(-2), huge(-3e9), xs = Array({-1.0, 0.5}), x(1.5);
     Call("BesselJn(number, any)", r, two, xs);
-    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{jn(2, -1.0), jn(2, 0.5)}));
+    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{jn(2, AtRunTime(-1.0)), jn(2, AtRunTime(0.5))}));
     Call("BesselYn(number, any)", r, minusTwo, x);
-    EXPECT_EQ(static_cast<double>(r), yn(-2, 1.5));
+    EXPECT_EQ(static_cast<double>(r), yn(-2, AtRunTime(1.5)));
     Call("BesselYn(number, any)", r, huge, x);  // not integral: the fractional routine refuses it
     EXPECT_EQ(static_cast<double>(r), 0.0);
     // A fractional order: the element -1 fails (error 3 and 0), the loop goes on.
@@ -169,7 +177,7 @@ TEST_F(TableTest, ElementRoutinesAtTheirSwitchPoints) {
     // Sinc is exactly 1 at 0; Errf is odd.
     Variable sinc = Array({0.0, M_PI}), errf = Array({-0.5, 0.5});
     Call("Sinc(any)", r, sinc);
-    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{1.0, std::sin(M_PI) / M_PI}));
+    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{1.0, std::sin(AtRunTime(M_PI)) / M_PI}));
     Call("Errf(any)", r, errf);
     const Doubles e = vrt::ToDoubles(r.GetVar());
     EXPECT_EQ(e[0], -e[1]);
