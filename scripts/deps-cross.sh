@@ -5,7 +5,7 @@
 # both cross builds compile with their own compiler.
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64
-          g++-aarch64-linux-gnu qemu-user googletest cmake make)
+          g++-aarch64-linux-gnu qemu-user googletest cmake make python3)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

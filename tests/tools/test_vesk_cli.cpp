@@ -46,6 +46,8 @@ std::string CommandLine(const std::string& args) {
     }
     flush();
     return cmd;
+#elif defined(VESK_TOOL_EMULATOR)
+    return std::string(VESK_TOOL_EMULATOR " '") + VESK_TOOL_FILE + "' " + args;
 #else
     return std::string("'") + VESK_TOOL_FILE + "' " + args;
 #endif
