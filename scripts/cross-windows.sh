@@ -24,5 +24,5 @@ export WINEPATH="$(dirname "$($cxx -print-file-name=libstdc++-6.dll)");$(dirname
 "$wineserver" -p 2>/dev/null || true  # already running: fine
 trap '"$wineserver" -k 2>/dev/null || true' EXIT
 
-ctest --test-dir "$build" --output-on-failure --no-tests=error
+ctest --test-dir "$build" --output-on-failure --no-tests=error -j"$(nproc)"
 VESK_TOUR_VESK="$wine $build/bin/vesk.exe" scripts/tour.sh

@@ -7,7 +7,8 @@
 # Fails when a listed signature (other than the `inline` ones) is missing, or
 # when the module exports a name that is neither listed, nor a member, virtual
 # table or type information of a listed class, nor an instance of a standard
-# library template, nor part of the host library's classes. On Windows (pe)
+# library template, nor part of the host library's classes, nor a symbol the
+# sanitizers add. On Windows (pe)
 # the plug-in entry points are exported by ordinal only and are left to the
 # ordinal check.
 cmake_minimum_required(VERSION 3.25)
@@ -93,7 +94,8 @@ list(JOIN classes "|" class_alt)
 set(allowed_regex
   "^((non-virtual |virtual )?thunk to )?(${class_alt})::"
   "^(vtable|typeinfo|typeinfo name|VTT|construction vtable) for (${class_alt})$"
-  "^[^(]*std::")
+  "^[^(]*std::"
+  "^__(odr_asan|asan_|ubsan_|sanitizer_)")
 foreach(name IN LISTS exported)
   list(FIND declared "${name}" at)
   if(NOT at EQUAL -1)
