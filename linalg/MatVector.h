@@ -71,8 +71,9 @@ public:
 
     // 1 when the lengths are equal and the stored bytes identical, else 0
     // (0.0 and -0.0 differ; identical NaN patterns are equal).
+    // (The declared non-const form is exported too, without a declaration
+    // here: see linalg/MatVectorForms.cpp.)
     int operator==(const MatVector& v) const;
-    int operator==(const MatVector& v);
 
     // Writes the values as doubles into out, made a plain host array
     // (type 1024) of Len() elements.

@@ -8,7 +8,15 @@
 
 MatVector::MatVector(double* p, int n) : MatVector(static_cast<const double*>(p), n) {}
 void MatVector::Set(double* p, int n) { Set(static_cast<const double*>(p), n); }
-int MatVector::operator==(const MatVector& v) { return std::as_const(*this) == v; }
+
+// int MatVector::operator==(const MatVector&), the declared non-const form,
+// exported under its mangled name for clients compiled against that
+// declaration (a member function receives `this` as its first argument, like
+// this function). It is not declared in the class: beside the const form it
+// would make comparisons ambiguous under C++20's reversed operators.
+VESK_MATH_API int MatVectorEqualsDeclared(MatVector* self, const MatVector& v) __asm__("_ZN9MatVectoreqERKS_");
+int MatVectorEqualsDeclared(MatVector* self, const MatVector& v) { return std::as_const(*self) == v; }
+
 void MatVector::ExportToVector(Variable& out) { std::as_const(*this).ExportToVector(out); }
 void MatVector::ExportToMVector(Variable& out) { std::as_const(*this).ExportToMVector(out); }
 

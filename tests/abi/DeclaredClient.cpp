@@ -12,6 +12,11 @@
 #include "special/Gamma.h"
 #include "tfunc/TFunc.h"
 
+// int MatVector::operator==(const MatVector&), the declared non-const form,
+// which the header leaves out (it would make C++20 comparisons ambiguous):
+// reached by its mangled name, `this` first.
+int DeclaredEquals(MatVector* self, const MatVector& v) __asm__("_ZN9MatVectoreqERKS_");
+
 namespace {
 
 double a3[] = {4, 1, 2, 1, 5, 3, 2, 3, 6};  // symmetric positive definite
@@ -89,6 +94,7 @@ TEST(DeclaredForms, Vectors) {
     EXPECT_EQ((a.*distance)(b, m), ca.MahalonabisDistance(b, m));
     EXPECT_EQ((a.*cosineM)(b, m), ca.MahalonabisCosine(b, m));
     EXPECT_EQ((a.*cosine)(b), ca.Cosine(b));
+    EXPECT_EQ(DeclaredEquals(&a, MatVector(pa, 3)) * 10 + DeclaredEquals(&a, b), 10);
     double bounds[] = {0, 0.5, 0, 5, 4, 6};
     MatVector box(bounds, 6);
     EXPECT_EQ((a.*bind)(box), 1);
