@@ -19,7 +19,14 @@
 // leave length 0, SetLen and InsertItem leave the array unchanged. A malformed
 // serialised buffer and negative sizes raise error 3 (see each operation).
 // Arrays are not synchronised: one thread at a time.
+//
+// Client modules link against the members in their declared form (non-const
+// members, plain pointers and references). Where a const-correct form helps
+// callers it stands beside the declared one; the const form holds the
+// implementation and the declared form forwards to it (containers/ArraysForms.cpp).
 #pragma once
+
+#include "host/Export.h"
 
 #include <cstddef>
 
@@ -27,7 +34,7 @@
 
 // HMALLOC(size) filled with zero bytes; answers the block (released with
 // HFREE) or null when the host heap cannot supply it.
-void* HMALLOCZ(size_t size);
+VESK_MATH_API void* HMALLOCZ(size_t size);
 
 // DoubleArray: a growable array of doubles.
 //
@@ -50,10 +57,11 @@ void* HMALLOCZ(size_t size);
 // GetSerializeSize()        4 + 8*length bytes (-1 when that exceeds the
 //                           int range); Serialize(out) makes `out` a byte
 //                           buffer holding the serialised form.
-class DoubleArray : public VeskAss {
+class VESK_MATH_API DoubleArray : public VeskAss {
 public:
     explicit DoubleArray(int n = 0);
     DoubleArray(const char* buf, int size);
+    DoubleArray(char* buf, int size);
     DoubleArray(const DoubleArray& a);
     ~DoubleArray() override;
     DoubleArray& operator=(const DoubleArray& a);
@@ -66,6 +74,8 @@ public:
 
     int GetSerializeSize() const;
     void Serialize(Variable& out) const;
+    int GetSerializeSize();
+    void Serialize(Variable& out);
 
     double& operator[](int i) { return data_[i]; }
     double operator[](int i) const { return data_[i]; }
@@ -79,10 +89,11 @@ private:
 
 // IntArray: DoubleArray's operations over 32-bit signed ints; the serialised
 // form holds 4 + 4*length bytes.
-class IntArray : public VeskAss {
+class VESK_MATH_API IntArray : public VeskAss {
 public:
     explicit IntArray(int n = 0);
     IntArray(const char* buf, int size);
+    IntArray(char* buf, int size);
     IntArray(const IntArray& a);
     ~IntArray() override;
     IntArray& operator=(const IntArray& a);
@@ -95,6 +106,8 @@ public:
 
     int GetSerializeSize() const;
     void Serialize(Variable& out) const;
+    int GetSerializeSize();
+    void Serialize(Variable& out);
 
     int& operator[](int i) { return data_[i]; }
     int operator[](int i) const { return data_[i]; }
@@ -123,22 +136,28 @@ private:
 //                              there is no record.
 // GetSerializeSize()           8 + 8*count*width bytes (-1 beyond the int
 //                              range).
-class DoubleArrayEx : public VeskAss {
+class VESK_MATH_API DoubleArrayEx : public VeskAss {
 public:
     DoubleArrayEx(int count, int width);
     DoubleArrayEx(const DoubleArrayEx& a);
+    DoubleArrayEx(DoubleArrayEx& a);
     ~DoubleArrayEx() override;
     DoubleArrayEx& operator=(const DoubleArrayEx& a);
 
     int SetLen(int n);
     void Clear();
     void InsertItem(int i, const double* rec);
+    void InsertItem(int i, double* rec);
     void RemoveItem(int i);
     int FindMaxIndex(int col) const;
     int FindMinIndex(int col) const;
+    int FindMaxIndex(int col);
+    int FindMinIndex(int col);
 
     int GetSerializeSize() const;
     void Serialize(Variable& out) const;
+    int GetSerializeSize();
+    void Serialize(Variable& out);
 
     double* operator[](int i) { return data_ + static_cast<size_t>(i) * static_cast<size_t>(width_); }
     const double* operator[](int i) const {
@@ -164,7 +183,7 @@ private:
 // parameter block cannot be obtained its pointer is null and IsValid() answers
 // 0. Param(i) answers parameter block 0 for i outside 0..n-1, and null for a
 // set without blocks. The set owns its blocks, so it cannot be copied.
-class DoubleArraySet : public VeskAss {
+class VESK_MATH_API DoubleArraySet : public VeskAss {
 public:
     DoubleArraySet(int n, int itemLen);
     ~DoubleArraySet() override;
@@ -174,6 +193,7 @@ public:
     double* operator[](int i) const { return items_[i]; }
     double** GetSet() const { return items_; }
     double* Param(int i) const;
+    double* Param(int i);
     int SetLen() const { return n_; }
     int ItemLen() const { return itemLen_; }
     int IsValid() const { return valid_; }

@@ -28,21 +28,23 @@
 // each with and without a stride.
 #pragma once
 
-template <class T>
-void QSort(T* a, int left, int right);
+#include "host/Export.h"
 
 template <class T>
-void QSortIndex(int* idx, T* v, int left, int right);
+VESK_MATH_API void QSort(T* a, int left, int right);
 
 template <class T>
-int BFind(T* a, double x, int n, int stride);
-template <class T>
-int BFind(T* a, double x, int n);
+VESK_MATH_API void QSortIndex(int* idx, T* v, int left, int right);
 
 template <class T>
-int BFindInsertIndex(T* a, double x, int n, int stride);
+VESK_MATH_API int BFind(T* a, double x, int n, int stride);
 template <class T>
-int BFindInsertIndex(T* a, double x, int n);
+VESK_MATH_API int BFind(T* a, double x, int n);
+
+template <class T>
+VESK_MATH_API int BFindInsertIndex(T* a, double x, int n, int stride);
+template <class T>
+VESK_MATH_API int BFindInsertIndex(T* a, double x, int n);
 
 extern template void QSort<int>(int*, int, int);
 extern template void QSort<float>(float*, int, int);

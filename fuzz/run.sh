@@ -25,7 +25,8 @@ mkdir -p "$out/corpus"
 "$cxx" -std=c++20 -O1 -g -fno-omit-frame-pointer -ffp-contract=off \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I"$root" \
-    "$root/fuzz/ArraysFuzz.cpp" "$root/containers/Arrays.cpp" "$root"/runtime/*.cpp \
+    "$root/fuzz/ArraysFuzz.cpp" "$root/containers/Arrays.cpp" "$root/containers/ArraysForms.cpp" \
+    "$root"/runtime/*.cpp \
     -o "$out/arrays_fuzz"
 
 # Seeds: valid buffers of both element sizes, a short one and a negative count.

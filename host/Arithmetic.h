@@ -18,6 +18,8 @@
 // Add(x, x, y) leaves x + y in x.
 #pragma once
 
+#include "host/Export.h"
+
 #include "host/VeskHost.h"
 
 // The numeric type a mixed operation of the type codes a and b produces:
@@ -25,41 +27,41 @@
 // 64-bit integer and both are integer codes (below 16); otherwise the larger
 // code, so float and double win over every integer and a 32-bit integer wins
 // over a byte.
-unsigned short TopType(VVARTYPE a, VVARTYPE b);
+VESK_MATH_API unsigned short TopType(VVARTYPE a, VVARTYPE b);
 
 // r = a + b, a - b, a * b. Same-typed numbers are computed in their type,
 // everything else by the host's general operation. No error of their own.
-void Add(Variable& r, const Variable& a, const Variable& b);
-void Sub(Variable& r, const Variable& a, const Variable& b);
-void Mul(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Add(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Sub(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Mul(Variable& r, const Variable& a, const Variable& b);
 
 // r = a / b. For same-typed numbers a zero divisor (0, 0.0f, 0.0 or -0.0)
 // raises error 10 and leaves r the zero of a's type; other pairs go to the
 // host's __DivNumb.
-void Div(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Div(Variable& r, const Variable& a, const Variable& b);
 
 // r = a % b for same-typed integers (byte, 32-bit, 64-bit); a zero divisor
 // raises error 10 and leaves r the zero of a's type. Floating and mixed pairs
 // go to the host's __RestNumb.
-void Rest(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Rest(Variable& r, const Variable& a, const Variable& b);
 
 // Bitwise r = a | b, a & b, a ^ b. Two 64-bit integers give a 64-bit integer;
 // two bytes or two 32-bit integers give a 32-bit integer. Other pairs go to
 // the host's _OrNumb, _AndNumb, _XorNumb.
-void Or(Variable& r, const Variable& a, const Variable& b);
-void And(Variable& r, const Variable& a, const Variable& b);
-void Xor(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Or(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void And(Variable& r, const Variable& a, const Variable& b);
+VESK_MATH_API void Xor(Variable& r, const Variable& a, const Variable& b);
 
 // The same operations answering a new value. They never raise errors
 // themselves: a zero divisor, like every pair outside the same-typed fast
 // path, is handed to the host's general operation, which decides the result.
 // operator% computes same-typed integers directly; floating pairs go to the
 // host.
-Variable operator+(const Variable& a, const Variable& b);
-Variable operator-(const Variable& a, const Variable& b);
-Variable operator*(const Variable& a, const Variable& b);
-Variable operator/(const Variable& a, const Variable& b);
-Variable operator%(const Variable& a, const Variable& b);
-Variable operator|(const Variable& a, const Variable& b);
-Variable operator&(const Variable& a, const Variable& b);
-Variable operator^(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator+(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator-(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator*(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator/(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator%(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator|(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator&(const Variable& a, const Variable& b);
+VESK_MATH_API Variable operator^(const Variable& a, const Variable& b);

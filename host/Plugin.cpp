@@ -1,7 +1,9 @@
 // Plug-in entry points, module error constant and load-time record.
 #include "host/Plugin.h"
 
+#if !defined(_WIN32)
 #include <dlfcn.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -18,6 +20,7 @@ const char kErrorText[] = "Can't find solution of system.";
 // Zero-filled and never written: an empty table.
 void* const g_secondTable[4] = {};
 
+#if !defined(_WIN32)
 // Stands in for the platform's process-attach notification: records where
 // the module was loaded.
 __attribute__((constructor)) void RecordModuleInstance() {
@@ -25,6 +28,7 @@ __attribute__((constructor)) void RecordModuleInstance() {
     if (dladdr(reinterpret_cast<void*>(&VeskPlugin_Version), &info) != 0)
         VeskModuleInstance = info.dli_fbase;
 }
+#endif
 
 bool LookUpErrorCode(Processor* p) {
     Tree* t = p->GetConstant(kErrorConstant);
@@ -34,6 +38,17 @@ bool LookUpErrorCode(Processor* p) {
 }
 
 }  // namespace
+
+#if defined(_WIN32)
+// The platform's entry point (BOOL WINAPI DllMain(HINSTANCE, DWORD, LPVOID),
+// declared here without <windows.h>, whose type codes clash with the
+// host's): the process-attach notification (1) records the module's instance
+// handle; every notification reports success.
+extern "C" int __stdcall DllMain(void* instance, unsigned long reason, void*) {
+    if (reason == 1) VeskModuleInstance = instance;
+    return 1;
+}
+#endif
 
 extern "C" char* VeskPlugin_Version(char* buf, int len) {
     if (buf == nullptr || len <= 0) return buf;

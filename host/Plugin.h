@@ -10,6 +10,8 @@
 //   ordinal 5  VeskPlugin_Init           initialisation with the processor
 #pragma once
 
+#include "host/Export.h"
+
 #include "host/FunctionTable.h"
 #include "host/VeskHost.h"
 
@@ -19,20 +21,20 @@ extern "C" {
 // semantics of strncpy (at most len characters, zero-padded, unterminated
 // when the text fills the buffer) and answers buf. A len of 0 or less
 // writes nothing.
-char* VeskPlugin_Version(char* buf, int len);
+VESK_MATH_API char* VeskPlugin_Version(char* buf, int len);
 
 // The function table: 37 rows and a terminator with a null handler and the
 // text "". The address stays valid while the module is loaded.
-const VeskFunctionEntry* VeskPlugin_FunctionTable();
+VESK_MATH_API const VeskFunctionEntry* VeskPlugin_FunctionTable();
 
 // The second table: a zero-filled table whose first pointer is null.
-void* const* VeskPlugin_SecondTable();
+VESK_MATH_API void* const* VeskPlugin_SecondTable();
 
 // Fixes the module error code for "ERR_SOLUTION_NOT_FOUND" (text "Can't find
 // solution of system."): reuses the processor's constant when defined,
 // registers it otherwise. Does nothing for a null processor or once the code
 // is set.
-void VeskPlugin_Init(Processor* processor);
+VESK_MATH_API void VeskPlugin_Init(Processor* processor);
 
 }  // extern "C"
 
@@ -45,4 +47,4 @@ extern void* VeskModuleInstance;
 
 // The current processor: GetConnector(), then VVConnect::GetOwner(); null
 // when there is no connector.
-Processor* GetOwner();
+VESK_MATH_API Processor* GetOwner();

@@ -32,6 +32,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/HostExport.h"
+
 typedef unsigned int VVARTYPE;
 typedef long long VInt64;
 
@@ -65,7 +67,7 @@ class Object;
 class Processor;
 
 // Script class. Classes and names share one 16-bit id space.
-class VarClass {
+class VESK_HOST_API VarClass {
 public:
     unsigned short GetID() const { return id_; }
     const char* GetName() const;
@@ -80,7 +82,7 @@ private:
     VarClass* parent_;
 };
 
-class Variable {
+class VESK_HOST_API Variable {
 public:
     Variable();
     Variable(const Variable& v);
@@ -176,7 +178,7 @@ private:
 
 // An object: class, named members, optional elements (array classes) and a
 // native pointer slot.
-class Object {
+class VESK_HOST_API Object {
 public:
     VarClass* GetClass() const { return class_; }
     // The Variable that holds this object.
@@ -207,7 +209,7 @@ private:
     friend class Variable;
 };
 
-class VarRegister {
+class VESK_HOST_API VarRegister {
 public:
     VarRegister();
     VarRegister(const VarRegister& r);
@@ -233,7 +235,7 @@ private:
 };
 
 // Growable text buffer.
-class Buffer {
+class VESK_HOST_API Buffer {
 public:
     explicit Buffer(int capacity);
     ~Buffer();
@@ -251,7 +253,7 @@ private:
 };
 
 // A constant's node in the processor's constant tree.
-class Tree {
+class VESK_HOST_API Tree {
 public:
     Variable* Node() { return &value_; }
 
@@ -261,7 +263,7 @@ private:
 };
 
 // Name table and constants.
-class Token {
+class VESK_HOST_API Token {
 public:
     // Id of a name, interned on first use (ids 1 and 42 are the fixed classes).
     static unsigned short GetNameID(const char* name);
@@ -271,7 +273,7 @@ public:
 };
 
 // Error registry and status.
-class Owner : public Token {
+class VESK_HOST_API Owner : public Token {
 public:
     // Registers an error name and answers its new code.
     int RegisterError(const char* text);
@@ -282,14 +284,14 @@ public:
     void ClearErrorStatus();
 };
 
-class Engine : public Owner {
+class VESK_HOST_API Engine : public Owner {
 public:
     void FlushIdle();  // lets the host process pending events
 };
 
 // The script processor. One Processor pointer serves as Token, Owner and
 // Engine.
-class Processor : public Engine {
+class VESK_HOST_API Processor : public Engine {
 public:
     Processor();
     ~Processor() override;
@@ -314,24 +316,24 @@ public:
     virtual void PrintText(const char* text);
 };
 
-class VVConnect {
+class VESK_HOST_API VVConnect {
 public:
     Processor* GetOwner();
 };
-VVConnect* GetConnector();
+VESK_HOST_API VVConnect* GetConnector();
 
-void VeskError(int code);
-void VeskError(int code, const char* text);
+VESK_HOST_API void VeskError(int code);
+VESK_HOST_API void VeskError(int code, const char* text);
 
-void* HMALLOC(size_t bytes);
-void* HREALLOC(void* p, size_t bytes);
-void HFREE(void* p);
+VESK_HOST_API void* HMALLOC(size_t bytes);
+VESK_HOST_API void* HREALLOC(void* p, size_t bytes);
+VESK_HOST_API void HFREE(void* p);
 
 // Uniform deviate in [0, x).
-double Rand(double x);
+VESK_HOST_API double Rand(double x);
 
 // Base of the host's polymorphic classes.
-class VeskAss {
+class VESK_HOST_API VeskAss {
 public:
     virtual void PlaceHolder();
     virtual ~VeskAss();
@@ -341,11 +343,11 @@ public:
 // combine element by element (with a number or an array of equal length);
 // other pairs raise error 3 and leave result empty. Integer division or
 // remainder by zero raises error 10.
-void __AddNumb(Variable& result, Variable& a, Variable& b);
-void __SubNumb(Variable& result, Variable& a, Variable& b);
-void __MulNumb(Variable& result, Variable& a, Variable& b);
-void __DivNumb(Variable& result, Variable& a, Variable& b);
-void __RestNumb(Variable& result, Variable& a, Variable& b);
-void _OrNumb(Variable& result, Variable& a, Variable& b);
-void _AndNumb(Variable& result, Variable& a, Variable& b);
-void _XorNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void __AddNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void __SubNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void __MulNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void __DivNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void __RestNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void _OrNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void _AndNumb(Variable& result, Variable& a, Variable& b);
+VESK_HOST_API void _XorNumb(Variable& result, Variable& a, Variable& b);

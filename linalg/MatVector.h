@@ -18,13 +18,20 @@
 // process-wide value (initially 1) without a lock; SetDefaultSize, the
 // conversion of a host value into a MatVectorColSet and the minimizer change
 // it, nothing restores it.
+//
+// Client modules link against the members in their declared form (non-const
+// members, plain pointers and references). Where a const-correct form helps
+// callers it stands beside the declared one; the const form holds the
+// implementation and the declared form forwards to it (linalg/MatVectorForms.cpp).
 #pragma once
+
+#include "host/Export.h"
 
 #include "host/VeskHost.h"
 
 class Matrix;
 
-class MatVector {
+class VESK_MATH_API MatVector {
 public:
     // Length DefaultSize, all 0.0.
     MatVector();
@@ -32,6 +39,7 @@ public:
     explicit MatVector(int n);
     // Copy of the n values at p.
     MatVector(const double* p, int n);
+    MatVector(double* p, int n);
     MatVector(const MatVector& v);
     // Conversion from a host value that reports a dimension (GetDim, negative
     // counts as 0) and presents its elements through GetArray; the elements
@@ -49,6 +57,7 @@ public:
 
     // n values copied from p; storage renewed only when n differs.
     void Set(const double* p, int n);
+    void Set(double* p, int n);
     // Resizes to n values keeping the first min(n, Len()) and filling the
     // rest with 0.0; nothing changes when n equals Len() or the storage
     // cannot be obtained.
@@ -64,16 +73,20 @@ public:
 
     // 1 when the lengths are equal and the stored bytes identical, else 0
     // (0.0 and -0.0 differ; identical NaN patterns are equal).
+    // (The declared non-const form is exported too, without a declaration
+    // here: see linalg/MatVectorForms.cpp.)
     int operator==(const MatVector& v) const;
 
     // Writes the values as doubles into out, made a plain host array
     // (type 1024) of Len() elements.
     void ExportToVector(Variable& out) const;
+    void ExportToVector(Variable& out);
     // Makes out a new instance of the host script class "MVector" (its
     // constructor receives the length) and writes the values into its
     // elements. Without a current processor out is left untouched; when the
     // instance presents no element array only the instance is made.
     void ExportToMVector(Variable& out) const;
+    void ExportToMVector(Variable& out);
 
     static void SetDefaultSize(int n);
     static int GetDefaultSize();
@@ -97,6 +110,13 @@ public:
     double Cosine(const MatVector& v) const;
     double MahalonabisCosine(const MatVector& v, const Matrix& M) const;
     double ScalarMultiply(const MatVector& v) const;
+    double Norm();
+    double Norm(Matrix& M);
+    double Distance(MatVector& v);
+    double MahalonabisDistance(MatVector& v, Matrix& M);
+    double Cosine(MatVector& v);
+    double MahalonabisCosine(MatVector& v, Matrix& M);
+    double ScalarMultiply(MatVector& v);
 
     // Largest or smallest value; the search starts from -1e300 or 1e300, so
     // an empty vector answers that start value.
@@ -106,6 +126,10 @@ public:
     // an empty vector.
     int MaxIndex() const;
     int MinIndex() const;
+    double Max();
+    double Min();
+    int MaxIndex();
+    int MinIndex();
 
     // In place, element by element for equal lengths; otherwise nothing.
     MatVector& operator+=(const MatVector& v);
@@ -115,11 +139,13 @@ public:
     MatVector& operator*=(double d);
     // x(i) /= d(i) for every i below Len(); nothing when d is shorter.
     MatVector& DivByItem(const MatVector& d);
+    MatVector& DivByItem(MatVector& d);
     // Clamps value i to [bounds(2i), bounds(2i+1)]: a value below its lower
     // bound becomes the lower bound, otherwise one above its upper bound
     // becomes the upper bound. Answers 1 when a value changed, else 0 (also
     // when bounds holds fewer than 2n values, changing nothing).
     int Bind(const MatVector& bounds);
+    int Bind(MatVector& bounds);
 
 protected:
     // Makes the storage hold n values (renewed only when n differs from len);
@@ -134,7 +160,7 @@ protected:
 class MatVectorRow;
 
 // Column vector: a MatVector that multiplies a row into a matrix.
-class MatVectorCol : public MatVector {
+class VESK_MATH_API MatVectorCol : public MatVector {
 public:
     MatVectorCol() = default;
     explicit MatVectorCol(int n) : MatVector(n) {}
@@ -160,19 +186,27 @@ public:
     MatVectorCol operator+(double d) const;
     MatVectorCol operator-(double d) const;
     MatVectorCol operator*(double d) const;
+    MatVectorCol operator+(const MatVectorCol& v);
+    MatVectorCol operator-(const MatVectorCol& v);
+    MatVectorCol operator+(double d);
+    MatVectorCol operator-(double d);
+    MatVectorCol operator*(double d);
 
     // Row vector holding a copy of the values.
     MatVectorRow T() const;
+    MatVectorRow T();
 
     // Outer product: new Matrix (caller releases) of Len() rows and r.Len()
     // columns, element (i, j) = r(j) * x(i).
     Matrix* operator*(const MatVectorRow& r) const;
+    Matrix* operator*(const MatVectorRow& r);
     // The outer product into out, which is SetSize(Len(), r.Len()) first.
     void RightMultiply(Matrix& out, const MatVectorRow& r) const;
+    void RightMultiply(Matrix& out, const MatVectorRow& r);
 };
 
 // Row vector: a MatVector that multiplies a column or a matrix from the left.
-class MatVectorRow : public MatVector {
+class VESK_MATH_API MatVectorRow : public MatVector {
 public:
     MatVectorRow() = default;
     explicit MatVectorRow(int n) : MatVector(n) {}
@@ -196,26 +230,36 @@ public:
     MatVectorRow operator+(double d) const;
     MatVectorRow operator-(double d) const;
     MatVectorRow operator*(double d) const;
+    MatVectorRow operator+(const MatVectorRow& v);
+    MatVectorRow operator-(const MatVectorRow& v);
+    MatVectorRow operator+(double d);
+    MatVectorRow operator-(double d);
+    MatVectorRow operator*(double d);
 
     // Column vector holding a copy of the values.
     MatVectorCol T() const;
+    MatVectorCol T();
 
     // ScalarMultiply(c): 0.0 when the lengths differ.
     double operator*(const MatVectorCol& c) const;
+    double operator*(const MatVectorCol& c);
     // x * M for Len() == M.Y(): new MatVectorRow (caller releases) of length
     // M.X(), value c = sum_j x(j) M(j, c); null otherwise.
     MatVectorRow* operator*(const Matrix& M) const;
+    MatVectorRow* operator*(const Matrix& M);
     // The same sums into out (SetSize(M.X()), then Set(0.0)); out is
     // untouched when Len() != M.Y().
     void RightMultiply(MatVectorRow& out, const Matrix& M) const;
+    void RightMultiply(MatVectorRow& out, const Matrix& M);
 };
 
 // Fixed-size array of column vectors.
-class MatVectorColSet {
+class VESK_MATH_API MatVectorColSet {
 public:
     // n column vectors of length DefaultSize, all 0.0.
     explicit MatVectorColSet(int n);
     MatVectorColSet(const MatVectorColSet& s);
+    MatVectorColSet(MatVectorColSet& s);
     // Conversion from a host array of arrays: count = GetDim of v (at least
     // 1), len = GetDim of v[0] (at least 1, and 1 when v has no elements);
     // DefaultSize becomes len and stays so. Vector i reads its first len
@@ -227,6 +271,7 @@ public:
     // Rebuilt with default-constructed vectors when the counts differ; then
     // every vector is assigned from s's.
     MatVectorColSet& operator=(const MatVectorColSet& s);
+    MatVectorColSet& operator=(MatVectorColSet& s);
 
     MatVectorCol& operator[](int i) { return items[i]; }
     const MatVectorCol& operator[](int i) const { return items[i]; }

@@ -27,14 +27,21 @@
 //   10  zero pivot
 //   1   working storage not obtained
 //   VeskModuleErrorCode  SVD without convergence
+//
+// Client modules link against the members in their declared form (non-const
+// members, plain pointers and references). Where a const-correct form helps
+// callers it stands beside the declared one; the const form holds the
+// implementation and the declared form forwards to it (linalg/MatrixForms.cpp).
 #pragma once
+
+#include "host/Export.h"
 
 #include "host/VeskHost.h"
 #include "linalg/MatVector.h"
 
 class IntArray;
 
-class Matrix {
+class VESK_MATH_API Matrix {
 public:
     // n x n, all 0.0.
     explicit Matrix(int n);
@@ -43,6 +50,7 @@ public:
     // rows x cols, the first rows*cols values of src in row-major order
     // (all 0.0 when src is null).
     Matrix(int rows, int cols, const double* src);
+    Matrix(int rows, int cols, double* src);
     Matrix(const Matrix& m);
     // Conversion from a host array of rows, each a host array of numbers of
     // the same non-zero length. Anything else (no rows, an empty first row,
@@ -74,15 +82,18 @@ public:
     // With a vector shorter than min(X, Y) nothing changes.
     void SetDiagonal(double d);
     void SetDiagonal(const MatVector& d);
+    void SetDiagonal(MatVector& d);
 
     // New X x Y matrix, the transpose. T is a second name.
     Matrix* Transpose() const;
+    Matrix* Transpose();
     Matrix* T() const { return Transpose(); }
     void SwapColumns(int a, int b);
     // New matrix without the listed rows and columns, the rest in their
     // order. Both lists are sorted ascending in place. Lists holding an
     // index twice or outside the matrix answer null (error 3).
     Matrix* GetMinor(IntArray& rows, IntArray& cols) const;
+    Matrix* GetMinor(IntArray& rows, IntArray& cols);
 
     // Element-wise A + B, A - B for the same shape; null otherwise.
     Matrix* operator+(const Matrix& B) const;
@@ -100,6 +111,7 @@ public:
     // C(i, j) = sum_k A(i, k) B(k, j) for A.X == B.Y: new Y x B.X matrix;
     // null otherwise.
     Matrix* operator*(const Matrix& B) const;
+    Matrix* operator*(const Matrix& B);
     // A = A * B for a square B of X rows and columns (one temporary); for any
     // other B, including one of X rows but another column count, A stays as
     // it is.
@@ -107,13 +119,17 @@ public:
     // r(i) = sum_j A(i, j) v(j) for A.X == v.Len(): new column of length Y;
     // null otherwise.
     MatVectorCol* operator*(const MatVectorCol& v) const;
+    MatVectorCol* operator*(const MatVectorCol& v);
     // The same sums into out (resized to Y only when its length differs);
     // out is untouched when A.X != v.Len().
     void Mul(MatVector& out, const MatVectorCol& v) const;
+    void Mul(MatVector& out, const MatVectorCol& v);
     // The same sums into out after out.SetSize(Y), out.Set(0.0).
     void RightMultiply(MatVectorCol& out, const MatVectorCol& v) const;
+    void RightMultiply(MatVectorCol& out, const MatVectorCol& v);
     // A = A * diag(d) in place for A.X == d.Len(); otherwise nothing changes.
     Matrix& MultByDiagonalMatrix(const MatVector& d);
+    Matrix& MultByDiagonalMatrix(MatVector& d);
 
     // Largest / smallest element; the searches start from -1e300 / 1e300,
     // which an empty matrix answers.
@@ -123,9 +139,12 @@ public:
     // order (both 0 when no element beats the start value).
     void MaxItemIndex(int& x, int& y) const;
     void MinItemIndex(int& x, int& y) const;
+    void MaxItemIndex(int& x, int& y);
+    void MinItemIndex(int& x, int& y);
     // sum of A(i, j) B(i, j) over all positions, from the last in storage
     // order down to the first; 0.0 for different shapes.
     double Convolove(const Matrix& B) const;
+    double Convolove(const Matrix& B);
 
     // Decompositions. All but SVD work on a private copy; pivoting is
     // partial (largest magnitude in the column, ties keep the upper row).
@@ -133,6 +152,7 @@ public:
     // Det: the determinant. Not square: error 3, 0.0. A zero pivot answers
     // 0.0 without an error. The 0 x 0 matrix answers 1.0 (empty product).
     double Det() const;
+    double Det();
     // log |det A|, computed on the copy scaled by the inverse of its mean
     // magnitude. Where that scaling (or the 2 x 2 products) would leave the
     // double range, the rows and columns are scaled by powers of two instead,
@@ -141,19 +161,23 @@ public:
     // singular matrix answers -inf without an error. The 0 x 0 matrix
     // answers 0.0.
     double LogAbsDet() const;
+    double LogAbsDet();
     // x with A x = b (b: n values, unchanged): new array of n doubles.
     // Not square: error 3, null. No storage for the copy of b: error 1, null.
     // Zero pivot, or zero diagonal in the back substitution with a non-zero
     // numerator: error 10, the array as computed so far.
     double* SolveSystem(const double* b) const;
+    double* SolveSystem(double* b);
     // The inverse, new n x n matrix. Not square: error 3, null. Zero pivot
     // in any column, the last included: error 10, null.
     Matrix* Inverse() const;
+    Matrix* Inverse();
     // Lower-triangular L with L L^T = A, reading only the diagonal and the
     // part above it. Not square: error 3 "Matrix is not symmetric", null.
     // A diagonal value of 0.0 or less met on the way: error 3 "Matrix, with
     // rounding errors, is is not positive defined", null.
     Matrix* CholeskyDecompse() const;
+    Matrix* CholeskyDecompse();
     // Singular value decomposition of this m x n matrix, A = U diag(w) V^T:
     // the matrix becomes U (m x n, orthonormal columns), w a new column of n
     // values, non-negative and descending, v a new n x n orthogonal matrix;
@@ -167,9 +191,11 @@ public:
     // X doubles; all 0.0 when SVD fails, and with error 3 when b is null;
     // null when no storage.
     double* SolveSystemBySVD(const double* b) const;
+    double* SolveSystemBySVD(double* b);
     // Moore-Penrose pseudo-inverse V diag(w+) U^T with the same threshold:
     // new X x Y matrix; null when SVD fails.
     Matrix* PseudoInverse() const;
+    Matrix* PseudoInverse();
 
 protected:
     void Swap(double& a, double& b);

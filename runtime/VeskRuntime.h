@@ -24,63 +24,63 @@ using MethodFn =
 using CtorFn = std::function<void(Variable& self, VarRegister* args, int n)>;
 
 // Makes `out` a script function (type 128) that runs fn.
-void MakeScriptFunction(Variable& out, ScriptFn fn);
+VESK_HOST_API void MakeScriptFunction(Variable& out, ScriptFn fn);
 // Makes `out` a native function pointer value (type 2).
-void MakeNativeFunction(Variable& out, void* fn);
+VESK_HOST_API void MakeNativeFunction(Variable& out, void* fn);
 
 // Defines a class under `name` (its id is Token::GetNameID(name)) deriving
 // from the class `parentId` (0: no parent). Redefining replaces constructor
 // and methods. Answers the class.
-VarClass* DefineClass(const char* name, unsigned short parentId, CtorFn ctor = {});
-VarClass* FindClass(const char* name);
-VarClass* FindClass(unsigned short id);
-void DefineMethod(const char* className, const char* method, MethodFn fn);
+VESK_HOST_API VarClass* DefineClass(const char* name, unsigned short parentId, CtorFn ctor = {});
+VESK_HOST_API VarClass* FindClass(const char* name);
+VESK_HOST_API VarClass* FindClass(unsigned short id);
+VESK_HOST_API void DefineMethod(const char* className, const char* method, MethodFn fn);
 // Makes `out` an instance of the named class without running a constructor.
-bool NewObject(Variable& out, const char* className);
+VESK_HOST_API bool NewObject(Variable& out, const char* className);
 
 // Convenience instances of the built-in classes.
-void MakeNumberObject(Variable& out, double value);  // class "Number" (id 42)
-void MakeArray(Variable& out, const std::vector<double>& values);  // type 1024 of doubles
-void MakeTFunc(Variable& out, const std::vector<double>& x, const std::vector<double>& y);
-std::vector<double> ToDoubles(const Variable& array);
+VESK_HOST_API void MakeNumberObject(Variable& out, double value);  // class "Number" (id 42)
+VESK_HOST_API void MakeArray(Variable& out, const std::vector<double>& values);  // type 1024 of doubles
+VESK_HOST_API void MakeTFunc(Variable& out, const std::vector<double>& x, const std::vector<double>& y);
+VESK_HOST_API std::vector<double> ToDoubles(const Variable& array);
 
 // The processor that GetConnector()->GetOwner() answers; null for none.
-void SetCurrentProcessor(Processor* p);
-Processor* GetCurrentProcessor();
+VESK_HOST_API void SetCurrentProcessor(Processor* p);
+VESK_HOST_API Processor* GetCurrentProcessor();
 // When false, GetConnector() answers null (a host without a connector).
-void SetConnectorAvailable(bool available);
+VESK_HOST_API void SetConnectorAvailable(bool available);
 
 // Every error raised through VeskError, in order.
 struct ErrorRecord {
     int code;
     std::string text;  // empty when raised without a text
 };
-const std::vector<ErrorRecord>& Errors();
-void ClearErrors();  // also clears the current processor's status
+VESK_HOST_API const std::vector<ErrorRecord>& Errors();
+VESK_HOST_API void ClearErrors();  // also clears the current processor's status
 // Raises the error registered under `name` (registering it first) on the
 // current processor, as a host component such as a progress window does.
-void RaiseNamedError(const char* name);
+VESK_HOST_API void RaiseNamedError(const char* name);
 // Sets the current processor's break status (a user break).
-void RaiseBreak();
+VESK_HOST_API void RaiseBreak();
 // Number of RegisterError calls the processor has served.
-int RegisteredErrorCount(Processor* p);
+VESK_HOST_API int RegisteredErrorCount(Processor* p);
 
 // Restarts the uniform generator behind Rand from a seed.
-void SeedRand(std::uint64_t seed);
+VESK_HOST_API void SeedRand(std::uint64_t seed);
 
 // The next n host-heap allocations (HMALLOC, HREALLOC) fail. Only the host
 // heap: the module's ordinary allocations (new, as for matrices, vectors and
 // tabulated functions) are not affected; a test reaches their failures by
 // replacing the global operator new in its own program.
-void FailNextAllocations(int n);
+VESK_HOST_API void FailNextAllocations(int n);
 // Blocks allocated on the host heap and not yet freed.
-long LiveHeapBlocks();
+VESK_HOST_API long LiveHeapBlocks();
 
 // Output of Processor::PrintText: appended to *sink, or to standard output
 // when sink is null.
-void CaptureOutput(std::string* sink);
+VESK_HOST_API void CaptureOutput(std::string* sink);
 
 // Number of FlushIdle calls served since start.
-long FlushIdleCount();
+VESK_HOST_API long FlushIdleCount();
 
 }  // namespace vrt

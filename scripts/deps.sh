@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, tests, benchmarks and fuzzer need,
-# only those that are missing.
+# only those that are missing. Given package names, installs those instead
+# (scripts/deps-cross.sh).
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liblapack-dev libgsl-dev
           clang libclang-rt-14-dev)
+[ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -20,6 +20,8 @@
 // are left in the host's error status for the caller.
 #pragma once
 
+#include "host/Export.h"
+
 #include "host/VeskHost.h"
 
 typedef double (*VeskFunction1D)(double x, Variable& extra);
@@ -36,7 +38,7 @@ typedef double (*VeskFunction1D)(double x, Variable& extra);
 //      last midpoint is answered);
 //   3  a boundary is NaN or infinite, or the tolerance is NaN: nothing is
 //      evaluated and (a + b)/2 is answered.
-class BiSection_Double : public VeskAss {
+class VESK_MATH_API BiSection_Double : public VeskAss {
 public:
     // boundaries points to (a, b), which are copied; the result starts at
     // (a + b)/2.
@@ -71,7 +73,7 @@ private:
 
 // Minimum of f in [a, b] by golden-section search. The answer is the inner
 // point when its value is not above the ends', otherwise the better end.
-class GoldSection_Double : public VeskAss {
+class VESK_MATH_API GoldSection_Double : public VeskAss {
 public:
     GoldSection_Double(Variable& func, double* boundaries, double eps);
     GoldSection_Double(const GoldSection_Double&) = default;

@@ -46,8 +46,8 @@ bool IsIntegralOrder(double nu, int* n);
 // J_n(−x) = (−1)^n·J_n(x) and Y_−n = (−1)^n·Y_n applied). Used by the table
 // rows BesselJn and BesselYn; x ≤ 0 for Y and x = 0 or NaN for J go to the
 // C library as before.
-VESK_MATH_API double BesselJInteger(int n, double x);
-VESK_MATH_API double BesselYInteger(int n, double x);
+double BesselJInteger(int n, double x);
+double BesselYInteger(int n, double x);
 
 // ---------------------------------------------------------------------------
 // Exported I and K family (x first, then the order).
@@ -55,18 +55,18 @@ VESK_MATH_API double BesselYInteger(int n, double x);
 
 // I0(x), I1(x) by polynomial approximations (relative error below 4.8e-7 and
 // 6.3e-7); I1 is odd in x.
-double BesselI0(double x);
-double BesselI1(double x);
+VESK_MATH_API double BesselI0(double x);
+VESK_MATH_API double BesselI1(double x);
 
 // I_n(x): BesselIInteger for an integral n, otherwise BesselIFrac(x, n).
 // Relative error bound by order: n = 0 is BesselI0 (4.8e-7), n = ±1 is
 // BesselI1 (6.3e-7), 2 ≤ |n| ≤ 50000 inherits I0's 4.8e-7 through the
 // normalisation of Miller's recurrence, larger |n| and values beyond the
 // double range come from BesselIFrac (below 1e-12).
-double BesselIn(double x, double n);
+VESK_MATH_API double BesselIn(double x, double n);
 
 // I′_ν(x) by BesselIK (every ν ≥ 0, integral or not, and negative integers).
-double BesselIpn(double x, double nu);
+VESK_MATH_API double BesselIpn(double x, double nu);
 
 // ln I_ν(x): the leading series term ν·ln(x/2) − ln Γ(ν + 1) when ν/30 > x,
 // the asymptotic expansion x − ½·ln(2πx) + ln(1 − (4ν² − 1)/(8x)) when
@@ -77,25 +77,25 @@ double BesselIpn(double x, double nu);
 // ln I₃₀₀(1e5) the two-term form), the logarithm comes from the log of the
 // power series (x² ≤ ν + 1), the expansion in 1/x (ν² ≤ 2x) or the uniform
 // expansion in 1/ν, each within a few units of 1e-16 of |ln I|.
-double LnBesselIn(double x, double nu);
+VESK_MATH_API double LnBesselIn(double x, double nu);
 
 // ln I′_ν(x), with the same regions as LnBesselIn; I′ from BesselIK.
-double LnBesselIpn(double x, double nu);
+VESK_MATH_API double LnBesselIpn(double x, double nu);
 
 // K0(x), K1(x) by polynomial approximations (relative error below 1.6e-7 and
 // 1.8e-7); x > 0 is not checked (negative x gives NaN). K0(0) = K1(0) = +∞;
 // for subnormal x, ln(x/2) is taken as ln x − ln 2 (halving would round).
-double BesselK0(double x);
-double BesselK1(double x);
+VESK_MATH_API double BesselK0(double x);
+VESK_MATH_API double BesselK1(double x);
 
 // K_n(x): BesselKInteger for an integral n, otherwise BesselKFrac(x, n).
 // Relative error bound by order: n = 0 is BesselK0 (1.6e-7), n = ±1 BesselK1
 // (1.8e-7), 2 ≤ |n| ≤ 50000 at x ≤ 705 a positive combination of both
 // (1.8e-7); larger |n| and x > 705 come from BesselKFrac (below 1e-12).
-double BesselKn(double x, double n);
+VESK_MATH_API double BesselKn(double x, double n);
 
 // K′_ν(x) by BesselKpFrac (every real ν).
-double BesselKpn(double x, double nu);
+VESK_MATH_API double BesselKpn(double x, double nu);
 
 // ---------------------------------------------------------------------------
 // Fractional-order entry points, one value per call (x first, then ν).

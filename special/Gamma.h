@@ -75,18 +75,21 @@
 // LnBeta_I(a, b, 1) = 0.
 #pragma once
 
-double LnGamma(double x);
+#include "host/Export.h"
 
-double Gamma_P(double a, double x);
-double Gamma_Q(double a, double x);
-double LnGamma_P(double a, double x);
-double LnGamma_Q(double a, double x);
+VESK_MATH_API double LnGamma(double x);
 
-double Beta_I(double a, double b, double x);
-double LnBeta_I(double a, double b, double x);
-double Beta(double a, double b);
-double LnBeta(double a, double b);
+VESK_MATH_API double Gamma_P(double a, double x);
+VESK_MATH_API double Gamma_Q(double a, double x);
+VESK_MATH_API double LnGamma_P(double a, double x);
+VESK_MATH_API double LnGamma_Q(double a, double x);
 
-double FTest(const double* dataA, int na, const double* dataB, int nb, double* f);
+VESK_MATH_API double Beta_I(double a, double b, double x);
+VESK_MATH_API double LnBeta_I(double a, double b, double x);
+VESK_MATH_API double Beta(double a, double b);
+VESK_MATH_API double LnBeta(double a, double b);
 
-double Erf(double x);
+VESK_MATH_API double FTest(const double* dataA, int na, const double* dataB, int nb, double* f);
+VESK_MATH_API double FTest(double* dataA, int na, double* dataB, int nb, double* f);
+
+VESK_MATH_API double Erf(double x);

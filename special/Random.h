@@ -32,6 +32,8 @@
 // gives NaN.
 #pragma once
 
-double RandGauss(double mean, double sigma);
-double RandPoisson(double mean);
-double RandBinominal(double p, int n);
+#include "host/Export.h"
+
+VESK_MATH_API double RandGauss(double mean, double sigma);
+VESK_MATH_API double RandPoisson(double mean);
+VESK_MATH_API double RandBinominal(double p, int n);

@@ -104,7 +104,7 @@ TEST_F(ArraysTest, MalformedBuffersGiveOneZeroElement) {
         EXPECT_EQ(Values(IntArray(LE({count, 0, 0}).data(), size)), Ints{0}) << count << " " << size;
         EXPECT_EQ(Codes(), Ints{3});
     }
-    EXPECT_EQ(DoubleArray(nullptr, 100).Len(), 1);
+    EXPECT_EQ(DoubleArray(static_cast<const char*>(nullptr), 100).Len(), 1);
     EXPECT_EQ(Codes(), Ints{3});
 }
 

@@ -1,6 +1,5 @@
 // Quicksort and index sort against std::sort, binary searches against a
 // linear scan, and the exported instances.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <pthread.h>
 
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "containers/Sort.h"
+#include "runtime/PluginLoader.h"
 
 namespace {
 
@@ -174,18 +174,18 @@ TEST(Search, ExactAnswers) {
 
 // Client modules link against these sixteen instances by name.
 TEST(Exports, InstancesAreInTheDynamicSymbolTable) {
-    void* module = dlopen(VESK_MODULE_FILE, RTLD_NOW);
-    ASSERT_NE(module, nullptr);
-    EXPECT_NE(dlsym(module, "_Z10QSortIndexIdEvPiPT_ii"), nullptr);
+    vrt::PluginModule module;
+    std::string error;
+    ASSERT_TRUE(module.Load(VESK_MODULE_FILE, error)) << error;
+    EXPECT_NE(module.Symbol("_Z10QSortIndexIdEvPiPT_ii"), nullptr);
     for (const std::string t : {"i", "f", "d"}) {
         std::vector<std::string> names = {"_Z5QSortI" + t + "EvPT_ii"};
         for (const std::string args : {"dii", "di"}) {
             names.push_back("_Z5BFindI" + t + "EiPT_" + args);
             names.push_back("_Z16BFindInsertIndexI" + t + "EiPT_" + args);
         }
-        for (const std::string& name : names) EXPECT_NE(dlsym(module, name.c_str()), nullptr) << name;
+        for (const std::string& name : names) EXPECT_NE(module.Symbol(name.c_str()), nullptr) << name;
     }
-    dlclose(module);
 }
 
 }  // namespace

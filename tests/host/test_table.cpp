@@ -1,19 +1,28 @@
 // The script function table as the host sees it: fetched through the module's
 // entry point, each row family called with each argument shape.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "host/FunctionTable.h"
+#include "runtime/PluginLoader.h"
 #include "special/Bessel.h"
 #include "special/Gamma.h"
 #include "special/Random.h"
 #include "tests/host/ErrorTest.h"
 
 namespace {
+
+// x as the program sees it at run time: expected values of the C library's
+// functions are computed by the library, not folded by the compiler (which
+// rounds correctly where some C libraries do not).
+double AtRunTime(double x) {
+    volatile double v = x;
+    return v;
+}
 
 using Doubles = std::vector<double>;
 
@@ -33,9 +42,10 @@ constexpr int kRows = sizeof kTexts / sizeof kTexts[0];
 
 // The table fetched through the module's entry point, as the host does.
 const VeskFunctionEntry* Table() {
-    static void* module = dlopen(VESK_MODULE_FILE, RTLD_NOW);
-    void* fetch = module != nullptr ? dlsym(module, "VeskPlugin_FunctionTable") : nullptr;
-    return fetch != nullptr ? reinterpret_cast<const VeskFunctionEntry* (*)()>(fetch)() : nullptr;
+    static vrt::PluginModule module;
+    static std::string error;
+    static bool loaded = module.Load(VESK_MODULE_FILE, error);
+    return loaded ? module.table() : nullptr;
 }
 
 // Calls the row `text` into r, the arguments passed by reference.
@@ -138,8 +148,8 @@ TEST_F(TableTest, ResultMayBeTheArgumentAndOrdinatesMayBeMissing) {
         r.PointTo(v);
         Call("BesselJ0(any)", r, *v);
     }
-    EXPECT_EQ(vrt::ToDoubles(data), (Doubles{1.0, j0(1.0)}));
-    EXPECT_EQ(vrt::ToDoubles(curve("Y")), (Doubles{1.0, j0(1.0)}));
+    EXPECT_EQ(vrt::ToDoubles(data), (Doubles{1.0, j0(AtRunTime(1.0))}));
+    EXPECT_EQ(vrt::ToDoubles(curve("Y")), (Doubles{1.0, j0(AtRunTime(1.0))}));
     EXPECT_EQ(vrt::ToDoubles(curve("X")), (Doubles{1, 2}));
     // A tabulated function without ordinates comes back as a plain copy.
     ASSERT_TRUE(vrt::NewObject(bare, "TFunc"));
@@ -154,9 +164,9 @@ TEST_F(TableTest, ElementRoutinesAtTheirSwitchPoints) {
     // Negative x and negative orders are valid for the integer routines only.
     Variable two(2.0), minusTwo(-2), huge(-3e9), xs = Array({-1.0, 0.5}), x(1.5);
     Call("BesselJn(number, any)", r, two, xs);
-    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{jn(2, -1.0), jn(2, 0.5)}));
+    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{jn(2, AtRunTime(-1.0)), jn(2, AtRunTime(0.5))}));
     Call("BesselYn(number, any)", r, minusTwo, x);
-    EXPECT_EQ(static_cast<double>(r), yn(-2, 1.5));
+    EXPECT_EQ(static_cast<double>(r), yn(-2, AtRunTime(1.5)));
     Call("BesselYn(number, any)", r, huge, x);  // not integral: the fractional routine refuses it
     EXPECT_EQ(static_cast<double>(r), 0.0);
     // A fractional order: the element -1 fails (error 3 and 0), the loop goes on.
@@ -167,7 +177,7 @@ TEST_F(TableTest, ElementRoutinesAtTheirSwitchPoints) {
     // Sinc is exactly 1 at 0; Errf is odd.
     Variable sinc = Array({0.0, M_PI}), errf = Array({-0.5, 0.5});
     Call("Sinc(any)", r, sinc);
-    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{1.0, std::sin(M_PI) / M_PI}));
+    EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{1.0, std::sin(AtRunTime(M_PI)) / M_PI}));
     Call("Errf(any)", r, errf);
     const Doubles e = vrt::ToDoubles(r.GetVar());
     EXPECT_EQ(e[0], -e[1]);

@@ -107,8 +107,9 @@ TEST_F(BesselTest, TemmeSeriesParts) {
     for (double mu : {-0.5, -0.2, 0.0, 0.3, 0.5}) {
         double gam1, gam2, gampl, gammi;
         GammaTerms(mu, &gam1, &gam2, &gampl, &gammi);
-        EXPECT_NEAR(gampl, 1.0 / std::tgamma(1.0 + mu), 4e-16) << mu;
-        EXPECT_NEAR(gammi, 1.0 / std::tgamma(1.0 - mu), 4e-16) << mu;
+        // 4e-16 plus one more unit for the C library's tgamma on Windows.
+        EXPECT_NEAR(gampl, 1.0 / std::tgamma(1.0 + mu), 6e-16) << mu;
+        EXPECT_NEAR(gammi, 1.0 / std::tgamma(1.0 - mu), 6e-16) << mu;
     }
     // Results follow the written order of operations bit for bit: the square in
     // r = π·(πμ/2)·(sin(πμ/2)/(πμ/2))², rounded apart, sets the last bit of Y here.

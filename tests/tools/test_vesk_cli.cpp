@@ -1,11 +1,16 @@
 // The command-line host, run as a separate process on the built module.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
+
+#if defined(_WIN32)
+#define popen _popen
+#define pclose _pclose
+#else
+#include <sys/wait.h>
+#endif
 
 namespace {
 
@@ -14,16 +19,53 @@ struct CliRun {
     int status;
 };
 
+// The command line for the arguments, written as a POSIX shell would take
+// them (words split at spaces, single quotes around a word with spaces). On
+// Windows each word is re-quoted for cmd.exe and the C runtime's argument
+// parser: in double quotes, an inner double quote as \".
+std::string CommandLine(const std::string& args) {
+#if defined(_WIN32)
+    std::string cmd = std::string("\"") + VESK_TOOL_FILE + "\"";
+    std::string word;
+    bool inWord = false, quoted = false;
+    auto flush = [&] {
+        if (inWord) cmd += " \"" + word + "\"";
+        word.clear();
+        inWord = false;
+    };
+    for (char c : args) {
+        if (c == '\'') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == ' ' && !quoted) {
+            flush();
+        } else {
+            word += c == '"' ? std::string("\\\"") : std::string(1, c);
+            inWord = true;
+        }
+    }
+    flush();
+    return cmd;
+#elif defined(VESK_TOOL_EMULATOR)
+    return std::string(VESK_TOOL_EMULATOR " '") + VESK_TOOL_FILE + "' " + args;
+#else
+    return std::string("'") + VESK_TOOL_FILE + "' " + args;
+#endif
+}
+
 // Runs `vesk <args>` through the shell, optionally feeding `input`.
 CliRun Vesk(const std::string& args, const std::string& input = "") {
-    std::string cmd = std::string("'") + VESK_TOOL_FILE + "' " + args;
+    std::string cmd = CommandLine(args);
     std::string inFile;
     if (!input.empty()) {
         inFile = ::testing::TempDir() + "vesk_input.txt";
         std::ofstream(inFile) << input;
-        cmd += " < '" + inFile + "'";
+        cmd += " < \"" + inFile + "\"";
     }
     cmd += " 2>&1";
+#if defined(_WIN32)
+    cmd = "\"" + cmd + "\"";  // cmd.exe /c strips the outer pair
+#endif
     CliRun r{"", -1};
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -31,7 +73,11 @@ CliRun Vesk(const std::string& args, const std::string& input = "") {
     size_t n;
     while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
     int st = pclose(p);
+#if defined(_WIN32)
+    r.status = st;
+#else
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+#endif
     return r;
 }
 

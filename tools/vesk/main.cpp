@@ -1,9 +1,9 @@
 // vesk: command-line host for the Vesk_base_math plug-in.
 //
-// Loads the module with dlopen as the scripting host does: resolves the four
-// entry points by name, reads the version text, hands its processor to the
-// initialisation entry, fetches the function table and evaluates calls of
-// its rows.
+// Loads the module as the scripting host does (by ordinal on Windows, by name
+// elsewhere; runtime/PluginLoader.h): resolves the four entry points, reads
+// the version text, hands its processor to the initialisation entry,
+// fetches the function table and evaluates calls of its rows.
 //
 //   vesk [--module PATH] 'BesselJn(2.5, [0.5, 1, 2])' ...   one call per argument
 //   vesk [--module PATH]                                     one call per input line
@@ -19,8 +19,6 @@
 // module raised an error, 2 when a call could not be made, on bad usage
 // (an option without its value, a seed that is not a whole number from 0
 // up), or when the output could not be written.
-#include <dlfcn.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -31,47 +29,23 @@
 #include <vector>
 
 #include "host/FunctionTable.h"
+#include "runtime/PluginLoader.h"
 #include "runtime/VeskRuntime.h"
 #include "tools/vesk/Parser.h"
 #include "tools/vesk/Printer.h"
 
+#if defined(_WIN32)
+#define VESK_MODULE_NAME "Vesk_base_math.dll"
+#else
+#define VESK_MODULE_NAME "libVesk_base_math.so"
+#endif
 #ifndef VESK_DEFAULT_MODULE
-#define VESK_DEFAULT_MODULE "libVesk_base_math.so"
+#define VESK_DEFAULT_MODULE VESK_MODULE_NAME
 #endif
 
 namespace {
 
-typedef char* (*VersionFn)(char*, int);
-typedef const VeskFunctionEntry* (*TableFn)();
-typedef void* const* (*SecondTableFn)();
-typedef void (*InitFn)(Processor*);
-
 enum Status { kOk = 0, kModuleError = 1, kCallError = 2 };
-
-struct Module {
-    void* handle = nullptr;
-    VersionFn version = nullptr;
-    TableFn table = nullptr;
-    SecondTableFn secondTable = nullptr;
-    InitFn init = nullptr;
-
-    bool Load(const std::string& path, std::string& error) {
-        handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!handle) {
-            error = dlerror();
-            return false;
-        }
-        version = reinterpret_cast<VersionFn>(dlsym(handle, "VeskPlugin_Version"));
-        table = reinterpret_cast<TableFn>(dlsym(handle, "VeskPlugin_FunctionTable"));
-        secondTable = reinterpret_cast<SecondTableFn>(dlsym(handle, "VeskPlugin_SecondTable"));
-        init = reinterpret_cast<InitFn>(dlsym(handle, "VeskPlugin_Init"));
-        if (!version || !table || !secondTable || !init) {
-            error = "the module lacks an entry point";
-            return false;
-        }
-        return true;
-    }
-};
 
 // Number of arguments a signature text declares: "F(a, b)" has 2.
 int ArgumentCount(const char* signature) {
@@ -219,11 +193,12 @@ int main(int argc, char** argv) {
         } else calls.push_back(a);
     }
 
-    Module module;
+    vrt::PluginModule module;
+    module.Keep();
     std::string error;
     bool loaded = module.Load(modulePath, error);
     // An installed vesk finds the module through its run path.
-    if (!loaded && !explicitModule) loaded = module.Load("libVesk_base_math.so", error);
+    if (!loaded && !explicitModule) loaded = module.Load(VESK_MODULE_NAME, error);
     if (!loaded) {
         std::fprintf(stderr, "vesk: cannot load module '%s': %s\n", modulePath.c_str(), error.c_str());
         return kCallError;
