@@ -670,3 +670,27 @@ TEST_F(ClimbSolveTest, CoordinateDescent) {
     EXPECT_NEAR(face.GetResult()[1], 0.0, 1e-2);
     EXPECT_TRUE(vrt::Errors().empty());
 }
+
+// Mend: a start placed far outside the box by SetStartPoint (u = 5 here)
+// pinned its coordinate at the face: no line along it met the box, and its
+// difference gradient was 0. SolvePowell, SolveDFP and SolveBFGS reported
+// (1, 0.6) as the solution; every solve now starts from the start clamped
+// into the box, which is the same real point.
+TEST_F(ClimbSolveTest, StartFarOutsideTheBox) {
+    const Fn f = [](const double* x, int) { return (x[0] - 0.3) * (x[0] - 0.3) + (x[1] - 0.6) * (x[1] - 0.6); };
+    for (Method m : kMethods) {
+        SCOPED_TRACE(Name(m));
+        g_fn = f;
+        Variable func = NativeObjective();
+        std::vector<double> b = Box(2, 0, 1), s = {0.5, 0.5};
+        Climb c(func, 2, b.data(), s.data(), 1e-10);
+        MatVectorCol start(2);
+        start[0] = 5;
+        start[1] = 0.6;
+        c.SetStartPoint(start);
+        vrt::ClearErrors();
+        RunMethod(c, m);
+        EXPECT_NEAR(c.GetResult()[0], 0.3, 1e-6);
+        EXPECT_TRUE(vrt::Errors().empty());
+    }
+}

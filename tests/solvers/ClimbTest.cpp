@@ -192,6 +192,10 @@ TEST_F(ClimbTest, ScaleResultStaysInTheBox) {
     EXPECT_EQ(ToValues(c.ScaleResult(u)), (Values{hi, lo}));
     u = Col({0, std::nan("")});
     EXPECT_EQ(ToValues(c.ScaleResult(u)), (Values{lo, hi}));  // NaN goes to the first bound
+    // Mend: a shorter point was read beyond its end.
+    MatVectorCol one = Col({0.5});
+    EXPECT_EQ(ToValues(c.ScaleResult(one)), (Values{lo, hi}));
+    EXPECT_EQ(ErrorCodes(), (std::vector<int>{3}));
 }
 
 TEST_F(ClimbTest, CopiesOwnTheirDirectionsAndShareTheWindow) {
