@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cmath>
-#include <utility>
 #include <vector>
 
 namespace climb_problems {
@@ -72,66 +71,33 @@ struct BoxMinimum {
     int activeBounds = 0;
 };
 
-// The exact constrained minimum, independent of the code under test: every
-// assignment of the coordinates to lower bound, upper bound or free (3^n,
-// n <= 6); the free ones solve the stationarity equations (long double
-// Gaussian elimination); the best feasible candidate is the minimum.
+// The constrained minimum, independent of the code under test: cyclic
+// coordinate descent with exact steps, clamped into the box, in long double
+// (it converges to the minimum for a positive definite A), until a sweep
+// moves no coordinate by more than 1e-17.
 inline BoxMinimum SolveBoxQuadratic(const BoxQuadratic& q) {
     const int n = q.n;
-    BoxMinimum best;
-    long double bestF = INFINITY;
-    int states = 1;
-    for (int i = 0; i < n; ++i) states *= 3;
-    std::vector<long double> x(n), m, r;
-    for (int code = 0; code < states; ++code) {
-        std::vector<int> freeIdx, state(n);
-        for (int i = 0, k = code; i < n; ++i, k /= 3) {
-            state[i] = k % 3;  // 0 free, 1 lower, 2 upper
-            if (state[i] == 0) freeIdx.push_back(i);
-            else x[i] = q.bounds[2 * i + state[i] - 1];
+    std::vector<long double> x(n);
+    for (int i = 0; i < n; ++i) x[i] = (static_cast<long double>(q.bounds[2 * i]) + q.bounds[2 * i + 1]) / 2;
+    for (int sweep = 0; sweep < 1000000; ++sweep) {
+        long double moved = 0;
+        for (int i = 0; i < n; ++i) {
+            long double g = 0;
+            for (int j = 0; j < n; ++j) g += static_cast<long double>(q.a[i * n + j]) * (x[j] - q.c[j]);
+            const long double v = std::fmin(std::fmax(x[i] - g / q.a[i * n + i], q.bounds[2 * i]), q.bounds[2 * i + 1]);
+            moved = std::fmax(moved, std::fabs(v - x[i]));
+            x[i] = v;
         }
-        const int nf = static_cast<int>(freeIdx.size());
-        m.assign(static_cast<size_t>(nf) * nf, 0.0L);
-        r.assign(nf, 0.0L);
-        for (int p = 0; p < nf; ++p) {
-            const int i = freeIdx[p];
-            for (int j = 0; j < n; ++j)
-                r[p] += static_cast<long double>(q.a[i * n + j]) * (state[j] == 0 ? q.c[j] : q.c[j] - x[j]);
-            for (int s = 0; s < nf; ++s) m[p * nf + s] = q.a[i * n + freeIdx[s]];
-        }
-        bool singular = false;
-        for (int k = 0; k < nf && !singular; ++k) {
-            int piv = k;
-            for (int p = k + 1; p < nf; ++p)
-                if (std::fabs(m[p * nf + k]) > std::fabs(m[piv * nf + k])) piv = p;
-            singular = m[piv * nf + k] == 0.0L;
-            for (int s = 0; s < nf; ++s) std::swap(m[k * nf + s], m[piv * nf + s]);
-            std::swap(r[k], r[piv]);
-            for (int p = k + 1; p < nf && !singular; ++p) {
-                const long double f = m[p * nf + k] / m[k * nf + k];
-                for (int s = k; s < nf; ++s) m[p * nf + s] -= f * m[k * nf + s];
-                r[p] -= f * r[k];
-            }
-        }
-        if (singular) continue;
-        bool feasible = true;
-        for (int k = nf - 1; k >= 0; --k) {
-            long double s = r[k];
-            for (int p = k + 1; p < nf; ++p) s -= m[k * nf + p] * x[freeIdx[p]];
-            const int i = freeIdx[k];
-            x[i] = s / m[k * nf + k];
-            feasible = feasible && x[i] >= q.bounds[2 * i] && x[i] <= q.bounds[2 * i + 1];
-        }
-        long double f = 0.0L;
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) f += (x[i] - q.c[i]) * q.a[i * n + j] * (x[j] - q.c[j]);
-        if (feasible && f < bestF) {
-            bestF = f;
-            best.x.assign(x.begin(), x.end());
-            best.activeBounds = n - nf;
-        }
+        if (moved <= 1e-17L) break;
     }
-    best.f = static_cast<double>(bestF);
+    BoxMinimum best;
+    long double f = 0.0L;
+    for (int i = 0; i < n; ++i) {
+        best.activeBounds += x[i] == q.bounds[2 * i] || x[i] == q.bounds[2 * i + 1];
+        for (int j = 0; j < n; ++j) f += (x[i] - q.c[i]) * q.a[i * n + j] * (x[j] - q.c[j]);
+    }
+    best.x.assign(x.begin(), x.end());
+    best.f = static_cast<double>(f);
     return best;
 }
 

@@ -246,28 +246,23 @@ TEST_F(ClimbSolveTest, StartFarOutsideTheBox) {
 // without evaluating: twice its inverse-Hessian approximation (the same
 // doubling as a computed covariance; the approximation alone is half of it).
 TEST_F(ClimbSolveTest, CovarianceAfterSolve) {
-    const Vec a = {4, 1, 0.5, 1, 3, 0.2, 0.5, 0.2, 2};
-    const struct { Vec a, c, box, start; Method m; bool seeded; double tol; } rows[] = {
-        {a, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, Method::Solve, false, 1e-7},
-        {a, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, Method::Powell, false, 1e-7},
-        {a, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, Method::DFP, false, 1e-7},
-        {a, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, Method::BFGS, false, 1e-7},
-        {IllConditioned(3), {0.3, 0.55, 0.6}, Box(3, 0, 1), {0.9, 0.1, 0.2}, Method::DFP, true, 1e-4},
-        {IllConditioned(3), {0.3, 0.55, 0.6}, Box(3, 0, 1), {0.9, 0.1, 0.2}, Method::BFGS, true, 1e-4},
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::string(Name(r.m)) + (r.seeded ? " seeded" : ""));
-        Climb climb = Make(QuadraticFn(r.a, r.c), r.box, r.start);
-        RunMethod(climb, r.m);
-        MatVectorCol x(climb.GetResult());
-        g_calls = 0;
-        std::unique_ptr<Matrix> cov(climb.GetCovariationMatrix(x));
-        ASSERT_NE(cov, nullptr);
-        EXPECT_EQ(g_calls == 0, r.seeded);
-        std::unique_ptr<Matrix> want(Matrix(3, 3, r.a.data()).Inverse());
-        for (int i = 0; i < 3; ++i)
-            for (int j = 0; j < 3; ++j) EXPECT_NEAR((*cov)(i, j), (*want)(i, j), r.tol) << i << j;
-    }
+    struct Case { Vec a, c, box, start; bool seeded; double tol; };
+    const Case plain = {{4, 1, 0.5, 1, 3, 0.2, 0.5, 0.2, 2}, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, false, 1e-7};
+    const Case seeded = {IllConditioned(3), {0.3, 0.55, 0.6}, Box(3, 0, 1), {0.9, 0.1, 0.2}, true, 1e-4};
+    for (const Case& r : {plain, seeded})
+        for (Method m : kMethods) {
+            if (r.seeded && (m == Method::Solve || m == Method::Powell)) continue;
+            SCOPED_TRACE(std::string(Name(m)) + (r.seeded ? " seeded" : ""));
+            Climb climb = Make(QuadraticFn(r.a, r.c), r.box, r.start);
+            RunMethod(climb, m);
+            MatVectorCol x(climb.GetResult());
+            g_calls = 0;
+            std::unique_ptr<Matrix> cov(climb.GetCovariationMatrix(x));
+            ASSERT_NE(cov, nullptr);
+            EXPECT_EQ(g_calls == 0, r.seeded);
+            std::unique_ptr<Matrix> want(Matrix(3, 3, r.a.data()).Inverse());
+            for (int i = 0; i < 9; ++i) EXPECT_NEAR((*cov)(i / 3, i % 3), (*want)(i / 3, i % 3), r.tol) << i;
+        }
 }
 
 // |x0 - 0.3| + |x1 - 0.6| in the unit box: a BFGS run that restarts from the
@@ -306,8 +301,8 @@ TEST_F(ClimbSolveTest, ProgressMoments) {
         EXPECT_EQ(p.back(), 100);
         for (int v : p) EXPECT_TRUE(v >= 0 && v <= 100) << v;
         char caption[64];
-        std::snprintf(caption, sizeof caption, "Residue = %.10g", Rosenbrock(c.GetResult().GetData(), 10));
-        EXPECT_EQ(g_window.caption, caption);
+        std::snprintf(caption, sizeof caption, "CResidue = %.10g", Rosenbrock(c.GetResult().GetData(), 10));
+        EXPECT_EQ(g_window.calls[g_window.calls.size() - 2], caption);
     }
 }
 

@@ -90,19 +90,17 @@ TEST_F(ClimbTest, ScaleResultStaysInTheBox) {
 TEST_F(ClimbTest, CopiesOwnTheirDirectionsAndShareTheWindow) {
     Variable wnd;
     MakeWindow(wnd);
-    Climb a = Make(Parabola, {0, 1, 0, 2}, {0.5, 1});
+    Climb a = Make(Parabola, {0, 1, 0, 2}, {0.5, 1}), d = Make(Parabola, Box(3, 0, 1), {0, 0, 0});
     a.SetProgressWnd(wnd);
     A::Directions(a)[1][0] = 7;
     Climb b(a);
     A::Directions(b)[1][0] = 9;
-    EXPECT_EQ(A::Directions(a)[1][0], 7);
-    EXPECT_EQ(&A::Window(b).Deref(), &wnd);
-    Climb d = Make(Parabola, {0, 1, 0, 1, 0, 1}, {0, 0, 0});
     d = b;  // other dimension: the set is rebuilt
     d = d;
-    EXPECT_EQ(d.GetDimension(), 2);
+    EXPECT_EQ(A::Directions(a)[1][0], 7);
     EXPECT_EQ(A::Directions(d)[1][0], 9);
     EXPECT_EQ(A::Directions(d)[0].Len(), 2);
+    EXPECT_EQ(&A::Window(b).Deref(), &wnd);
     EXPECT_EQ(&A::Window(d).Deref(), &wnd);
     EXPECT_STREQ(wnd.GetClass()->GetName(), "TestWindow");  // never written through
 }
@@ -113,16 +111,14 @@ double Shifted(MatVector& x, Variable& extra) { return x[0] - static_cast<double
 
 TEST_F(ClimbTest, NativeAndScriptObjectivesAgree) {
     std::vector<Vec> points[2];
-    double f[2];
     for (int script = 0; script < 2; ++script) {
         Climb c = Make([](const double* x, int) { return std::pow(x[0] - 0.3, 2) + 3 * std::pow(x[1] + 0.2, 4) + x[0] * x[1]; },
                        {-1, 1, -1, 2}, {0.9, 1.5}, 1e-9, script == 1);
-        f[script] = Search(c, {0.9, 0.8}, {-1, -0.5});
+        const double f = Search(c, {0.9, 0.8}, {-1, -0.5});
+        EXPECT_LT(f, g_fn(g_points[0].data(), 2));
         points[script] = g_points;
     }
-    EXPECT_EQ(f[0], f[1]);
     EXPECT_EQ(points[0], points[1]);
-    EXPECT_LT(f[0], g_fn(points[0][0].data(), 2));
     // The extra parameter arrives by reference, the stored copy.
     Variable shifted, extra(0.25);
     vrt::MakeNativeFunction(shifted, reinterpret_cast<void*>(Shifted));
@@ -139,61 +135,52 @@ double Deriv(MatVectorCol& x, int i, Variable&) { return i == 0 ? 2 * x[0] : 3 *
 double Deriv2(MatVectorCol& x, int i, int j, Variable&) { return i == 0 && j == 0 ? 2 : (i == 1 && j == 1 ? 6 * x[1] : 0.5); }
 
 TEST_F(ClimbTest, DerivativeFunctionsNativeAndScript) {
-    int calls[3] = {};
-    Variable fn[3], fs[3];
-    vrt::MakeNativeFunction(fn[1], reinterpret_cast<void*>(Deriv));
-    vrt::MakeNativeFunction(fn[2], reinterpret_cast<void*>(Deriv2));
+    int calls = 0;
+    Variable fn[2], fs[2];
+    vrt::MakeNativeFunction(fn[0], reinterpret_cast<void*>(Deriv));
+    vrt::MakeNativeFunction(fn[1], reinterpret_cast<void*>(Deriv2));
     for (int k = 1; k <= 2; ++k)
-        vrt::MakeScriptFunction(fs[k], [k, &calls](VarRegister& r, VarRegister* args, int n) {
+        vrt::MakeScriptFunction(fs[k - 1], [k, &calls](VarRegister& r, VarRegister* args, int n) {
             ASSERT_EQ(n, 2 + k);
             ASSERT_TRUE(args[1 + k].IsRef());
             MatVectorCol x(args[0].GetVar());
-            Variable extra;
-            ++calls[k];
-            r = k == 1 ? Deriv(x, static_cast<int>(args[1]), extra)
-                       : Deriv2(x, static_cast<int>(args[1]), static_cast<int>(args[2]), extra);
+            ++calls;
+            Variable& e = args[1 + k].GetVar();
+            r = k == 1 ? Deriv(x, static_cast<int>(args[1]), e) : Deriv2(x, static_cast<int>(args[1]), static_cast<int>(args[2]), e);
         });
-    for (int script = 0; script < 2; ++script) {
+    for (Variable* f : {fn, fs}) {
         Climb c = Make(Parabola, {-1, 1, 0, 4}, {0, 1});  // widths 2 and 4
-        c.SetDerivFunc(script ? fs[1] : fn[1]);
-        c.SetDeriv2Func(script ? fs[2] : fn[2]);
+        c.SetDerivFunc(f[0]);
+        c.SetDeriv2Func(f[1]);
         MatVectorCol u = Col({0.75, 0.5}), g(2), x = Col({0.5, 2});
-        EXPECT_EQ(A::Derivative(c, u, 1), 12.0 * 4);
         EXPECT_EQ(A::Derivative2(c, u, 1, 1), 12.0 * 16);
         A::Gradient(c, g, u);
         EXPECT_EQ(ToVec(g), (Vec{2, 48}));
         std::unique_ptr<Matrix> h(c.GetHessian(x));
-        ASSERT_NE(h, nullptr);
-        EXPECT_DOUBLE_EQ((*h)(1, 1), 12);
-        EXPECT_DOUBLE_EQ((*h)(1, 0), 0.5);
+        EXPECT_EQ(ToVec(MatVector(h->operator[](0), 4)), (Vec{2, 0.5, 0.5, 12}));
         // Within 2 eps of a face a component whose descent leaves the box is
         // dropped: here the second, positive near the lower face.
         u = Col({1, 1e-12});
         A::Gradient(c, g, u);
         EXPECT_EQ(ToVec(g), (Vec{4, 0}));
     }
-    EXPECT_EQ(calls[1], 1 + 2 * 2);
-    EXPECT_EQ(calls[2], 1 + 3);
+    EXPECT_EQ(calls, 1 + 3 + 2 + 2);
     EXPECT_EQ(g_calls, 0);  // the objective was never needed
 }
 
 TEST_F(ClimbTest, WithoutProcessor) {
-    Climb script = Make(Parabola, {0, 1, 0, 1}, {0.5, 0.5}, 1e-9, true);
-    Climb native = Make(Parabola, {0, 1, 0, 1}, {0.5, 0.5}, 1e-9, false);
+    Climb script = Make(Parabola, {0, 1}, {0.5}, 1e-9, true), native = Make(Parabola, {0, 1}, {0.5});
     script.SetSilent(0);
     vrt::SetCurrentProcessor(nullptr);
-    MatVectorCol u = Col({0.5, 0.5}), d = Col({1, 0});
+    MatVectorCol u = Col({0.5}), d = Col({1});
     EXPECT_EQ(A::At(script, u), 0.0);
-    EXPECT_EQ(g_calls, 0);
     EXPECT_EQ(A::At(native, u), P(0.5));  // a native objective needs no processor
     EXPECT_EQ(A::Line(native, P(0.5), d, 0), 0.0);
-    EXPECT_EQ(ToVec(A::Current(native)), (Vec{0, 0}));
     vrt::SetCurrentProcessor(&Proc());
     vrt::SetConnectorAvailable(false);
     EXPECT_EQ(A::At(script, u), 0.0);
     EXPECT_EQ(g_calls, 1);
-    EXPECT_TRUE(out.empty());
-    EXPECT_TRUE(vrt::Errors().empty());
+    EXPECT_TRUE(out.empty() && vrt::Errors().empty());
 }
 
 // ---------------------------------------------------- tracing, progress
@@ -398,12 +385,10 @@ TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
 TEST_F(ClimbTest, FeasibleInterval) {
     Climb c = Make(Parabola, {0, 1, 0, 1, 0, 1, 5, 5}, {0.5, 0.5, 0.5, 5});
     const struct { Vec u, d; double lo, hi; } rows[] = {
-        {{0.5, 0.5, 0.5, 0.5}, {1, 0, 0, 0}, -0.5, 0.5},
-        {{0.5, 0.5, 0.5, 0.5}, {0, 0, 0, 0}, 0, 0},
-        {{0.5, 0.5, 0.5, 0.5}, {0, 0, 0, 1}, 0, 0},        // the inactive coordinate only
-        {{0.2, 0.5, 0.5, 0.5}, {-2, 0, 0, 7}, -0.4, 0.1},  // ... is ignored beside others
-        {{0.2, 0.9, 0.5, 0}, {1, 1, 0, 0}, -0.2, 0.1},
-        {{0.5, 0.5, 0.5, 0}, {1e-9, 0, 0, 0}, -2, 2},      // capped at sqrt(dim)
+        {{0.5, 0.5, 0.5, 0.5}, {1, 0, 0, 0}, -0.5, 0.5},  {{0.5, 0.5, 0.5, 0.5}, {0, 0, 0, 0}, 0, 0},
+        {{0.5, 0.5, 0.5, 0.5}, {0, 0, 0, 1}, 0, 0},       // the inactive coordinate only
+        {{0.2, 0.5, 0.5, 0.5}, {-2, 0, 0, 7}, -0.4, 0.1}, // ... is ignored beside others
+        {{0.2, 0.9, 0.5, 0}, {1, 1, 0, 0}, -0.2, 0.1},    {{0.5, 0.5, 0.5, 0}, {1e-9, 0, 0, 0}, -2, 2},  // sqrt(dim)
     };
     for (const auto& r : rows) {
         MatVectorCol u = Col(r.u), d = Col(r.d);
@@ -505,8 +490,7 @@ TEST_F(ClimbTest, EveryLineSearchEnds) {
         EXPECT_NEAR(c.GetResult()[0], 0.3, 1e-12);
     }
     Climb c = Make(Parabola, box, {0, 0});
-    EXPECT_EQ(Search(c, {0.9, 0.5}, {kNaN, 1}), P(0.9 / 0.5 - 1));
-    EXPECT_EQ(Search(c, {0.9, 0.5}, {kInf, 1}), P(0.9 / 0.5 - 1));
+    EXPECT_EQ(Search(c, {0.9, 0.5}, {kNaN, 1}) + Search(c, {0.9, 0.5}, {kInf, 1}), 2 * P(0.9 / 0.5 - 1));
     EXPECT_EQ(g_calls, 2);  // the start points only
     Search(c, {0.9, 0.5}, {-1e300, -1e300});  // a norm that overflows still gives a direction
     EXPECT_NEAR(c.GetResult()[0], 0.3, 1e-9);
