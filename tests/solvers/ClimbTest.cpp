@@ -43,7 +43,6 @@ double Search(Climb& c, const Vec& u, const Vec& d, int given = 0) {
     return A::Line(c, A::At(c, A::Current(c)), dir, given);
 }
 
-// ------------------------------------------------------------ the problem
 
 TEST_F(ClimbTest, ProblemAndCoordinates) {
     Climb c = Make(Parabola, {-1, 3, 2, 2, 0, 10}, {5, 2, -1});
@@ -71,9 +70,8 @@ TEST_F(ClimbTest, ProblemAndCoordinates) {
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3, 3, 3, 3, 3, 3}));
 }
 
-// Mends: x = u/scale + lo at u = 1 can exceed hi by one rounding step, and
-// the objective must still see a point in the box; a shorter point was read
-// beyond its end.
+// Mends: x = u/scale + lo at u = 1 could exceed hi by one rounding step; a
+// shorter point was read beyond its end.
 TEST_F(ClimbTest, ScaleResultStaysInTheBox) {
     const double lo = -2.015774780009839, hi = -1.1594517943003406;
     ASSERT_GT(1 / (1 / (hi - lo)) + lo, hi);  // the conversion as written
@@ -105,7 +103,6 @@ TEST_F(ClimbTest, CopiesOwnTheirDirectionsAndShareTheWindow) {
     EXPECT_STREQ(wnd.GetClass()->GetName(), "TestWindow");  // never written through
 }
 
-// ------------------------------------------------------ objective calls
 
 double Shifted(MatVector& x, Variable& extra) { return x[0] - static_cast<double>(extra); }
 
@@ -183,7 +180,6 @@ TEST_F(ClimbTest, WithoutProcessor) {
     EXPECT_TRUE(out.empty() && vrt::Errors().empty());
 }
 
-// ---------------------------------------------------- tracing, progress
 
 TEST_F(ClimbTest, TraceAtTheEndOfALineSearch) {
     Climb c = Make([](const double* x, int) { return (x[0] - 1) * (x[0] - 1) + 1.5; }, {0, 2, 0, 4}, {0.5, 1});
@@ -259,11 +255,9 @@ TEST_F(ClimbTest, ScriptErrorsEndTheSearch) {
     }
 }
 
-// ----------------------------------------------------------- differences
 
-// f = exp(x0/2) + x0 x1^2 + cos(x1) over [-1, 2] x [0.5, 1.5]; derivatives
-// in normalised units carry the widths 3 and 1. Interior points, every face
-// and two corners.
+// Normalised derivatives carry the widths 3 and 1. Interior points, every
+// face and two corners.
 double Smooth(const double* x, int) { return std::exp(x[0] / 2) + x[0] * x[1] * x[1] + std::cos(x[1]); }
 const Vec kSmoothBox = {-1, 2, 0.5, 1.5};
 const std::vector<Vec> kPlaces = {{0.4, 0.3}, {0.9, 0.6}, {0, 0.5}, {1, 0.5}, {0.5, 0}, {0.5, 1}, {0, 0}, {1, 1}};
@@ -321,13 +315,11 @@ TEST_F(ClimbTest, DifferencesMatchAnalyticDerivatives) {
     for (size_t k = 0; k < expect.size(); ++k) EXPECT_EQ(g_points[k][0], expect[k]) << k;
 }
 
-// ------------------------------------------------- Hessian and covariance
 
-// f = 2 x0^2 + x0 x1 + 1.5 x1^2 (Hessian [[4, 1], [1, 3]], covariance
-// 2 H^-1 = [[6, -2], [-2, 8]] / 11) over [-1, 1] x [-2, 2]; a minimum step
-// of 1e-3 keeps the differences exact to rounding (a few 1e-9 here). The
-// Hessian takes 3 evaluations per diagonal element and 4 per pair, and both
-// caches answer a second call at the same point without evaluating.
+// Hessian [[4, 1], [1, 3]], covariance 2 H^-1 = [[6, -2], [-2, 8]] / 11; a
+// minimum step of 1e-3 keeps the differences exact to rounding (a few 1e-9).
+// 3 evaluations per diagonal element, 4 per pair; both caches answer a
+// second call at the same point without evaluating.
 TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
     Climb c = Make([](const double* x, int) { return 2 * x[0] * x[0] + x[0] * x[1] + 1.5 * x[1] * x[1]; },
                    {-1, 1, -2, 2}, {0, 0});
@@ -380,7 +372,6 @@ TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{10}));
 }
 
-// ------------------------------------------------------------ line search
 
 TEST_F(ClimbTest, FeasibleInterval) {
     Climb c = Make(Parabola, {0, 1, 0, 1, 0, 1, 5, 5}, {0.5, 0.5, 0.5, 5});
@@ -399,9 +390,8 @@ TEST_F(ClimbTest, FeasibleInterval) {
     }
 }
 
-// The first two trials take 5 % of the interval: forwards then backwards
-// inside it, twice forwards from the lower face, twice backwards from the
-// upper one; a given step is tried first and replaced by 5 % if it fails.
+// The first two trials go 5 % of the interval forwards then backwards (both
+// inward at a face); a given step goes first and is replaced if it fails.
 TEST_F(ClimbTest, FirstTrials) {
     const struct { double u; Vec d; int given; Vec trials; } rows[] = {
         {0.3, {1}, 0, {0.35, 0.25}}, {0, {1}, 0, {0.05, 0.1}},   {1, {1}, 0, {0.9, 0.95}},
@@ -436,10 +426,9 @@ TEST_F(ClimbTest, LineSearchFindsOneDimensionalMinima) {
 }
 
 // Mend: a pass counts as stalled on an unmoved best point only once the
-// search has improved on f0. On Rosenbrock's function from (-1.2, 1), after
-// one search along each coordinate, the search along the negative gradient
-// starts with six passes that find nothing better while the bracket is
-// still wide; counted as stalls they ended it at f0 after 9 evaluations.
+// search has improved on f0. On Rosenbrock's function the search along the
+// negative gradient below starts with six passes that find nothing better in
+// a wide bracket; counted as stalls they ended it at f0 after 9 evaluations.
 TEST_F(ClimbTest, UnimprovedSearchKeepsNarrowingItsBracket) {
     Climb c = Make(Rosenbrock, Box(2, -5, 5), {-1.2, 1});
     MatVectorCol& u = A::Current(c);
@@ -455,10 +444,9 @@ TEST_F(ClimbTest, UnimprovedSearchKeepsNarrowingItsBracket) {
     EXPECT_GT(g_calls, 9);
 }
 
-// Mend: an interpolated position that is not finite (here from samples of
-// +inf beyond x = 0.03) takes the fallback step; as written it was sampled
-// (at a point off the line) and sorted into the table, and the search ran
-// to its pass limit without improving.
+// Mend: an interpolated position that is not finite (from samples of +inf
+// beyond x = 0.03) takes the fallback step; it was sampled and sorted into
+// the table, and the search ran to its pass limit without improving.
 TEST_F(ClimbTest, NonFiniteInterpolationFallsBack) {
     for (double sign : {1.0, -1.0}) {
         Climb c = Make([sign](const double* x, int) {
@@ -496,9 +484,8 @@ TEST_F(ClimbTest, EveryLineSearchEnds) {
     EXPECT_NEAR(c.GetResult()[0], 0.3, 1e-9);
 }
 
-// A start point placed outside the box by SetStartPoint stays as given, but
-// every evaluation lies in the box; the first search that ends normally
-// leaves the point clamped into the box, and the next one moves from there.
+// From a point outside the box every evaluation lies in the box; the first
+// search that ends normally leaves the point clamped into the box.
 TEST_F(ClimbTest, StartOutsideTheBox) {
     const Vec unit = {0, 1, 0, 1};
     Climb c = Make([](const double* x, int) { return P(x[0]) + x[1] * x[1]; }, unit, {0.5, 0.5});
