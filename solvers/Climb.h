@@ -299,6 +299,9 @@ private:
     // of at most dfpMaxIter iterations when withDFP is set; progress,
     // restarts, the iteration-limit error and the final progress.
     void OuterLoop(double f, bool withDFP, int dfpMaxIter);
+    // SolvePowell(0) and SolvePowell(dirs) after their checks: one Powell
+    // iteration with dirs from the start.
+    void OnePowellIteration(MatVectorCol* dirs);
     // SolveDFP (dfp non-zero) and SolveBFGS.
     void SolveQuasiNewton(int dfp, int maxIter);
     // Raises the solution-not-found error when failed is set or f is NaN.

@@ -149,13 +149,8 @@ void Climb::SolvePowell(int n) {
     }
     ClearCaches();
     if (!CheckStorage()) return;
-    StartAt(current, normStart);
     InitStep();
-    double f = FuncAt(current);
-    Trace(f);
-    int flag = 1;
-    f = MakeItterationPowell(f, directions, flag);
-    CheckSolution(f, false);
+    OnePowellIteration(directions);
 }
 
 void Climb::SolvePowell(MatVectorCol* dirs) {
@@ -166,6 +161,10 @@ void Climb::SolvePowell(MatVectorCol* dirs) {
         VeskError(3, "Climb::SolvePowell: dim directions of dim values expected");
         return;
     }
+    OnePowellIteration(dirs);
+}
+
+void Climb::OnePowellIteration(MatVectorCol* dirs) {
     StartAt(current, normStart);
     double f = FuncAt(current);
     Trace(f);
