@@ -268,7 +268,7 @@ public:
     // SetErrorIfMaxItterNumberExceed(0)), when a quasi-Newton run ends above
     // its start value, and whenever a solve ends on a NaN value; the result
     // is then the best point found. Without a processor Solve, SolvePowell(),
-    // SolveDFP and SolveBFGS do nothing.
+    // SolveDFP and SolveBFGS only clear the caches.
     void SolvePowell();
     void SolvePowell(int n);
     void SolvePowell(MatVectorCol* dirs);
