@@ -70,12 +70,12 @@
 //   evaluating (the exact rule is given with the solve operations below).
 //   Otherwise the covariance is twice the inverse of the Hessian reduced to
 //   the coordinates that are active and have a non-zero Hessian diagonal
-//   (diagonal taken in absolute value); each
-//   excluded coordinate gets 1 on its normalised diagonal (so (hi_i - lo_i)^2
-//   in real units, or 1 for an inactive one), and when every coordinate is
-//   excluded the answer is the zero matrix. When the reduced Hessian cannot
-//   be inverted, GetCovariationMatrix answers null with error 10 (raised by
-//   the inversion) and caches no covariance.
+//   (diagonal taken in absolute value); each excluded coordinate gets 1 on
+//   its normalised diagonal (so (hi_i - lo_i)^2 in real units, or 1 for an
+//   inactive one), and when every coordinate is excluded the answer is the
+//   zero matrix. When the reduced Hessian cannot be inverted,
+//   GetCovariationMatrix answers null with error 10 (raised by the
+//   inversion) and caches no covariance.
 //
 // Line search (used by every solve)
 //   Samples the objective along a line through the current point inside the
@@ -236,13 +236,13 @@ public:
     // SolvePowell() after the round it arrived in, without the final report;
     // a quasi-Newton run keeps its best point. The cancel stays set.
     //
-    // Covariance left by a solve: a quasi-Newton run that ends normally after more
-    // than dim iterations, with at least dim updates since H was last the
+    // Covariance left by a solve: a quasi-Newton run that ends normally after
+    // more than dim iterations, with at least dim updates since H was last the
     // identity and every active coordinate off the faces, leaves 2 H (twice,
     // like a computed covariance; 1 on the diagonal of inactive coordinates) as
     // the cached covariance at its end point: GetCovariationMatrix at exactly
-    // that point answers it without evaluating. A Powell iteration after it
-    // that moves the point makes the covariance computed afresh.
+    // that point answers it without evaluating. A Powell iteration after it that
+    // moves the point makes the covariance computed afresh.
     //
     // Mended faults of the described procedure: Powell's extrapolation went
     // 2|d|^2 along the raw displacement and was measured against a box limit
