@@ -257,6 +257,11 @@ Variable& Climb::GetExtraParam() { return extraParam; }
 MatVectorCol& Climb::GetResult() { return ScaleResult(current); }
 
 MatVectorCol& Climb::ScaleResult(MatVectorCol& u) {
+    // A shorter vector would be read beyond its end.
+    if (u.Len() != dim) {
+        VeskError(3, "Climb::ScaleResult: one value per coordinate expected");
+        return result;
+    }
     climb_internal::ToReal(u.GetData(), result.GetData(), boundaries.GetData(), scale.GetData(), dim);
     return result;
 }

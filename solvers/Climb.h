@@ -15,10 +15,13 @@
 //   inactive (scale 0): its real value is always lo_i, its derivatives are 0
 //   and the searches never move it. The constructor clamps the normalised
 //   start into the unit box (a NaN start coordinate to 0); SetStartPoint
-//   does not (a later search may start outside the box; it still evaluates
-//   only inside it, and the first search that ends normally leaves the point
-//   clamped into the box). SetMinStep and SetMaxStep take real steps and
-//   store them normalised, so call them after construction.
+//   does not, but every solve operation starts from the start clamped into
+//   the box (the same real point, since evaluations clamp), so that a start
+//   far outside cannot leave a coordinate pinned at its face. A line search
+//   from a point outside the box evaluates only inside it and leaves the
+//   point clamped into the box when it ends normally. SetMinStep and
+//   SetMaxStep take real steps and store them normalised, so call them after
+//   construction.
 //
 // The objective and the derivative functions
 //   are host function values. A type-2 value holds a native pointer, called
@@ -31,7 +34,8 @@
 //   by reference; without a processor such a call yields 0.0. The point is
 //   always in real coordinates; extra is the stored copy of SetExtraParam.
 //   ScaleResult and GetResult answer the same result buffer, which every
-//   evaluation overwrites: copy it to keep it.
+//   evaluation overwrites: copy it to keep it. ScaleResult refuses a point of
+//   another length than dim (error 3) and answers the buffer unchanged.
 //
 // Tracing and the progress window
 //   SetSilent(0) writes "%g " per normalised coordinate of the current point
@@ -60,16 +64,18 @@
 //   length than dim raises error 3 and answers null. The last normalised
 //   Hessian and covariance are cached for one point (valid while their first
 //   element is non-zero); a solve clears the caches, and a quasi-Newton run
-//   that ends normally after more than dim iterations leaves its
-//   inverse-Hessian approximation as the covariance at its end point, which
-//   is then answered as it is. Otherwise the covariance is twice the inverse
-//   of the Hessian reduced to the coordinates that are active and have a
-//   non-zero Hessian diagonal (diagonal taken in absolute value); each
-//   excluded coordinate gets 1 on its normalised diagonal (so (hi_i - lo_i)^2
-//   in real units, or 1 for an inactive one), and when every coordinate is
-//   excluded the answer is the zero matrix. When the reduced Hessian cannot
-//   be inverted, GetCovariationMatrix answers null with error 10 (raised by
-//   the inversion) and caches no covariance.
+//   that ends normally after enough iterations may leave twice its
+//   inverse-Hessian approximation, 2 H (the same doubling as a computed
+//   covariance), as the covariance at its end point, answered there without
+//   evaluating (the exact rule is given with the solve operations below).
+//   Otherwise the covariance is twice the inverse of the Hessian reduced to
+//   the coordinates that are active and have a non-zero Hessian diagonal
+//   (diagonal taken in absolute value); each excluded coordinate gets 1 on
+//   its normalised diagonal (so (hi_i - lo_i)^2 in real units, or 1 for an
+//   inactive one), and when every coordinate is excluded the answer is the
+//   zero matrix. When the reduced Hessian cannot be inverted,
+//   GetCovariationMatrix answers null with error 10 (raised by the
+//   inversion) and caches no covariance.
 //
 // Line search (used by every solve)
 //   Samples the objective along a line through the current point inside the
@@ -230,14 +236,13 @@ public:
     // SolvePowell() after the round it arrived in, without the final report;
     // a quasi-Newton run keeps its best point. The cancel stays set.
     //
-    // Covariance left by a solve (the exact rule for the seeded cache named in
-    // the header comment): a quasi-Newton run that ends normally after more
-    // than dim iterations, with at least dim updates since H was last the
+    // Covariance left by a solve: a quasi-Newton run that ends normally after
+    // more than dim iterations, with at least dim updates since H was last the
     // identity and every active coordinate off the faces, leaves 2 H (twice,
     // like a computed covariance; 1 on the diagonal of inactive coordinates) as
     // the cached covariance at its end point: GetCovariationMatrix at exactly
-    // that point answers it without evaluating. A Powell iteration after it
-    // that moves the point makes the covariance computed afresh.
+    // that point answers it without evaluating. A Powell iteration after it that
+    // moves the point makes the covariance computed afresh.
     //
     // Mended faults of the described procedure: Powell's extrapolation went
     // 2|d|^2 along the raw displacement and was measured against a box limit
@@ -248,7 +253,10 @@ public:
     // quadratics); an approximation just reset to the identity could become
     // the cached covariance, and the cached one was half a computed one; a
     // single value change below eps ended a run cut short at a face; a NaN
-    // result raised no error; a cancel was noticed only on every tenth round.
+    // result raised no error; a cancel was noticed only on every tenth round;
+    // a start placed by SetStartPoint more than sqrt(dim) widths outside the
+    // box stayed pinned at the face (its line searches found no feasible
+    // interval, its difference gradient was 0) and was reported as a solution.
     // Kept on purpose: Powell's acceptance test and the replacement of the
     // oldest direction; the first quasi-Newton trial step of length
     // min(|d|, t_max) with t_max the box limit along d in units of d; the
@@ -260,7 +268,7 @@ public:
     // SetErrorIfMaxItterNumberExceed(0)), when a quasi-Newton run ends above
     // its start value, and whenever a solve ends on a NaN value; the result
     // is then the best point found. Without a processor Solve, SolvePowell(),
-    // SolveDFP and SolveBFGS do nothing.
+    // SolveDFP and SolveBFGS only clear the caches.
     void SolvePowell();
     void SolvePowell(int n);
     void SolvePowell(MatVectorCol* dirs);
@@ -291,6 +299,9 @@ private:
     // of at most dfpMaxIter iterations when withDFP is set; progress,
     // restarts, the iteration-limit error and the final progress.
     void OuterLoop(double f, bool withDFP, int dfpMaxIter);
+    // SolvePowell(0) and SolvePowell(dirs) after their checks: one Powell
+    // iteration with dirs from the start.
+    void OnePowellIteration(MatVectorCol* dirs);
     // SolveDFP (dfp non-zero) and SolveBFGS.
     void SolveQuasiNewton(int dfp, int maxIter);
     // Raises the solution-not-found error when failed is set or f is NaN.

@@ -343,16 +343,24 @@ bool ToNormalised(MatVectorCol& u, const MatVectorCol& x, const MatVector& bound
     return true;
 }
 
+// m (normalised) in real units: element (i, j) multiplied (Hessian) or
+// divided (covariance, where the product is non-zero) by scale_i scale_j.
+Matrix* InRealUnits(Matrix* m, const MatVectorCol& scale, int dim, bool divide) {
+    for (int i = 0; m != nullptr && i < dim; ++i)
+        for (int j = 0; j < dim; ++j) {
+            const double p = scale[i] * scale[j];
+            if (!divide) (*m)(i, j) *= p;
+            else if (p != 0) (*m)(i, j) /= p;
+        }
+    return m;
+}
+
 }  // namespace
 
 Matrix* Climb::GetHessian(MatVectorCol& x) {
     MatVectorCol u(dim);
     if (!CheckStorage() || !ToNormalised(u, x, boundaries, scale, dim)) return nullptr;
-    Matrix* h = _GetHessian(u);
-    if (h == nullptr) return nullptr;
-    for (int i = 0; i < dim; ++i)
-        for (int j = 0; j < dim; ++j) (*h)(i, j) *= scale[i] * scale[j];
-    return h;
+    return InRealUnits(_GetHessian(u), scale, dim, false);
 }
 
 // --------------------------------------------------------------- covariance
@@ -411,12 +419,5 @@ Matrix* Climb::_GetCovariationMatrix(MatVectorCol& u) {
 Matrix* Climb::GetCovariationMatrix(MatVectorCol& x) {
     MatVectorCol u(dim);
     if (!CheckStorage() || !ToNormalised(u, x, boundaries, scale, dim)) return nullptr;
-    Matrix* c = _GetCovariationMatrix(u);
-    if (c == nullptr) return nullptr;
-    for (int i = 0; i < dim; ++i)
-        for (int j = 0; j < dim; ++j) {
-            const double p = scale[i] * scale[j];
-            if (p != 0) (*c)(i, j) /= p;
-        }
-    return c;
+    return InRealUnits(_GetCovariationMatrix(u), scale, dim, true);
 }

@@ -10,6 +10,15 @@ namespace {
 
 double Clamp01(double u) { return u < 0 ? 0.0 : (u > 1 ? 1.0 : u); }
 
+// Every solve starts at the normalised start clamped into the unit box: the
+// same real point (evaluations clamp it anyway), but from a start placed far
+// outside by SetStartPoint the line searches would find no feasible part of
+// a coordinate's line and leave that coordinate pinned at its face.
+void StartAt(MatVectorCol& current, const MatVectorCol& start) {
+    current = start;
+    for (int i = 0; i < current.Len(); ++i) current[i] = current[i] > 0 ? Clamp01(current[i]) : 0.0;
+}
+
 }  // namespace
 
 // ------------------------------------------------------------ shared parts
@@ -18,7 +27,7 @@ bool Climb::BeginSolve(int percent, double& f) {
     ClearCaches();
     if (GetOwner() == nullptr || !CheckStorage()) return false;
     if (HasProgressWnd() && ProgressStart(percent) != 0) return false;
-    current = normStart;
+    StartAt(current, normStart);
     f = FuncAt(current);
     Trace(f);
     return true;
@@ -140,13 +149,8 @@ void Climb::SolvePowell(int n) {
     }
     ClearCaches();
     if (!CheckStorage()) return;
-    current = normStart;
     InitStep();
-    double f = FuncAt(current);
-    Trace(f);
-    int flag = 1;
-    f = MakeItterationPowell(f, directions, flag);
-    CheckSolution(f, false);
+    OnePowellIteration(directions);
 }
 
 void Climb::SolvePowell(MatVectorCol* dirs) {
@@ -157,7 +161,11 @@ void Climb::SolvePowell(MatVectorCol* dirs) {
         VeskError(3, "Climb::SolvePowell: dim directions of dim values expected");
         return;
     }
-    current = normStart;
+    OnePowellIteration(dirs);
+}
+
+void Climb::OnePowellIteration(MatVectorCol* dirs) {
+    StartAt(current, normStart);
     double f = FuncAt(current);
     Trace(f);
     int flag = 1;
@@ -229,7 +237,7 @@ void Climb::SolveByCoord(MatVectorCol& steps) {
         VeskError(3, "Climb::SolveByCoord: one step per coordinate expected");
         return;
     }
-    current = normStart;
+    StartAt(current, normStart);
     double f = FuncAt(current);
     bool limitReached = true;
     MatVectorCol before(dim);

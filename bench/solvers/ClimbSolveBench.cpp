@@ -23,6 +23,7 @@
 #include "linalg/MatVector.h"
 #include "runtime/VeskRuntime.h"
 #include "solvers/Climb.h"
+#include "tests/solvers/ClimbProblems.h"
 
 #ifdef VESK_BENCH_GSL
 #include <gsl/gsl_errno.h>
@@ -30,6 +31,8 @@
 #endif
 
 namespace {
+
+using namespace climb_problems;
 
 constexpr double kEps = 1e-10;
 
@@ -41,15 +44,6 @@ struct Problem {
     void (*gradient)(const double* x, int n, double* g);
 };
 
-double RosenValue(const double* x, int n) {
-    double s = 0.0;
-    for (int k = 0; k + 1 < n; k += 2) {
-        double a = x[k + 1] - x[k] * x[k], b = 1.0 - x[k];
-        s += 100.0 * a * a + b * b;
-    }
-    return s;
-}
-
 void RosenGradient(const double* x, int n, double* g) {
     for (int k = 0; k + 1 < n; k += 2) {
         double a = x[k + 1] - x[k] * x[k];
@@ -58,58 +52,28 @@ void RosenGradient(const double* x, int n, double* g) {
     }
 }
 
-// The quadratic's matrix and centre, built once.
-struct Quad {
-    static constexpr int n = 10;
-    double a[n * n];
-    double c[n];
-    Quad() {
-        double v[n], vv = 0.0;
-        for (int i = 0; i < n; ++i) v[i] = i + 1.0, vv += v[i] * v[i];
-        for (int i = 0; i < n; ++i) c[i] = 0.5 + 0.1 * i;
-        // A = Q L Q with Q = I - 2 v v' / v'v (symmetric, orthogonal).
-        double q[n * n];
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) q[i * n + j] = (i == j ? 1.0 : 0.0) - 2.0 * v[i] * v[j] / vv;
-        for (int i = 0; i < n; ++i)
-            for (int j = 0; j < n; ++j) {
-                double s = 0.0;
-                for (int k = 0; k < n; ++k) s += q[i * n + k] * std::pow(10.0, 4.0 * k / 9.0) * q[k * n + j];
-                a[i * n + j] = s;
-            }
-    }
-};
-const Quad kQuad;
+// The quadratic's matrix and centre c_i = 0.5 + 0.1 i.
+const Vec kQuadA = IllConditioned(10);
+const Vec kQuadC = [] {
+    Vec c;
+    for (int i = 0; i < 10; ++i) c.push_back(0.5 + 0.1 * i);
+    return c;
+}();
 
-double QuadValue(const double* x, int n) {
-    double s = 0.0;
-    for (int i = 0; i < n; ++i) {
-        double r = 0.0;
-        for (int j = 0; j < n; ++j) r += kQuad.a[i * n + j] * (x[j] - kQuad.c[j]);
-        s += (x[i] - kQuad.c[i]) * r;
-    }
-    return s;
-}
+double QuadValue(const double* x, int n) { return Quadratic(kQuadA.data(), kQuadC.data(), x, n); }
 
 void QuadGradient(const double* x, int n, double* g) {
     for (int i = 0; i < n; ++i) {
         double r = 0.0;
-        for (int j = 0; j < n; ++j) r += kQuad.a[i * n + j] * (x[j] - kQuad.c[j]);
+        for (int j = 0; j < n; ++j) r += kQuadA[i * n + j] * (x[j] - kQuadC[j]);
         g[i] = 2.0 * r;
     }
 }
 
-std::vector<double> Repeat(std::vector<double> pattern, int n) {
-    std::vector<double> v;
-    while (static_cast<int>(v.size()) < n) v.push_back(pattern[v.size() % pattern.size()]);
-    return v;
-}
-
 const Problem kProblems[] = {
-    {"rosen2", 2, {-1.2, 1.0}, {1.0, 1.0}, RosenValue, RosenGradient},
-    {"rosen10", 10, Repeat({-1.2, 1.0}, 10), Repeat({1.0}, 10), RosenValue, RosenGradient},
-    {"quad10", 10, Repeat({0.0}, 10), std::vector<double>(kQuad.c, kQuad.c + 10), QuadValue,
-     QuadGradient},
+    {"rosen2", 2, {-1.2, 1.0}, {1.0, 1.0}, Rosenbrock, RosenGradient},
+    {"rosen10", 10, Repeat({-1.2, 1.0}, 10), Repeat({1.0}, 10), Rosenbrock, RosenGradient},
+    {"quad10", 10, Repeat({0.0}, 10), kQuadC, QuadValue, QuadGradient},
 };
 
 // The problem being solved and the evaluations counted so far.
