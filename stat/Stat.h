@@ -164,8 +164,9 @@ public:
     // the minimizer Climb over (μ, ln σ). Answers a new vector (μ, σ/√n,
     // error of μ, error of σ) owned by the caller; null when the sample has
     // no cumulative distribution, storage is refused (error 1), the Hessian's
-    // pseudo-inverse fails, or there is no host processor to run the
-    // minimizer (it would hand back its start point unfitted). A sample
+    // pseudo-inverse fails, there is no host processor to run the
+    // minimizer (it would hand back its start point unfitted), or a fitted
+    // point is not a finite number (no error is raised then). A sample
     // whose extremes are equal or relatively closer than 1e-12 is not
     // fitted: (Mean, √SEM2, √SEM2, 2√SEM2). The lower bound of σ is
     // w/10⁴ (w the half-width of the fit range, or √Disp when smaller) or a

@@ -34,18 +34,22 @@ void Stat_Weighted::CopyWeights(const double* weights) {
         n = 0;
         return;
     }
+    if (weights != nullptr) Weights = NewDoubles(n);
+    if (Weights != nullptr) {
+        std::memcpy(Weights, weights, sizeof(double) * n);
+        return;
+    }
     if (weights == nullptr) {
         VeskError(3, "Stat_Weighted: no weights");
-        n = 0;
-        return;
-    }
-    Weights = NewDoubles(n);
-    if (Weights == nullptr) {
+    } else {
         VeskError(1);
-        n = 0;
-        return;
     }
-    std::memcpy(Weights, weights, sizeof(double) * n);
+    // An empty sample: the statistics of the values go with them.
+    n = 0;
+    delete[] dataDisp;
+    dataDisp = nullptr;
+    Disp0 = 0;
+    FindMeanDisp();
 }
 
 void Stat_Weighted::Init_Weight() {

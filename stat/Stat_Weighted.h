@@ -53,9 +53,10 @@
 // "DispOfWeights", "WeightsCorr", "WeightedMean", "WeightedSEM2" and
 // "Weights" (an array of n doubles).
 //
-// Errors: 1 storage refused (the constructors give an empty sample,
-// operator= leaves the object unchanged, the medians write nothing); 3 a null
-// weights array for n > 0 (empty sample); 88 as above.
+// Errors: 1 storage refused (the constructors give an empty sample: every
+// statistic that of no values, as Stat gives them; operator= leaves the
+// object unchanged, the medians write nothing); 3 a null weights array for
+// n > 0 (empty sample, as for refused storage); 88 as above.
 //
 // The copy constructor normalises the other's already normalised weights
 // again and recomputes WeightsDistrType from them (which can differ from the

@@ -134,6 +134,24 @@ TEST_F(StatFitTest, RefusedStorageGivesNoFit) {
     EXPECT_NEAR((*r)[0], 0.0, 0.05);
 }
 
+// Mend: values that are not finite reached the minimizer as its bounds, and
+// it reported errors 3 and 1000 to callers that never named it (the median,
+// the estimated dispersions); such points are not fitted.
+TEST_F(StatFitTest, NonFinitePointsAreNotFitted) {
+    double x[] = {1.0, std::nan(""), 3.0, 2.0, 5.0};
+    Stat s(x, 5);
+    EXPECT_EQ(s.FitCumulativeDistribution(), nullptr);
+    double median = 0.0, se = 0.0;
+    s.GetMedian_SD(median, se);
+    EXPECT_EQ(median, 3.0);  // the sample median, NaN last
+    // All values equal, zero dispersions: their logarithms are −∞.
+    double same[] = {2.0, 2.0, 2.0, 2.0, 2.0, 2.0}, d[] = {0.0, 0.0, 1.0, 1.0, 1.0, 1.0};
+    Stat eq(same, d, 6);
+    const double* est = eq.GetEstimationDisp();
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(est[i], d[i]);
+    EXPECT_TRUE(vrt::Errors().empty());
+}
+
 TEST_F(StatFitTest, WithoutAProcessorThereIsNoFit) {
     vrt::SetCurrentProcessor(nullptr);
     double x[] = {1.0, 2.0, 4.0, 8.0};

@@ -190,9 +190,18 @@ TEST_F(StatWeightedTest, FewValuesAndBadInput) {
     EXPECT_EQ(median, four.GetWeightedMean());
     EXPECT_DOUBLE_EQ(err, std::sqrt(kHalfPi * four.GetWeightedSEM2()));
     ExpectNoError();
-    Stat_Weighted bad(x4.data(), nullptr, 4);
-    ExpectOneError(3);
-    EXPECT_EQ(bad.Len(), 0);
+    // Mend: a null weights array gave Len 0 but kept the statistics of the
+    // values (Mean 3.75, Min 1); the sample is now empty throughout.
+    Values d4 = {1, 2, 1, 2};
+    for (double* disp : {static_cast<double*>(nullptr), d4.data()}) {
+        Stat_Weighted bad(x4.data(), disp, nullptr, 4);
+        ExpectOneError(3);
+        EXPECT_EQ(bad.Len(), 0);
+        EXPECT_TRUE(std::isnan(bad.GetMean()));
+        EXPECT_EQ(bad.GetMin(), 1e300);
+        EXPECT_EQ(bad.GetDisp(), 0);
+        EXPECT_EQ(bad.GetDisp0(), 0);
+    }
 }
 
 TEST_F(StatWeightedTest, CumulativeDistributionAccumulatesWeights) {
