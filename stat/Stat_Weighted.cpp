@@ -190,6 +190,14 @@ Stat_Weighted& Stat_Weighted::operator=(const Stat_Weighted& other) {
     return *this;
 }
 
+Stat_Weighted& Stat_Weighted::operator*=(double c) {
+    Stat::operator*=(c);
+    WeightedMean *= c;
+    WeightedSEM2 *= c * c;
+    WeightsCorr = c > 0 ? WeightsCorr : c < 0 ? -WeightsCorr : 0.0;
+    return *this;
+}
+
 int Stat_Weighted::isTooLong() { return 0; }
 
 double* Stat_Weighted::GetWeights() { return Weights; }

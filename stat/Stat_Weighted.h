@@ -82,6 +82,11 @@ public:
     void UpdateVeskObject(Variable& obj) override;
 
     Stat_Weighted& operator=(const Stat_Weighted& other);
+    // Stat's rescaling, and the weighted results with it: WeightedMean ×c,
+    // WeightedSEM2 ×c², WeightsCorr takes the sign of c (0 for c = 0); the
+    // weights are unchanged. Through a Stat reference only Stat's part is
+    // rescaled.
+    Stat_Weighted& operator*=(double c);
 
     double GetCorrToWeight(int logValues, int logWeights);
 

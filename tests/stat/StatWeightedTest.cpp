@@ -154,6 +154,24 @@ TEST_F(StatWeightedTest, ScaleAndShiftOfTheValues) {
     ExpectNoError();
 }
 
+// Mend: rescaling a weighted sample left WeightedMean, WeightedSEM2 and
+// WeightsCorr as they were, so the median of a few values (the weighted
+// mean) ignored the factor.
+TEST_F(StatWeightedTest, RescalingCarriesTheWeightedResults) {
+    for (double k : {-2.0, 0.5}) {
+        Values x = {1, 2, 4, 7}, w = {1, 3, 2, 5}, kx = Scaled(x, k), kw = w;
+        Stat_Weighted s(x.data(), w.data(), 4), rebuilt(kx.data(), kw.data(), 4);
+        s *= k;
+        EXPECT_DOUBLE_EQ(s.GetWeightedMean(), rebuilt.GetWeightedMean()) << k;
+        EXPECT_DOUBLE_EQ(s.GetWeightedSEM2(), rebuilt.GetWeightedSEM2()) << k;
+        EXPECT_DOUBLE_EQ(s.GetWeightsCorr(), rebuilt.GetWeightsCorr()) << k;
+        double median = 0, se = 0;
+        s.GetMedian_SD(median, se);
+        EXPECT_DOUBLE_EQ(median, rebuilt.GetWeightedMean()) << k;
+    }
+    ExpectNoError();
+}
+
 TEST_F(StatWeightedTest, LogarithmsOfNonPositiveNumbersRaise88) {
     Values x = {0, 1, 2}, w = {1, 2, 3};
     Stat_Weighted s(x.data(), w.data(), 3);
