@@ -12,6 +12,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/VeskRuntime.h"
@@ -52,36 +53,39 @@ protected:
     Processor proc;
 };
 
-// Reproducible deviates on every platform (no standard distribution, whose
-// algorithm the library chooses): splitmix64 and Box-Muller.
-class Deviates {
-public:
-    explicit Deviates(std::uint64_t seed) : state_(seed) {}
+// The points of s's cumulative distribution: X and F.
+inline std::pair<Values, Values> Cumulative(Stat& s) {
+    double *X = nullptr, *F = nullptr;
+    int m = 0;
+    s.GetCumulativeDistr(X, F, m);
+    return {Values(X, X + m), Values(F, F + m)};
+}
+
+// Reproducible deviates on every platform (the standard distributions'
+// algorithms are the library's choice): splitmix64 and Box-Muller.
+struct Deviates {
+    std::uint64_t state;
     double Uniform() {  // in (0, 1)
-        std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+        std::uint64_t z = (state += 0x9E3779B97F4A7C15ull);
         z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        z ^= z >> 31;
-        return (static_cast<double>(z >> 11) + 0.5) / 9007199254740992.0;
+        return (static_cast<double>((z ^ (z >> 31)) >> 11) + 0.5) / 9007199254740992.0;
     }
     double Normal() {
         const double u = Uniform(), v = Uniform();
         return std::sqrt(-2 * std::log(u)) * std::cos(6.283185307179586 * v);
     }
-
-private:
-    std::uint64_t state_;
 };
 
 inline Values NormalSample(int n, double mean, double sd, std::uint64_t seed) {
-    Deviates g(seed);
+    Deviates g{seed};
     Values x(n);
     for (double& v : x) v = mean + sd * g.Normal();
     return x;
 }
 
 inline Values UniformSample(int n, double lo, double hi, std::uint64_t seed) {
-    Deviates g(seed);
+    Deviates g{seed};
     Values x(n);
     for (double& v : x) v = lo + (hi - lo) * g.Uniform();
     return x;
