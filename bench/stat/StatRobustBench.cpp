@@ -19,7 +19,8 @@ namespace {
 
 // n normal values with 1 % far outliers, and weights y in [0.5, 2).
 struct Sample : BenchSample {
-    explicit Sample(long n) : BenchSample(n, 17, std::normal_distribution<double>(5.0, 2.0), 0.5, 2.0, 200.0) {}
+    explicit Sample(long n)
+        : BenchSample(n, 17, std::normal_distribution<double>(5.0, 2.0), 0.5, 2.0, 200.0) {}
 };
 
 void BM_MedianMAD(benchmark::State& state) {

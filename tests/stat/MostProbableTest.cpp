@@ -100,7 +100,8 @@ TEST_F(StatTest, GaussianModelGivesTheMeanAndItsError) {
         Stat s(x.data(), c.n);
         Result r = Mpv(s, 3);
         const double d = s.GetEstimationDisp()[0];
-        EXPECT_NEAR((*r)[0], s.GetMean(), (c.sd == 0 ? 1e-5 : 1e-4) * std::sqrt(d / c.n)) << c.n << " " << c.offset;
+        const double tol = (c.sd == 0 ? 1e-5 : 1e-4) * std::sqrt(d / c.n);
+        EXPECT_NEAR((*r)[0], s.GetMean(), tol) << c.n << " " << c.offset;
         EXPECT_NEAR(c.n * (*r)[1] / d, 0.98895, 0.02) << c.n << " " << c.offset;
     }
     ExpectErrors({});

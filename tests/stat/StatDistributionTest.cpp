@@ -44,7 +44,8 @@ double DirectTerm(int type, bool logScale, double x, double d, double m) {
 }
 
 TEST_F(StatTest, ModelFunctionsInBothForms) {
-    double x[] = {1.0, 2.5, 4.0, 2.2, 9.0}, d[] = {0.5, 1.0, 2.0, 0.25, 3.0}, w[] = {1.0, 0.5, 2.0, 1.5, 0.25};
+    double x[] = {1.0, 2.5, 4.0, 2.2, 9.0}, d[] = {0.5, 1.0, 2.0, 0.25, 3.0};
+    double w[] = {1.0, 0.5, 2.0, 1.5, 0.25};
     Variable v(VT_ARRAY, 4);
     v[0].SetCppPointer(x);
     v[1].SetCppPointer(d);

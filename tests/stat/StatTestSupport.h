@@ -27,7 +27,9 @@ struct StatTestAccess {
     static double LogNormMean(Stat& s) { return s.LogNormMean; }
     static double LogNormDisp(Stat& s) { return s.LogNormDisp; }
     static double* CumX(Stat& s) { return s.cumX; }
-    static double Gauss(Stat& s, Values x) { return s.GetLogLikelihoodOfGauss(x.data(), static_cast<int>(x.size())); }
+    static double Gauss(Stat& s, Values x) {
+        return s.GetLogLikelihoodOfGauss(x.data(), static_cast<int>(x.size()));
+    }
     static double LogNormal(Stat& s, Values x) {
         return s.GetLogLikelihoodOfLogNormal(x.data(), static_cast<int>(x.size()));
     }
