@@ -4,12 +4,12 @@
 #include "stat/Stat.h"
 
 #include <cmath>
-#include <cstring>
 #include <numbers>
 
 #include "special/Gamma.h"
 #include "stat/StatInternal.h"
 
+using statdetail::CopyDoubles;
 using statdetail::NewDoubles;
 
 namespace {
@@ -51,14 +51,6 @@ struct Moments {
         s4 += x3 * x;
     }
 };
-
-// Copies count doubles into a new array (at least one slot); null when
-// refused.
-double* CopyDoubles(const double* src, long count) {
-    double* p = NewDoubles(count);
-    if (p != nullptr && count > 0) std::memcpy(p, src, static_cast<size_t>(count) * sizeof(double));
-    return p;
-}
 
 }  // namespace
 
@@ -167,16 +159,25 @@ void Stat::CheckDisp() {
     }
 }
 
-void Stat::FindMeanDisp0() {
+double Stat::GatherMoments(bool lastFirst) {
     Moments mo;
-    for (int i = 0; i < n; ++i) mo.Add(data[i]);
+    if (lastFirst) {
+        for (int i = n - 1; i >= 0; --i) mo.Add(data[i]);
+    } else {
+        for (int i = 0; i < n; ++i) mo.Add(data[i]);
+    }
     Min = mo.min;
     Max = mo.max;
     Sum = mo.s1;
-    Mean = mo.s1 / n;
     E2 = mo.s2 / n;
     E3 = mo.s3 / n;
     E4 = mo.s4 / n;
+    return mo.s2;
+}
+
+void Stat::FindMeanDisp0() {
+    GatherMoments(false);
+    Mean = Sum / n;
     double sq = 0.0;
     for (int i = 0; i < n; ++i) {
         const double dx = data[i] - Mean;
@@ -187,14 +188,7 @@ void Stat::FindMeanDisp0() {
 }
 
 void Stat::FindMeanDisp1() {
-    Moments mo;
-    for (int i = n - 1; i >= 0; --i) mo.Add(data[i]);
-    Min = mo.min;
-    Max = mo.max;
-    Sum = mo.s1;
-    E2 = mo.s2 / n;
-    E3 = mo.s3 / n;
-    E4 = mo.s4 / n;
+    const double sumSquares = GatherMoments(true);
 
     if (Min == Max) {
         Mean = Min;
@@ -220,7 +214,7 @@ void Stat::FindMeanDisp1() {
     } else {
         double* w = weights.Get();
         auto g = [&](double e) { return ExcessScore(e, data, dataDisp, n, w); };
-        const double h = std::sqrt(mo.s2 / (n - 1));
+        const double h = std::sqrt(sumSquares / (n - 1));
         const double gl = g(0.0);
         if (statdetail::OppositeSigns(g(h), gl)) {
             const double tol = accuracy;

@@ -164,8 +164,9 @@ public:
     // the minimizer Climb over (μ, ln σ). Answers a new vector (μ, σ/√n,
     // error of μ, error of σ) owned by the caller; null when the sample has
     // no cumulative distribution, storage is refused (error 1), the Hessian's
-    // pseudo-inverse fails, or there is no host processor to run the
-    // minimizer (it would hand back its start point unfitted). A sample
+    // pseudo-inverse fails, there is no host processor to run the
+    // minimizer (it would hand back its start point unfitted), or a fitted
+    // point is not a finite number (no error is raised then). A sample
     // whose extremes are equal or relatively closer than 1e-12 is not
     // fitted: (Mean, √SEM2, √SEM2, 2√SEM2). The lower bound of σ is
     // w/10⁴ (w the half-width of the fit range, or √Disp when smaller) or a
@@ -296,10 +297,27 @@ protected:
     int cumN;
     double accuracy;
 
+    // The frame of every GetCumulativeDistr. BeginCumulative answers false
+    // with the outputs set when the cache exists or the sample is empty, and
+    // false with the outputs untouched when storage is refused (error 1);
+    // otherwise it empties the cache, gives cumX and cumF room for
+    // min(n, 1000) + 10 points, sets step = n/min(n, 1000) (at least 1) and
+    // answers true. The caller fills cumN points (the first value of each
+    // bucket and its cumulative count or weight) and hands them to
+    // EndCumulative, which merges ties, adds the low point, normalises F and
+    // sets the outputs; AbandonCumulative empties the cache with error 1
+    // when the caller's scratch storage is refused.
+    bool BeginCumulative(double*& X, double*& F, int& m, double& step);
+    void EndCumulative(double*& X, double*& F, int& m);
+    void AbandonCumulative();
+
 private:
     // Copies count values (and dispersions when disp is not null), or gives
     // an empty sample, then computes the statistics.
     void Init(const double* values, const double* disp, int count);
+    // Min, Max, Sum and E2..E4 of the values, summed from the last value to
+    // the first when lastFirst is set, else from the first; answers Σx².
+    double GatherMoments(bool lastFirst);
     // Releases data, dataDisp, estDataDisp, the further array, cumX, cumF,
     // in this order (the pointers are left as they are).
     void ReleaseArrays();

@@ -102,12 +102,12 @@ CProbFunc Stat::GetCProbFuncPtr(int type, int logScale) {
     return logScale != 0 ? kLogNormal[ModelIndex(type)] : kLinear[ModelIndex(type)];
 }
 
-void Stat::GetCumulativeDistr(double*& X, double*& F, int& m) {
+bool Stat::BeginCumulative(double*& X, double*& F, int& m, double& step) {
     if (cumX != nullptr && cumF != nullptr) {
         X = cumX;
         F = cumF;
         m = cumN;
-        return;
+        return false;
     }
     delete[] cumX;
     delete[] cumF;
@@ -116,22 +116,42 @@ void Stat::GetCumulativeDistr(double*& X, double*& F, int& m) {
     if (n <= 0) {
         X = F = nullptr;
         m = 0;
-        return;
+        return false;
     }
-
     const int M = n < 1000 ? n : 1000;
-    double step = static_cast<double>(n) / M;
+    step = static_cast<double>(n) / M;
     if (step < 1.0) step = 1.0;
     cumX = statdetail::NewDoubles(M + 10);
     cumF = statdetail::NewDoubles(M + 10);
+    if (cumX == nullptr || cumF == nullptr) {
+        AbandonCumulative();
+        return false;
+    }
+    return true;
+}
+
+void Stat::AbandonCumulative() {
+    delete[] cumX;
+    delete[] cumF;
+    cumX = cumF = nullptr;
+    cumN = 0;
+    VeskError(1);
+}
+
+void Stat::EndCumulative(double*& X, double*& F, int& m) {
+    statdetail::FinishCumulative(cumX, cumF, cumN);
+    X = cumX;
+    F = cumF;
+    m = cumN;
+}
+
+void Stat::GetCumulativeDistr(double*& X, double*& F, int& m) {
+    double step = 1.0;
+    if (!BeginCumulative(X, F, m, step)) return;
     statdetail::Scratch<double> scratch(n);
     double* sorted = scratch.Get();
-    if (cumX == nullptr || cumF == nullptr || sorted == nullptr) {
-        delete[] cumX;
-        delete[] cumF;
-        cumX = cumF = nullptr;
-        cumN = 0;
-        VeskError(1);
+    if (sorted == nullptr) {
+        AbandonCumulative();
         return;
     }
     for (int i = 0; i < n; ++i) sorted[i] = data[i];
@@ -156,9 +176,5 @@ void Stat::GetCumulativeDistr(double*& X, double*& F, int& m) {
     }
     for (int j = 0; j < cumN; ++j) cumX[j] = sorted[ranks[j]];
     for (int j = 0; j < cumN; ++j) cumF[j] = j + 1;
-    statdetail::FinishCumulative(cumX, cumF, cumN);
-
-    X = cumX;
-    F = cumF;
-    m = cumN;
+    EndCumulative(X, F, m);
 }

@@ -137,6 +137,12 @@ MatVectorCol* Stat::FitCumulativeDistribution(double* X, double* F, int m) {
     extra[2] = hi - lo + 1;
     double bounds[4] = {X[lo], X[hi], std::log(sigmaLow), std::log(100.0 * w)};
     double start[2] = {mu0, std::log(w)};
+    // A point that is not a finite number (a NaN or infinite value in the
+    // sample) leaves nothing to fit; the minimizer would only report it.
+    for (double b : bounds) {
+        if (!std::isfinite(b)) return nullptr;
+    }
+    if (!std::isfinite(start[0]) || !std::isfinite(start[1])) return nullptr;
 
     Climb climb(objective, 2, bounds, start, accuracy);
     climb.SetExtraParam(extra);

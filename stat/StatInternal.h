@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
 #include <new>
 
 #include "host/VeskHost.h"
@@ -97,6 +98,14 @@ private:
 inline double* NewDoubles(long count) {
     if (count < 0) return nullptr;
     return new (std::nothrow) double[static_cast<size_t>(count == 0 ? 1 : count)];
+}
+
+// New array holding a copy of count doubles (at least one slot); null (no
+// error raised) when refused.
+inline double* CopyDoubles(const double* src, long count) {
+    double* p = NewDoubles(count);
+    if (p != nullptr && count > 0) std::memcpy(p, src, static_cast<size_t>(count) * sizeof(double));
+    return p;
 }
 
 // Ends the build of a cumulative distribution whose m points (X ascending,

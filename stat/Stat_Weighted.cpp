@@ -3,7 +3,6 @@
 #include "stat/Stat_Weighted.h"
 
 #include <cmath>
-#include <cstring>
 
 #include "stat/StatInternal.h"
 #include "stat/StatRobustInternal.h"
@@ -34,18 +33,19 @@ void Stat_Weighted::CopyWeights(const double* weights) {
         n = 0;
         return;
     }
+    if (weights != nullptr) Weights = CopyDoubles(weights, n);
+    if (Weights != nullptr) return;
     if (weights == nullptr) {
         VeskError(3, "Stat_Weighted: no weights");
-        n = 0;
-        return;
-    }
-    Weights = NewDoubles(n);
-    if (Weights == nullptr) {
+    } else {
         VeskError(1);
-        n = 0;
-        return;
     }
-    std::memcpy(Weights, weights, sizeof(double) * n);
+    // An empty sample: the statistics of the values go with them.
+    n = 0;
+    delete[] dataDisp;
+    dataDisp = nullptr;
+    Disp0 = 0;
+    FindMeanDisp();
 }
 
 void Stat_Weighted::Init_Weight() {
@@ -161,14 +161,10 @@ double Stat_Weighted::GetCorrToWeight(int logValues, int logWeights) {
 
 Stat_Weighted& Stat_Weighted::operator=(const Stat_Weighted& other) {
     if (this == &other) return *this;
-    double* w = nullptr;
-    if (other.n > 0) {
-        w = NewDoubles(other.n);
-        if (w == nullptr) {
-            VeskError(1);
-            return *this;
-        }
-        std::memcpy(w, other.Weights, sizeof(double) * other.n);
+    double* w = other.n > 0 ? CopyDoubles(other.Weights, other.n) : nullptr;
+    if (other.n > 0 && w == nullptr) {
+        VeskError(1);
+        return *this;
     }
     const double* before = data;
     Stat::operator=(other);
@@ -186,6 +182,14 @@ Stat_Weighted& Stat_Weighted::operator=(const Stat_Weighted& other) {
     return *this;
 }
 
+Stat_Weighted& Stat_Weighted::operator*=(double c) {
+    Stat::operator*=(c);
+    WeightedMean *= c;
+    WeightedSEM2 *= c * c;
+    WeightsCorr = c > 0 ? WeightsCorr : c < 0 ? -WeightsCorr : 0.0;
+    return *this;
+}
+
 int Stat_Weighted::isTooLong() { return 0; }
 
 double* Stat_Weighted::GetWeights() { return Weights; }
@@ -193,33 +197,12 @@ double* Stat_Weighted::GetWeights() { return Weights; }
 void Stat_Weighted::FreeWeights(double*) {}
 
 void Stat_Weighted::GetCumulativeDistr(double*& X, double*& F, int& m) {
-    if (cumX != nullptr && cumF != nullptr) {
-        X = cumX;
-        F = cumF;
-        m = cumN;
-        return;
-    }
-    delete[] cumX;
-    delete[] cumF;
-    cumX = cumF = nullptr;
-    cumN = 0;
-    if (n <= 0) {
-        X = F = nullptr;
-        m = 0;
-        return;
-    }
-    const int M = n < 1000 ? n : 1000;
-    double step = static_cast<double>(n) / M;
-    if (step < 1.0) step = 1.0;
-    cumX = NewDoubles(M + 2);
-    cumF = NewDoubles(M + 2);
+    double step = 1.0;
+    if (!BeginCumulative(X, F, m, step)) return;
     Scratch<ValuePair> pairBuf(n);
     ValuePair* p = pairBuf.Get();
-    if (cumX == nullptr || cumF == nullptr || p == nullptr) {
-        delete[] cumX;
-        delete[] cumF;
-        cumX = cumF = nullptr;
-        VeskError(1);
+    if (p == nullptr) {
+        AbandonCumulative();
         return;
     }
     for (int i = 0; i < n; ++i) p[i] = {data[i], Weights[i]};
@@ -238,10 +221,7 @@ void Stat_Weighted::GetCumulativeDistr(double*& X, double*& F, int& m) {
         }
     }
     cumN = k + 1;
-    FinishCumulative(cumX, cumF, cumN);
-    X = cumX;
-    F = cumF;
-    m = cumN;
+    EndCumulative(X, F, m);
 }
 
 bool Stat_Weighted::WeightedMedian(double& median) {

@@ -53,9 +53,10 @@
 // "DispOfWeights", "WeightsCorr", "WeightedMean", "WeightedSEM2" and
 // "Weights" (an array of n doubles).
 //
-// Errors: 1 storage refused (the constructors give an empty sample,
-// operator= leaves the object unchanged, the medians write nothing); 3 a null
-// weights array for n > 0 (empty sample); 88 as above.
+// Errors: 1 storage refused (the constructors give an empty sample: every
+// statistic that of no values, as Stat gives them; operator= leaves the
+// object unchanged, the medians write nothing); 3 a null weights array for
+// n > 0 (empty sample, as for refused storage); 88 as above.
 //
 // The copy constructor normalises the other's already normalised weights
 // again and recomputes WeightsDistrType from them (which can differ from the
@@ -81,6 +82,11 @@ public:
     void UpdateVeskObject(Variable& obj) override;
 
     Stat_Weighted& operator=(const Stat_Weighted& other);
+    // Stat's rescaling, and the weighted results with it: WeightedMean ×c,
+    // WeightedSEM2 ×c², WeightsCorr takes the sign of c (0 for c = 0); the
+    // weights are unchanged. Through a Stat reference only Stat's part is
+    // rescaled.
+    Stat_Weighted& operator*=(double c);
 
     double GetCorrToWeight(int logValues, int logWeights);
 

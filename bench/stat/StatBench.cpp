@@ -8,6 +8,7 @@
 #include <random>
 #include <vector>
 
+#include "bench/stat/StatBenchSample.h"
 #include "host/Plugin.h"
 #include "runtime/VeskRuntime.h"
 #include "stat/Stat.h"
@@ -15,16 +16,9 @@
 namespace {
 
 // n positive, log-normally scattered values (the verdict then compares both
-// likelihoods) and dispersions that leave an excess to find.
-struct Sample {
-    std::vector<double> x, d;
-    explicit Sample(long n) : x(static_cast<size_t>(n)), d(static_cast<size_t>(n)) {
-        std::mt19937_64 gen(7);
-        std::lognormal_distribution<double> value(2.0, 0.5);
-        std::uniform_real_distribution<double> disp(0.5, 1.5);
-        for (auto& v : x) v = value(gen);
-        for (auto& v : d) v = disp(gen);
-    }
+// likelihoods) and dispersions y that leave an excess to find.
+struct Sample : BenchSample {
+    explicit Sample(long n) : BenchSample(n, 7, std::lognormal_distribution<double>(2.0, 0.5), 0.5, 1.5) {}
 };
 
 void BM_Construct(benchmark::State& state) {
@@ -39,7 +33,7 @@ void BM_Construct(benchmark::State& state) {
 void BM_ConstructWithDispersions(benchmark::State& state) {
     Sample s(state.range(0));
     for (auto _ : state) {
-        Stat st(s.x.data(), s.d.data(), static_cast<int>(s.x.size()));
+        Stat st(s.x.data(), s.y.data(), static_cast<int>(s.x.size()));
         benchmark::DoNotOptimize(st.GetDisp0());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -11,25 +11,16 @@
 #include <random>
 #include <vector>
 
+#include "bench/stat/StatBenchSample.h"
 #include "runtime/VeskRuntime.h"
 #include "stat/Stat_Weighted.h"
 
 namespace {
 
-// n normal values with 1 % far outliers, and weights in [0.5, 2).
-struct Sample {
-    std::vector<double> x, w;
-    explicit Sample(long n) : x(static_cast<size_t>(n)), w(static_cast<size_t>(n)) {
-        std::mt19937_64 gen(17);
-        std::normal_distribution<double> value(5.0, 2.0);
-        std::uniform_real_distribution<double> weight(0.5, 2.0);
-        for (size_t i = 0; i < x.size(); ++i) {
-            x[i] = value(gen);
-            if (i % 100 == 37) x[i] += 200.0;
-            w[i] = weight(gen);
-        }
-    }
-    int n() const { return static_cast<int>(x.size()); }
+// n normal values with 1 % far outliers, and weights y in [0.5, 2).
+struct Sample : BenchSample {
+    explicit Sample(long n)
+        : BenchSample(n, 17, std::normal_distribution<double>(5.0, 2.0), 0.5, 2.0, 200.0) {}
 };
 
 void BM_MedianMAD(benchmark::State& state) {
@@ -94,7 +85,7 @@ void BM_MostProbableValue(benchmark::State& state) {
     const int type = static_cast<int>(state.range(1));
     for (auto _ : state) {
         state.PauseTiming();
-        std::unique_ptr<Stat> st(Weighted ? new Stat_Weighted(s.x.data(), s.w.data(), s.n())
+        std::unique_ptr<Stat> st(Weighted ? new Stat_Weighted(s.x.data(), s.y.data(), s.n())
                                           : new Stat(s.x.data(), s.n()));
         state.ResumeTiming();
         std::unique_ptr<MatVectorCol> r(st->GetMostProbableValue(type, 0));
