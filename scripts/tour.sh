@@ -24,5 +24,5 @@ done < scripts/tour.calls
 printf '\n$ vesk < scripts/tour.calls   (one output line per input line)\n'
 "${vesk[@]}" < scripts/tour.calls || true
 echo
-echo '$ vesk --list | head -5'
-"${vesk[@]}" --list | head -5
+echo '$ vesk --list  (the first five of the 37 rows)'
+"${vesk[@]}" --list | sed -n 1,5p  # sed reads to the end: vesk never writes into a closed pipe
