@@ -10,60 +10,38 @@
 
 namespace {
 
-// The per-value terms written straight from their definitions.
-double DirectTerm(int type, bool logScale, double x, double d, double m) {
-    const double s = 1.0 + d / (x * x), disp = logScale ? std::log(s) : d;
-    const double delta = logScale ? std::log(x / (std::sqrt(s) * m)) : x - m;
-    const double q = delta * delta / (2.0 * disp);
-    switch (type) {
-        case 0: {
-            double a = std::fabs(delta), z = std::sqrt(q);
-            if (logScale) {
-                a = std::max(a, 1e-5);
-                z = a / std::sqrt(2.0 * disp);
-            } else if (z < 1e-5) {
-                z = 1e-5;
-                a = 1e-5 * std::sqrt(2.0 * d);
-            }
-            return -std::log(Erf(z) / a);
-        }
-        case 1: {
-            const double t = 1.0 - std::exp(-q);
-            if (t == 0.0) return -std::log(0.5);
-            return logScale ? -std::log(t / (delta * delta)) : -std::log(t / (2.0 * q));
-        }
-        case 2:
-            return std::log(1.0 + q);
-        default:
-            return q;
-    }
-}
-
+// Hand values of a term for types 3, 2, 1, 0 with q = Δ²/(2d) = 1 (x = 1:
+// d = 2, m = 3 linear; d = e² − 1, m = e⁻³ in the log form) and at Δ = 0 (the
+// clamps at 1e-5, t exactly 0). Type 0 goes through the library's Erf, whose
+// 1.2e-7 error is a per-mille at 1e-5. Types outside 0..3 are type 3.
 TEST_F(StatTest, ModelFunctionsInBothForms) {
-    double x[] = {1.0, 2.5, 4.0, 2.2, 9.0}, d[] = {0.5, 1.0, 2.0, 0.25, 3.0};
-    double w[] = {1.0, 0.5, 2.0, 1.5, 0.25};
-    Variable v(VT_ARRAY, 4);
-    v[0].SetCppPointer(x);
-    v[1].SetCppPointer(d);
-    v[2].SetCppPointer(w);
-    v[3] = 5;
-    for (int logScale : {0, 1}) {
-        for (int type : {0, 1, 2, 3, 7, -1}) {  // other types are the Gaussian model
-            ProbFunc host = Stat::GetProbFuncPtr(type, logScale);
-            CProbFunc plain = Stat::GetCProbFuncPtr(type, logScale);
-            for (double m : {2.5, 1.0, 3.1, 0.7, 6.0}) {  // on, between and beside values
-                double want = 0.0;
-                for (int i = 0; i < 5; ++i) want += w[i] * DirectTerm(type, logScale, x[i], d[i], m);
-                const double got = plain(m, x, d, w, 5);
-                EXPECT_NEAR(got, want, 1e-12 * (1.0 + std::fabs(want))) << type << logScale << m;
-                EXPECT_EQ(host(m, v), got);
-                EXPECT_EQ(plain(m, x, d, w, 0), 0.0);
-            }
+    const double erf1 = -std::log(Erf(1.0) / 2.0), half = -std::log(0.5);
+    const struct {
+        int logScale;
+        double m, want[4];
+    } cases[] = {
+        {0, 3.0, {1.0, std::log(2.0), 1.1518223259470272, erf1}},
+        {1, std::exp(-3.0), {1.0, std::log(2.0), 1.8449695065069725, erf1}},
+        {0, 1.0, {0.0, 0.0, half, -std::log(Erf(1e-5) / 2e-5)}},
+        {1, std::exp(-1.0), {0.0, 0.0, half, -std::log(Erf(5e-6) / 1e-5)}},
+    };
+    for (const auto& c : cases) {
+        const double dd = c.logScale ? 6.3890560989306502 : 2.0;
+        double x[] = {1.0, 1.0}, d[] = {dd, dd}, w[] = {0.5, 2.0};
+        Variable v(VT_ARRAY, 4);
+        v[0].SetCppPointer(x);
+        v[1].SetCppPointer(d);
+        v[2].SetCppPointer(w);
+        v[3] = 2;
+        for (int type : {3, 2, 1, 0, 7, -1}) {
+            const double want = c.want[type == 0 || type == 1 || type == 2 ? 3 - type : 0];
+            CProbFunc plain = Stat::GetCProbFuncPtr(type, c.logScale);
+            EXPECT_NEAR(plain(c.m, x, d, w + 1, 1), 2.0 * want, 1e-13) << type << c.logScale << c.m;
+            EXPECT_NEAR(plain(c.m, x, d, w, 2), 2.5 * want, 1e-13) << type << c.logScale << c.m;
+            EXPECT_EQ(Stat::GetProbFuncPtr(type, c.logScale)(c.m, v), plain(c.m, x, d, w, 2));
+            EXPECT_EQ(plain(c.m, x, d, w, 0), 0.0);
         }
     }
-    // The flat centre of type 1 (t exactly 0) gives −ln 0.5.
-    double one[] = {1.0}, two[] = {2.0};
-    EXPECT_EQ(Stat::GetCProbFuncPtr(1, 0)(1.0, one, two, one, 1), -std::log(0.5));
 }
 
 TEST_F(StatTest, CumulativeDistributionPointLayouts) {
