@@ -190,25 +190,4 @@ TEST_F(StatTest, SampleSubsetTakesEvenlySpacedSortedValues) {
     ExpectErrors({3, 3, 3});
 }
 
-TEST_F(StatTest, HeapRefusalsLeaveOutputsUnwritten) {
-    const long live = vrt::LiveHeapBlocks();
-    for (int n : {2000, 500}) {  // refused: the sorted copy; the differences
-        Values x = NormalSample(n, 0.0, 1.0, 2);
-        Stat s(x.data(), n);
-        double median = -1, spread = -1;
-        vrt::FailNextAllocations(1);
-        s.GetMedian_MAD(median, spread);
-        EXPECT_EQ(median + spread, -2);
-        ExpectErrors({1});
-        if (n != 2000) continue;
-        vrt::FailNextAllocations(1);
-        EXPECT_EQ(Stat::EstimateDisp(x.data(), 2000, 1e-7), nullptr);
-        vrt::FailNextAllocations(1);
-        EXPECT_EQ(s.SampleSubset(250), nullptr);
-        ExpectErrors({1, 1});
-    }
-    vrt::FailNextAllocations(0);
-    EXPECT_EQ(vrt::LiveHeapBlocks(), live);
-}
-
 }  // namespace

@@ -2,6 +2,7 @@
 // verdict, rescaling, assignment, export and the failure paths.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numeric>
 #include <random>
 
@@ -19,9 +20,8 @@ TEST_F(StatTest, SamplesWithoutDispersions) {
     double three[] = {1.0, 2.0, 3.0}, one[] = {4.5};
     EXPECT_EQ(Stat(one, 1).GetSEM2(), 0.0);
     Stat s(three, 3);
-    EXPECT_EQ((Values{s.GetMean(), s.GetDisp(), s.GetE3()}), (Values{2.0, 1.0, 12.0}));
+    EXPECT_EQ((Values{s.GetMean(), s.GetDisp(), s.GetE3(), 3 * s.GetE4()}), (Values{2.0, 1.0, 12.0, 98.0}));
     EXPECT_DOUBLE_EQ(s.GetSEM2(), 1.0 / 3.0);
-    EXPECT_DOUBLE_EQ(s.GetE4(), 98.0 / 3.0);
     EXPECT_DOUBLE_EQ(s.GetLogNormalMu0(), 2.0 * std::exp(-0.5 * std::log(1.25)));
     ExpectErrors({});
     // Bad counts: empty (error 3); a mean ≤ 0 has no log-normal parameters (10).
@@ -64,12 +64,8 @@ TEST_F(StatTest, SamplesWithDispersions) {
 // for far scaled samples (0 at k = 1e100).
 TEST_F(StatTest, ExcessDispersionFollowsTheScaleOfTheSample) {
     for (double k : {1.0, 1e-100, 1e80, 1e100, 1e150}) {
-        double x[] = {1.0, 4.0, 2.0, 7.0, 3.0}, d[] = {1.0, 0.5, 1.0, 2.0, 1.0};
-        for (int i = 0; i < 5; ++i) {
-            x[i] *= k;
-            d[i] *= k * k;
-        }
-        Stat s(x, d, 5);
+        Values x = Scaled({1.0, 4.0, 2.0, 7.0, 3.0}, k), d = Scaled({1.0, 0.5, 1.0, 2.0, 1.0}, k * k);
+        Stat s(x.data(), d.data(), 5);
         EXPECT_NEAR(s.GetDisp0() / (k * k), 2.149016164988754, 5e-7) << k;
         EXPECT_NEAR(s.GetMean() / k, 3.2475207334659144, 1e-6) << k;
     }
@@ -88,8 +84,7 @@ TEST_F(StatTest, LogLikelihoodsAndTheVerdict) {
     }
     EXPECT_EQ(StatTestAccess::Gauss(s, {1.0, -2.0, 3.0}), 0.0);
     EXPECT_EQ(StatTestAccess::LogNormal(s, {1.0, 0.0, 3.0}), -1e300);
-    // Margin 1.0 for the normal model: LL − LG is 0.97 for powers of 3, 1.39
-    // for 5.
+    // Margin 1.0 for the normal model: LL − LG is 0.97 for 3ⁱ, 1.39 for 5ⁱ.
     const std::pair<Values, int> cases[] = {
         {{1.0, 10.0, 100.0, 1000.0, 10000.0}, DISTR_LOGNORMAL},
         {{1.0, 2.0, 3.0}, DISTR_GAUSS},
@@ -194,8 +189,7 @@ TEST_F(StatTest, ExportToAHostObject) {
 
 // Mend: the sorts' comparison was no order with NaNs; NaNs now sort last.
 TEST_F(StatTest, SortsPutNaNLast) {
-    // Above 1000 values the ranks are selected: each must hold the full sort's
-    // value.
+    // Above 1000 values ranks are selected: each must hold the full sort's value.
     std::mt19937 gen(3);
     Values values(3000);
     for (auto& v : values) v = (gen() % 50 == 0) ? std::nan("") : static_cast<double>(gen() % 40);
@@ -217,35 +211,40 @@ TEST_F(StatTest, SortsPutNaNLast) {
     EXPECT_EQ(Values(X.begin(), X.begin() + 5), (Values{0.0, 1.0, 2.0, 3.0, 5.0}));
 }
 
+// Each refused block raises error 1, leaves the outputs unwritten and leaks nothing.
 TEST_F(StatTest, HostHeapRefusalsAreReportedAndHarmless) {
     const long before = vrt::LiveHeapBlocks();
-    Values x(1500), d(1500, 1.0), positive(1500);
-    for (int i = 0; i < 1500; ++i) {
-        x[i] = 0.01 * i - 3.0;  // has values ≤ 0
-        positive[i] = std::exp(0.01 * i);
-    }
-    // The score's weights: no excess dispersion.
-    vrt::FailNextAllocations(1);
-    EXPECT_EQ(Stat(x.data(), d.data(), 1500).GetDisp0(), 0.0);
-    ExpectErrors({1});
-    Stat reference(x.data(), d.data(), 1500);
-    EXPECT_GT(reference.GetDisp0(), 0.0);
-    // The log-values of the log-normal likelihood: taken as normal.
-    ASSERT_EQ(Stat(positive.data(), 1500).GetDistrType(), DISTR_LOGNORMAL);
-    vrt::FailNextAllocations(1);
-    EXPECT_EQ(Stat(positive.data(), 1500).GetDistrType(), DISTR_GAUSS);
-    ExpectErrors({1});
-    // The cumulative distribution's sorted copy: outputs untouched, nothing
-    // cached.
-    double marker = 0.0;
-    double *X = &marker, *F = &marker;
+    Values x = NormalSample(2000, 0.0, 1.0, 2), d(2000, 0.25), positive = x;
+    for (double& v : positive) v = std::exp(v);
+    auto refused = [](auto call) {
+        vrt::FailNextAllocations(1);
+        call();
+        vrt::FailNextAllocations(0);
+        ExpectErrors({1});
+    };
+    // The score's weights: no excess dispersion; the log-values: taken as normal.
+    refused([&] { EXPECT_EQ(Stat(x.data(), d.data(), 2000).GetDisp0(), 0.0); });
+    ASSERT_EQ(Stat(positive.data(), 2000).GetDistrType(), DISTR_LOGNORMAL);
+    refused([&] { EXPECT_EQ(Stat(positive.data(), 2000).GetDistrType(), DISTR_GAUSS); });
+    Stat s(x.data(), d.data(), 2000);
+    double marker = -1, *X = &marker, *F = &marker, median = -1, spread = -1;
     int m = -5;
-    vrt::FailNextAllocations(1);
-    reference.GetCumulativeDistr(X, F, m);
-    ExpectErrors({1});
-    EXPECT_TRUE(X == &marker && m == -5 && StatTestAccess::CumX(reference) == nullptr);
-    reference.GetCumulativeDistr(X, F, m);
+    refused([&] { s.GetCumulativeDistr(X, F, m); });
+    EXPECT_TRUE(X == &marker && m == -5 && StatTestAccess::CumX(s) == nullptr);
+    refused([&] { EXPECT_EQ(s.FitCumulativeDistribution(), nullptr); });  // the sorted copy
+    refused([&] { EXPECT_EQ(Stat::EstimateDisp(x.data(), 2000, 1e-7), nullptr); });
+    refused([&] { EXPECT_EQ(s.SampleSubset(250), nullptr); });
+    refused([&] { s.GetMedian_MAD(median, spread); });  // the sorted copy
+    Stat small(x.data(), 500);
+    refused([&] { small.GetMedian_MAD(median, spread); });  // the differences
+    EXPECT_EQ(median + spread, -2);
+    // Storage available again: all works.
+    s.GetCumulativeDistr(X, F, m);
     EXPECT_EQ(m, 1001);
+    std::unique_ptr<MatVectorCol> fit(s.FitCumulativeDistribution());
+    EXPECT_NEAR((*fit)[0], 0.0, 0.1);
+    fit.reset();
+    EXPECT_GT(s.GetDisp0(), 0.5);
     EXPECT_EQ(vrt::LiveHeapBlocks(), before);
 }
 
