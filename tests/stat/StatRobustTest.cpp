@@ -85,8 +85,7 @@ TEST_F(StatTest, MediansFollowScaleAndShift) {
             const double tol = 1e-14 * (std::fabs(c) + std::fabs(k) * 10);
             EXPECT_NEAR(m, m0 * k + c, tol);
             EXPECT_NEAR(sp, s0 * std::fabs(k), tol);
-            // The fit follows k > 0 within the minimizer's tolerance (mirroring moves
-            // it).
+            // The fit follows k > 0 within the minimizer's tolerance (mirroring moves it).
             if (k < 0) continue;
             s.GetMedian_SD(f, e);
             EXPECT_NEAR(f, f0 * k + c, 1e-3 * e0 * k) << k << " " << c;
@@ -103,14 +102,10 @@ TEST_F(StatTest, EstimateDispAgainstReferenceAndNormalSamples) {
     for (const auto& c : reference) EXPECT_NEAR(Estimate(c.values), c.expect, 5e-6 * c.expect) << c.name;
     // It rests on the central part of the sample: several per cent of scatter
     // at n = 20000. Mend: far outliers widened the search range (1e9 gave 0).
-    for (std::uint64_t seed : {5, 6}) {
-        const Values x = NormalSample(20000, 0.0, 1.0, seed);
-        EXPECT_NEAR(Estimate(x) / Variance(x), 1.0, 0.08) << seed;
-    }
-    for (double far : {50.0, 1e4, 1e9}) {
+    for (double far : {0.0, 50.0, 1e4, 1e9}) {
         Values x = NormalSample(20000, 0.0, 1.0, 9);
         const double core = Variance(x);
-        for (int i = 0; i < 15; ++i) x.push_back((i % 2 ? -far : far) * (1 + i));
+        for (int i = 0; far > 0 && i < 15; ++i) x.push_back((i % 2 ? -far : far) * (1 + i));
         EXPECT_NEAR(Estimate(x) / core, 1.0, 0.08) << far;
     }
     ExpectErrors({});

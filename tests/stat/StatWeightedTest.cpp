@@ -95,24 +95,21 @@ TEST_F(StatTest, WeightedResultsFollowScaleAndShift) {
         double median = 0, se = 0;
         s.GetMedian_SD(median, se);
         EXPECT_DOUBLE_EQ(median, rebuilt.GetWeightedMean()) << k;
-        EXPECT_DOUBLE_EQ(s.GetWeightedSEM2(), rebuilt.GetWeightedSEM2()) << k;
+        EXPECT_DOUBLE_EQ(se, std::sqrt(1.5707963267948966 * rebuilt.GetWeightedSEM2())) << k;
         EXPECT_DOUBLE_EQ(s.GetWeightsCorr(), rebuilt.GetWeightsCorr()) << k;
     }
     ExpectErrors({});
 }
 
 TEST_F(StatTest, FewValuesBadInputAndLogarithms) {
-    Values x = {4}, w = {7}, x2 = {1, 3}, w2 = {1, 3}, x4 = {1, 2, 3, 9}, w4 = {1, 1, 1, 1};
-    Stat_Weighted one(x.data(), w.data(), 1), two(x2.data(), w2.data(), 2), four(x4.data(), w4.data(), 4);
+    Values x = {4}, w = {7}, x2 = {1, 3}, w2 = {1, 3}, x4 = {1, 2, 3, 9};
+    Stat_Weighted one(x.data(), w.data(), 1), two(x2.data(), w2.data(), 2);
     EXPECT_EQ(one.GetDispOfWeights() + one.GetWeightedSEM2(), 0);
     double median = -1, err = -1;
     one.GetMedian_SD(median, err);
     EXPECT_EQ((Values{median, err}), (Values{4, 0}));
     two.GetMedian_MAD(median, err);
     EXPECT_EQ((Values{median, err}), (Values{2.5, 2}));  // the weighted mean
-    four.GetMedian_SD(median, err);
-    EXPECT_EQ(median, four.GetWeightedMean());
-    EXPECT_DOUBLE_EQ(err, std::sqrt(1.5707963267948966 * four.GetWeightedSEM2()));
     ExpectErrors({});
     // Mend: null weights kept the values' statistics under Len 0; now empty
     // throughout.
