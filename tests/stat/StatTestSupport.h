@@ -73,18 +73,15 @@ struct Deviates {
     }
 };
 
-inline Values NormalSample(int n, double mean, double sd, std::uint64_t seed) {
+inline Values NormalSample(int n, double mean, double sd, std::uint64_t seed, bool uniform = false) {
     Deviates g{seed};
     Values x(n);
-    for (double& v : x) v = mean + sd * g.Normal();
+    for (double& v : x) v = uniform ? mean + (sd - mean) * g.Uniform() : mean + sd * g.Normal();
     return x;
 }
 
 inline Values UniformSample(int n, double lo, double hi, std::uint64_t seed) {
-    Deviates g{seed};
-    Values x(n);
-    for (double& v : x) v = lo + (hi - lo) * g.Uniform();
-    return x;
+    return NormalSample(n, lo, hi, seed, true);
 }
 
 inline Values Scaled(Values x, double k, double c = 0) {
