@@ -1,8 +1,6 @@
-// Shared pieces of the statistics tests: the fixture (a host processor, which
-// the cumulative fit needs for its minimizer, and an error record that starts
-// empty), access to Stat's protected parts, reproducible samples and the
-// reference tables written by tests/data/gen_stat_reference.py and
-// tests/stat/gen_robust_reference.py.
+// Shared pieces of the statistics tests: the fixture (a processor for the
+// fit's minimizer, an empty error record), access to Stat's protected parts,
+// reproducible samples and the mpmath reference tables.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,15 +19,12 @@
 using Values = std::vector<double>;
 
 struct StatTestAccess {
-    static double* Data(Stat& s) { return s.data; }
     static double* Dispersions(Stat& s) { return s.dataDisp; }
     static double Sum(Stat& s) { return s.Sum; }
     static double LogNormMean(Stat& s) { return s.LogNormMean; }
     static double LogNormDisp(Stat& s) { return s.LogNormDisp; }
     static double* CumX(Stat& s) { return s.cumX; }
-    static double Gauss(Stat& s, Values x) {
-        return s.GetLogLikelihoodOfGauss(x.data(), static_cast<int>(x.size()));
-    }
+    static double Gauss(Stat& s, Values x) { return s.GetLogLikelihoodOfGauss(x.data(), static_cast<int>(x.size())); }
     static double LogNormal(Stat& s, Values x) {
         return s.GetLogLikelihoodOfLogNormal(x.data(), static_cast<int>(x.size()));
     }
@@ -63,8 +58,7 @@ inline std::pair<Values, Values> Cumulative(Stat& s) {
     return {Values(X, X + m), Values(F, F + m)};
 }
 
-// Reproducible deviates on every platform (the standard distributions'
-// algorithms are the library's choice): splitmix64 and Box-Muller.
+// Deviates reproducible on every platform: splitmix64 and Box-Muller.
 struct Deviates {
     std::uint64_t state;
     double Uniform() {  // in (0, 1)
@@ -79,18 +73,15 @@ struct Deviates {
     }
 };
 
-inline Values NormalSample(int n, double mean, double sd, std::uint64_t seed) {
+inline Values NormalSample(int n, double mean, double sd, std::uint64_t seed, bool uniform = false) {
     Deviates g{seed};
     Values x(n);
-    for (double& v : x) v = mean + sd * g.Normal();
+    for (double& v : x) v = uniform ? mean + (sd - mean) * g.Uniform() : mean + sd * g.Normal();
     return x;
 }
 
 inline Values UniformSample(int n, double lo, double hi, std::uint64_t seed) {
-    Deviates g{seed};
-    Values x(n);
-    for (double& v : x) v = lo + (hi - lo) * g.Uniform();
-    return x;
+    return NormalSample(n, lo, hi, seed, true);
 }
 
 inline Values Scaled(Values x, double k, double c = 0) {
@@ -98,8 +89,7 @@ inline Values Scaled(Values x, double k, double c = 0) {
     return x;
 }
 
-// Rows of tests/data/stat_reference.txt of one kind: '|'-separated fields,
-// each a list of doubles.
+// Rows of one kind of stat_reference.txt: '|'-separated lists of doubles.
 inline std::vector<std::vector<Values>> ReadStatReference(const std::string& kind) {
     std::vector<std::vector<Values>> rows;
     std::ifstream in(std::string(VESK_TEST_DATA_DIR) + "/stat_reference.txt");
@@ -120,8 +110,7 @@ inline std::vector<std::vector<Values>> ReadStatReference(const std::string& kin
     return rows;
 }
 
-// A case of tests/data/stat_robust_reference.txt: kind, name, n values, the
-// expected number.
+// A case of stat_robust_reference.txt: kind, name, n values, the expectation.
 struct RobustCase {
     std::string kind, name;
     Values values;
