@@ -145,9 +145,9 @@ Uniform StartUniform(double x, double nu) {
 double LnGammaPlusOne(double nu) { return std::lgamma(nu + 1.0); }
 
 // Γ(ν + 1). mingw-w64's double tgamma is up to 14 ulps off (glibc's up to
-// 3.4); its long double tgamma, rounded once to double, stays within one ulp
-// and so gives glibc's bits wherever glibc's value is the nearest double.
-// Elsewhere the double function of the C library, as everywhere else.
+// 3.3); its long double tgamma, rounded once to double, stays within one ulp
+// and so shares glibc's bits more often. Other C libraries: their double
+// tgamma, as before.
 double GammaPlusOne(double nu) {
 #if defined(__MINGW32__)
     return static_cast<double>(std::tgamma(static_cast<long double>(nu + 1.0)));
