@@ -1,7 +1,4 @@
-// Climb's solve operations: Powell's method, coordinate descent, the
-// quasi-Newton runs and the combined driver, on problems with known minima
-// inside the box and on its faces, with the progress window, the
-// solution-not-found error and the covariance left by a solve.
+// Climb's solve operations on known minima inside the box and on its faces; window, errors, covariance after a solve.
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -35,8 +32,7 @@ double Distance(const Vec& a, const Vec& b) {
     return std::sqrt(s);
 }
 
-// (x - c)' A (x - c) summed element by element (the order the seeded BFGS
-// covariance case was measured with).
+// (x - c)' A (x - c) term by term: the order the seeded covariance case was measured with.
 Fn QuadraticFn(Vec a, Vec c) {
     return [a, c](const double* x, int n) {
         double s = 0.0;
@@ -64,12 +60,8 @@ protected:
     }
 };
 
-
-// Every method reaches every known minimum without an error, the
-// quasi-Newton runs alone within looser tolerances: their forward-difference
-// gradient errs by h f''/2 (h = 5e-8), 1e-3 and more in Rosenbrock's valley,
-// so they stop near f = 1e-6. Solve on rosenbrock-2 is also the stall rule's
-// reproducer (it stopped at (-0.99, 0.97), f = 3.95, no error).
+// Every method reaches every known minimum; quasi-Newton runs alone looser (their difference gradient errs by
+// 1e-3 in Rosenbrock's valley). Solve on rosenbrock-2 also reproduces the stall rule (stopped at f = 3.95).
 TEST_F(ClimbSolveTest, KnownMinima) {
     struct Known {
         const char* name;
@@ -84,11 +76,9 @@ TEST_F(ClimbSolveTest, KnownMinima) {
          1e-3, 1e-8, 1e-2, 1e-5},
         {"quadratic-cond-1e4", QuadraticFn(IllConditioned(10), c10), Box(10, -5, 5), Repeat({0.0}, 10),
          c10, 0.0, 1e-4, 1e-10, 1e-4, 1e-10},
-        // Minimum on the face x0 = 1: (1, -0.75), value 3.6875.
         {"on-a-bound",
          [](const double* x, int) { return (x[0] - 3) * (x[0] - 3) + (x[1] + 0.5) * (x[1] + 0.5) + 0.5 * x[0] * x[1]; },
          Box(2, -1, 1), {0.0, 0.0}, {1.0, -0.75}, 3.6875, 1e-6, 1e-12, 1e-6, 1e-12},
-        // x1 fixed at 2 by equal bounds; the others at (1.4, -1.1)/3.75.
         {"inactive-coordinate",
          [](const double* x, int) {
              return (x[0] - 0.3) * (x[0] - 0.3) + (x[2] + 0.2) * (x[2] + 0.2) + 0.5 * x[0] * x[2] +
@@ -99,29 +89,19 @@ TEST_F(ClimbSolveTest, KnownMinima) {
         {"one-dimensional", [](const double* x, int) { return std::cosh(x[0] - 0.7); }, {-2.0, 3.0},
          {-1.5}, {0.7}, 1.0, 1e-6, 1e-12, 1e-6, 1e-12},
     };
-    std::printf("%-22s %12s %12s %12s %12s   (objective evaluations)\n", "problem", "Solve",
-                "SolvePowell", "SolveDFP", "SolveBFGS");
-    for (const Known& k : problems) {
-        std::printf("%-22s", k.name);
+    for (const Known& k : problems)
         for (const Method& m : kMethods) {
             SCOPED_TRACE(std::string(k.name) + " " + m.name);
             const Outcome o = Run(m, k.f, k.bounds, k.start);
-            std::printf(" %12ld", o.evals);
-                        EXPECT_FALSE(o.error);
+            EXPECT_FALSE(o.error);
             EXPECT_LT(Distance(o.x, k.minimum), m.qn ? k.xTolQN : k.xTol);
             EXPECT_LE(o.f - k.fMin, (m.qn ? k.fTolQN : k.fTol) * std::fmax(1.0, std::fabs(k.fMin)));
             EXPECT_TRUE(k.minimum.size() != 3 || o.x[1] == 2.0);  // the inactive coordinate
         }
-        std::printf("\n");
-    }
 }
 
-// 200 random convex quadratics (dimensions 2 to 5) whose minimum lies on
-// one or more faces, tolerance 1e-10; reaching the minimum means a value
-// within 1e-8 (relative above 1) of the exact constrained minimum. Solve()
-// and SolvePowell() reach it or raise the error, never a wrong point
-// reported as success; SolveDFP and SolveBFGS alone may stop early, and
-// their rate of early stops is printed and bounded.
+// 200 random quadratics (n = 2 to 5) with the minimum on faces: Solve and SolvePowell reach it within 1e-8
+// or raise the error; the quasi-Newton runs alone may stop early, rarely (their rate is printed).
 TEST_F(ClimbSolveTest, RandomBoxQuadratics) {
     linalg_test::Generator rnd(20261206);
     const int kCount = 200;
@@ -129,31 +109,26 @@ TEST_F(ClimbSolveTest, RandomBoxQuadratics) {
     long evals[4] = {};
     for (int p = 0; p < kCount; ++p) {
         const BoxQuadratic q = RandomBoxQuadratic(rnd, 2 + p % 4);
-        const BoxMinimum best = SolveBoxQuadratic(q);
-        ASSERT_GE(best.activeBounds, 1);
+        const Vec best = SolveBoxQuadratic(q);
+        const double fMin = q.Value(best.data());
         for (int k = 0; k < 4; ++k) {
             const Outcome o = Run(kMethods[k], [&q](const double* x, int) { return q.Value(x); }, q.bounds, q.start);
             evals[k] += o.evals;
             errors[k] += o.error;
-            if (o.f - best.f > 1e-8 * std::fmax(1.0, best.f) && !o.error) {
+            if (o.f - fMin > 1e-8 * std::fmax(1.0, fMin) && !o.error) {
                 ++wrong[k];
-                std::printf("problem %d (n = %d) %s: f %.10g, minimum %.10g\n", p, q.n, kMethods[k].name, o.f, best.f);
+                std::printf("problem %d (n = %d) %s: f %.10g, minimum %.10g\n", p, q.n, kMethods[k].name, o.f, fMin);
             }
         }
     }
     for (int k = 0; k < 4; ++k)
         std::printf("%-12s early stops %2d of %d, errors %d, mean evaluations %ld\n", kMethods[k].name, wrong[k],
                     kCount, errors[k], evals[k] / kCount);
-    EXPECT_EQ(wrong[0], 0);
-    EXPECT_EQ(wrong[1], 0);
-    EXPECT_LE(wrong[2], 2);
-    EXPECT_LE(wrong[3], 2);
+    EXPECT_EQ(wrong[0] + wrong[1], 0);
+    EXPECT_LE(std::max(wrong[2], wrong[3]), 2);
 }
 
-
-// Powell's extrapolation moves along the unit displacement. Along the raw
-// displacement d (a trial 2|d|^2 away) directions were almost never
-// replaced and this problem ran into the iteration limit.
+// Mend: Powell's extrapolation along the unit displacement; along the raw one this hit the iteration limit.
 TEST_F(ClimbSolveTest, PowellReplacesDirectionsOnIllConditionedQuadratic) {
     const Vec c = Repeat({0.5, 0.7, 0.9, 1.1, 1.3}, 10);
     const Outcome o = Run(kPowell, QuadraticFn(IllConditioned(10), c), Box(10, -5, 5), Repeat({0.0}, 10));
@@ -161,29 +136,21 @@ TEST_F(ClimbSolveTest, PowellReplacesDirectionsOnIllConditionedQuadratic) {
     EXPECT_LT(o.f, 1e-8);
 }
 
-// The quasi-Newton direction -H g may point out of the box in a coordinate
-// already on its face; such components are dropped before the step is
-// sized. Kept, they gave a zero step and a stop at f = 0.338.
+// Mend: quasi-Newton components pointing out at a face are dropped; kept, they stopped at f = 0.338.
 TEST_F(ClimbSolveTest, QuasiNewtonDropsOutwardComponentsAtFaces) {
-    BoxQuadratic q;
-    q.n = 3;
-    q.a = {1.0, 0.6, 0.0, 0.6, 1.0, 0.6, 0.0, 0.6, 1.0};
-    q.c = {-0.5, -2.0, 0.2};
-    q.bounds = Box(3, -1, 1);
-    const BoxMinimum best = SolveBoxQuadratic(q);
-    ASSERT_NEAR(best.f, 0.29, 1e-12);
+    const BoxQuadratic q = {3, {1.0, 0.6, 0.0, 0.6, 1.0, 0.6, 0.0, 0.6, 1.0}, {-0.5, -2.0, 0.2}, Box(3, -1, 1), {}};
+    const Vec best = SolveBoxQuadratic(q);
+    ASSERT_NEAR(q.Value(best.data()), 0.29, 1e-12);
     for (const Method& m : {kDFP, kBFGS}) {
         SCOPED_TRACE(m.name);
         const Outcome o = Run(m, [&q](const double* x, int) { return q.Value(x); }, q.bounds, {0.5, -0.5, 0.5});
         EXPECT_FALSE(o.error);
-        EXPECT_LT(o.f - best.f, 1e-10);
-        EXPECT_LT(Distance(o.x, best.x), 1e-6);
+        EXPECT_LT(o.f - 0.29, 1e-10);
+        EXPECT_LT(Distance(o.x, best), 1e-6);
     }
 }
 
-// A solve that ends on a NaN value raises the error (a NaN never compares
-// above the start value), also before the host initialised the module: the
-// code is then fixed on first use, never 0.
+// Mend: a solve ending on NaN raises the error, also before the module was initialised (code fixed on first use).
 TEST_F(ClimbSolveTest, NaNObjectiveRaisesSolutionNotFound) {
     const int registered = VeskModuleErrorCode;
     const std::function<void(Climb&)> solves[] = {
@@ -206,11 +173,7 @@ TEST_F(ClimbSolveTest, NaNObjectiveRaisesSolutionNotFound) {
     EXPECT_EQ(VeskModuleErrorCode, registered);
 }
 
-// A start placed far outside the box by SetStartPoint (u = 5 here) pinned
-// its coordinate at the face: no line along it met the box, and its
-// difference gradient was 0. SolvePowell, SolveDFP and SolveBFGS reported
-// (1, 0.6) as the solution; every solve now starts from the start clamped
-// into the box, which is the same real point.
+// Mend: a start far outside the box pinned its coordinate at the face (reported (1, 0.6)); solves clamp it first.
 TEST_F(ClimbSolveTest, StartFarOutsideTheBox) {
     for (const Method& m : kMethods) {
         SCOPED_TRACE(m.name);
@@ -224,14 +187,8 @@ TEST_F(ClimbSolveTest, StartFarOutsideTheBox) {
     }
 }
 
-
-// A = [[4, 1, 0.5], [1, 3, 0.2], [0.5, 0.2, 2]]: the Hessian of the
-// quadratic is 2A, so the covariance 2 H^-1 after any solve is A^-1, to the
-// rounding of the second differences. In the unit box the result converts
-// back to the cache point exactly, so the covariance a quasi-Newton run
-// leaves (condition 1e4: the run lasts more than dim iterations) is answered
-// without evaluating: twice its inverse-Hessian approximation (the same
-// doubling as a computed covariance; the approximation alone is half of it).
+// 2 H^-1 = A^-1 after any solve: computed (rounding of second differences), or seeded without evaluations by a
+// long quasi-Newton run (twice its inverse-Hessian approximation; in the unit box the result maps back exactly).
 TEST_F(ClimbSolveTest, CovarianceAfterSolve) {
     struct Case { Vec a, c, box, start; bool seeded; double tol; };
     const Case plain = {{4, 1, 0.5, 1, 3, 0.2, 0.5, 0.2, 2}, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, false, 1e-7};
@@ -252,10 +209,7 @@ TEST_F(ClimbSolveTest, CovarianceAfterSolve) {
         }
 }
 
-// |x0 - 0.3| + |x1 - 0.6| in the unit box: a BFGS run that restarts from the
-// identity late and then ends normally. Its matrix holds no curvature and
-// must not become the cached covariance (it did, and was answered without
-// an evaluation): the covariance at the result is computed afresh.
+// Mend: after a late BFGS restart the identity holds no curvature and is no covariance seed (it was answered).
 TEST_F(ClimbSolveTest, NoCovarianceSeedAfterLateRestart) {
     Climb c = Make([](const double* x, int) { return std::fabs(x[0] - 0.3) + std::fabs(x[1] - 0.6); }, Box(2, 0, 1),
                    {0.05, 0.05 + 0.1});  // 0.15000000000000002
@@ -267,10 +221,7 @@ TEST_F(ClimbSolveTest, NoCovarianceSeedAfterLateRestart) {
     EXPECT_GT(g_calls, 0);
 }
 
-
-// Start value (1 for Solve and SolvePowell, 30 for the quasi-Newton solves),
-// the outer loop's k mod 100 on k = 0, 10, ..., the quasi-Newton counter's
-// multiples of 10, and 100 with the final value's caption at the end.
+// Progress: 1 (or 30 for quasi-Newton), then k mod 100 every 10 iterations, 100 with the final caption.
 TEST_F(ClimbSolveTest, ProgressMoments) {
     for (const Method& m : kMethods) {
         SCOPED_TRACE(m.name);
@@ -291,9 +242,7 @@ TEST_F(ClimbSolveTest, ProgressMoments) {
     }
 }
 
-// A cancel at the start returns before any evaluation; a later one ends
-// Solve after the iteration it arrived in, without the final report or the
-// solution-not-found error, the cancel left set for the caller.
+// A cancel ends Solve (at once, or after its iteration) without final report or error, left set for the caller.
 TEST_F(ClimbSolveTest, CancelFromWindow) {
     for (int cancelAt : {1, 3, 40}) {
         SCOPED_TRACE(cancelAt);
@@ -311,10 +260,7 @@ TEST_F(ClimbSolveTest, CancelFromWindow) {
     }
 }
 
-
-// The iteration limit raises the error unless told not to; without a
-// processor the solves that need one evaluate nothing (the result stays at
-// the lower bounds).
+// The iteration limit raises the error unless told not to; without a processor nothing is evaluated.
 TEST_F(ClimbSolveTest, IterationLimitAndNoProcessor) {
     for (const Method& m : {kSolve, kPowell})
         for (int raise : {1, 0}) {
@@ -333,9 +279,7 @@ TEST_F(ClimbSolveTest, IterationLimitAndNoProcessor) {
     EXPECT_TRUE(vrt::Errors().empty());
 }
 
-// SolvePowell(0) makes exactly one Powell iteration from the start: the
-// same evaluations and point as SolvePowell(dirs) with the coordinate
-// directions (which the line search normalises), whatever the limit.
+// SolvePowell(0) is one iteration, the same as SolvePowell(dirs) with the coordinate directions.
 TEST_F(ClimbSolveTest, SinglePowellIteration) {
     Climb one = Make(Rosenbrock, Box(2, -5, 5), {-1.2, 1.0}), given(one);
     one.SetMaxItterationNumber(1000);
@@ -357,10 +301,8 @@ double Bowl(const double* x, int n) {
     return s;
 }
 
-// At the minimum a coordinate search fails both ways and halves its step 8
-// times (16 evaluations per active coordinate), or twice with a minimum step
-// a quarter of the first. Elsewhere the crude descent ends within a small
-// multiple of its last step; a minimum on a face, started there, stays.
+// At the minimum each active coordinate fails both ways over 8 halvings (16 calls; 4 with a quarter minimum
+// step); elsewhere the descent ends within a few of its last steps; a minimum on a face stays.
 TEST_F(ClimbSolveTest, CoordinateDescent) {
     const struct { Fn f; Vec bounds, start; double minStep, step; long calls; Vec expect; double tol; } rows[] = {
         {Bowl, Box(3, -1, 1), {0.1, 0.2, 0.3}, 0.0, 0.1, 1 + 3 * 16, {0.1, 0.2, 0.3}, 1e-15},

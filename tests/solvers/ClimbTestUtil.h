@@ -1,9 +1,6 @@
-// Harness of the minimizer's tests: one objective body called as a native
-// pointer or as a script function of the runtime, every call counted and its
-// real point recorded; a progress window class that logs its calls and can
-// cancel; a fixture with a current processor (the module initialised, one
-// processor for the whole program, since the module's error code is fixed
-// once per process) and captured output.
+// Harness of the minimizer's tests: one objective as a native pointer or a
+// script function, its calls counted and recorded; a logging progress window;
+// a fixture with one processor for the whole program and captured output.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,8 +33,7 @@ inline double Call(const double* x, int n) {
 
 inline double NativeObjective(MatVector& x, Variable&) { return Call(x.GetData(), x.Len()); }
 
-// g_fn as a native pointer, or as a script function that receives the point
-// as an "MVector" and the extra parameter by reference.
+// g_fn native, or a script function given an "MVector" and the extra parameter by reference.
 inline Variable Objective(bool script) {
     Variable f;
     if (!script) {
@@ -57,9 +53,7 @@ inline Variable Objective(bool script) {
 inline MatVectorCol Col(const Vec& v) { return MatVectorCol(v.data(), static_cast<int>(v.size())); }
 inline Vec ToVec(const MatVector& x) { return Vec(x.GetData(), x.GetData() + x.Len()); }
 
-// The calls a "TestWindow" object of MakeWindow received, in order: "P<n>"
-// for SetProgress, "C<text>" for SetCaption, "X" for CheckCancel, which
-// raises the cancel from its cancelAt-th call on (never for 0).
+// Calls of a "TestWindow": "P<n>" SetProgress, "C<text>" SetCaption, "X" CheckCancel (cancels from call cancelAt on).
 struct WindowLog {
     std::vector<std::string> calls;
     std::vector<int> progress;
