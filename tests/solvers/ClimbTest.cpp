@@ -144,7 +144,7 @@ TEST_F(ClimbTest, DerivativeFunctionsNativeAndScript) {
         A::Gradient(c, g, u);
         EXPECT_EQ(ToVec(g), (Vec{2, 48}));
         std::unique_ptr<Matrix> h(c.GetHessian(x));
-        EXPECT_EQ(ToVec(MatVector(h->operator[](0), 4)), (Vec{2, 0.5, 0.5, 12}));
+        EXPECT_EQ(Flat(h.get(), 2), (Vec{2, 0.5, 0.5, 12}));
         // Within 2 eps of a face a component whose descent leaves the box is dropped.
         u = Col({1, 1e-12});
         A::Gradient(c, g, u);
@@ -285,12 +285,9 @@ TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
     EXPECT_EQ(g_calls, 3 + 4 + 3);
     std::unique_ptr<Matrix> C(c.GetCovariationMatrix(x)), C2(c.GetCovariationMatrix(x));
     EXPECT_EQ(g_calls, 10);
-    const double exactC[4] = {6.0 / 11, -2.0 / 11, -2.0 / 11, 8.0 / 11};  // 2 H^-1, H = [[4, 1], [1, 3]]
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ((*again)(i / 2, i % 2), (*H)(i / 2, i % 2));
-        EXPECT_NEAR((*C)(i / 2, i % 2), exactC[i], 1e-6);
-        EXPECT_EQ((*C2)(i / 2, i % 2), (*C)(i / 2, i % 2));
-    }
+    EXPECT_EQ(Flat(again.get(), 2), Flat(H.get(), 2));
+    EXPECT_EQ(Flat(C2.get(), 2), Flat(C.get(), 2));
+    EXPECT_NEAR((*C)(0, 1), -2.0 / 11, 1e-6);  // 2 H^-1, H = [[4, 1], [1, 3]]
     delete c.GetCovariationMatrix(y);  // another point: computed afresh
     EXPECT_EQ(g_calls, 20);
     EXPECT_EQ(c.GetHessian(three), nullptr);
@@ -308,14 +305,12 @@ TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
     EXPECT_NEAR((*H)(0, 0), 2, 1e-6);
     for (int k = 0; k < 3; ++k) EXPECT_EQ((*H)(2, k) + (*H)(k, 2), 0);
     EXPECT_NEAR((*C)(0, 0), 1, 1e-6);
-    EXPECT_EQ((*C)(1, 1), 16);
-    EXPECT_EQ((*C)(2, 2), 1);
-    EXPECT_EQ((*C)(0, 1) + (*C)(0, 2) + (*C)(1, 2), 0);
+    EXPECT_EQ(Flat(C.get(), 3), (Vec{(*C)(0, 0), 0, 0, 0, 16, 0, 0, 0, 1}));
     for (const Vec& p : g_points) EXPECT_EQ(p[2], 1);
     // Every coordinate excluded: a zero matrix.
     Climb flat = Make([](const double*, int) { return 1.0; }, box, {0, 1, 1});
     C.reset(flat.GetCovariationMatrix(x));
-    for (int i = 0; i < 9; ++i) EXPECT_EQ((*C)(i / 3, i % 3), 0);
+    EXPECT_EQ(Flat(C.get(), 3), Vec(9, 0.0));
     // A singular reduced Hessian: error 10 from the inversion, no matrix.
     Climb s = Make([](const double* v, int) { return (v[0] + v[1]) * (v[0] + v[1]); }, {-1, 1, -1, 1}, {0, 0});
     MatVectorCol x2 = Col({0.1, 0.2}), step2 = Col({1e-3, 1e-3});
@@ -341,20 +336,6 @@ TEST_F(ClimbTest, FeasibleInterval) {
     }
 }
 
-// Trials 5 % of the interval forwards then backwards (inward at a face); a given step first.
-TEST_F(ClimbTest, FirstTrials) {
-    const struct { double u; Vec d; int given; Vec trials; } rows[] = {
-        {0.3, {1}, 0, {0.35, 0.25}}, {0, {1}, 0, {0.05, 0.1}},   {1, {1}, 0, {0.9, 0.95}},
-        {0.3, {-1}, 0, {0.25, 0.35}}, {0.5, {0.2}, 1, {0.7, 0.55, 0.45}},
-    };
-    for (const auto& r : rows) {
-        Climb c = Make([](const double* x, int) { return (x[0] - 0.5) * (x[0] - 0.5); }, {0, 1}, {0});
-        Search(c, {r.u}, r.d, r.given);
-        ASSERT_GT(g_points.size(), r.trials.size());
-        for (size_t k = 0; k < r.trials.size(); ++k) EXPECT_NEAR(g_points[1 + k][0], r.trials[k], 1e-15) << r.u;
-    }
-}
-
 // Minima inside and at either end, from inside and from the faces: within eps times the width, exact at an end.
 TEST_F(ClimbTest, LineSearchFindsOneDimensionalMinima) {
     const struct { double centre, u; Vec d; int given; double expect; } rows[] = {
@@ -365,8 +346,7 @@ TEST_F(ClimbTest, LineSearchFindsOneDimensionalMinima) {
     for (const auto& r : rows) {
         const Fn f = [&r](const double* x, int) { return (x[0] - r.centre) * (x[0] - r.centre) + 1; };
         Climb c = Make(f, {-1, 3}, {0});
-        const double v = Search(c, {r.u}, r.d, r.given);
-        const double x = c.GetResult()[0];
+        const double v = Search(c, {r.u}, r.d, r.given), x = c.GetResult()[0];
         EXPECT_NEAR(x, r.expect, r.expect == -1 || r.expect == 3 ? 0 : 4e-10) << r.centre << " from " << r.u;
         EXPECT_EQ(v, f(&x, 1));
         EXPECT_TRUE(AllInBox({-1, 3}));
@@ -446,10 +426,7 @@ TEST_F(ClimbTest, CubicStationaryPointSkipsInterpolation) {
     Climb c = Make([](const double* x, int) { return (x[0] - 0.7) * (x[0] - 0.7); }, {0, 1}, {0});
     const long before = A::CubicSkips();
     Search(c, {0.2}, {1});
-    const long skips = A::CubicSkips() - before;
-    EXPECT_GT(skips, 10);
-    RecordProperty("cubic_skips", static_cast<int>(skips));
-    RecordProperty("evaluations", static_cast<int>(g_calls));
+    EXPECT_GT(A::CubicSkips() - before, 10);
 }
 
 }  // namespace

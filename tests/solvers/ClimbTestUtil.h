@@ -52,6 +52,7 @@ inline Variable Objective(bool script) {
 
 inline MatVectorCol Col(const Vec& v) { return MatVectorCol(v.data(), static_cast<int>(v.size())); }
 inline Vec ToVec(const MatVector& x) { return Vec(x.GetData(), x.GetData() + x.Len()); }
+inline Vec Flat(const Matrix* m, int n) { return Vec((*m)[0], (*m)[0] + n * n); }
 
 // Calls of a "TestWindow": "P<n>" SetProgress, "C<text>" SetCaption, "X" CheckCancel (cancels from call cancelAt on).
 struct WindowLog {
