@@ -96,8 +96,6 @@ protected:
         VeskPlugin_Init(&Proc());
         ASSERT_NE(VeskModuleErrorCode, 0);
         vrt::CaptureOutput(&out);
-        g_calls = 0;
-        g_points.clear();
     }
     void TearDown() override {
         vrt::CaptureOutput(nullptr);
@@ -116,9 +114,8 @@ protected:
         return Climb(v, static_cast<int>(start.size()), box.data(), start.data(), eps);
     }
     static bool SolutionNotFound() {
-        for (const auto& e : vrt::Errors())
-            if (e.code == VeskModuleErrorCode) return true;
-        return false;
+        const std::vector<int> codes = ErrorCodes();
+        return std::find(codes.begin(), codes.end(), VeskModuleErrorCode) != codes.end();
     }
     // Every recorded point lies in the box.
     static bool AllInBox(const Vec& box) {
