@@ -64,8 +64,7 @@ struct WindowLog {
 inline WindowLog g_window;
 
 inline void MakeWindow(Variable& w, int cancelAt = 0) {
-    g_window = WindowLog();
-    g_window.cancelAt = cancelAt;
+    g_window = WindowLog{{}, {}, nullptr, 0, cancelAt};
     vrt::DefineClass("TestWindow", 0);
     vrt::DefineMethod("TestWindow", "SetProgress", [](VarRegister&, VarRegister* a, int, Variable&) {
         g_window.progress.push_back(static_cast<int>(a[0]));
