@@ -34,8 +34,7 @@ inline Vec IllConditioned(int n) {
     Vec q(n * n), a(n * n, 0.0);
     double vv = 0.0;
     for (int i = 0; i < n; ++i) vv += (i + 1.0) * (i + 1.0);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) q[i * n + j] = (i == j) - 2.0 * (i + 1.0) * (j + 1.0) / vv;
+    for (int ij = 0; ij < n * n; ++ij) q[ij] = (ij % (n + 1) == 0) - 2.0 * (ij / n + 1.0) * (ij % n + 1.0) / vv;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             for (int k = 0; k < n; ++k)
@@ -91,15 +90,13 @@ BoxQuadratic RandomBoxQuadratic(Rng& rnd, int n) {
     q.n = n;
     Vec m(static_cast<size_t>(n) * n);
     for (double& v : m) v = rnd.Next();
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            q.a.push_back(i == j ? 0.1 : 0.0);
-            for (int k = 0; k < n; ++k) q.a.back() += m[k * n + i] * m[k * n + j];
-        }
+    for (int ij = 0; ij < n * n; ++ij) {
+        q.a.push_back(ij % (n + 1) == 0 ? 0.1 : 0.0);
+        for (int k = 0; k < n; ++k) q.a.back() += m[k * n + ij / n] * m[k * n + ij % n];
+    }
     for (int i = 0; i < n; ++i) {
         const double lo = -uniform(0.5, 2.0), hi = uniform(0.5, 2.0);
-        q.bounds.push_back(lo);
-        q.bounds.push_back(hi);
+        q.bounds.insert(q.bounds.end(), {lo, hi});
         q.start.push_back(uniform(0.8 * lo, 0.8 * hi));
         q.c.push_back(uniform(1.5 * lo, 1.5 * hi));
     }
