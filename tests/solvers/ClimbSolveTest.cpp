@@ -60,13 +60,8 @@ protected:
 // components dropped at faces (SolveDFP stopped short on outward-at-faces; also the random quadratics below),
 // solves start clamped into the box (from u = 5 placed by SetStartPoint three methods reported (1, 0.6)).
 TEST_F(ClimbSolveTest, KnownMinima) {
-    struct Known {
-        const char* name;
-        Fn f;
-        Vec bounds, start, minimum;
-        double fMin, xTol, fTol, xTolQN, fTolQN;
-        Vec placed = {};  // a start placed by SetStartPoint
-    };
+    struct Known { const char* name; Fn f; Vec bounds, start, minimum; double fMin, xTol, fTol, xTolQN, fTolQN;
+                   Vec placed = {}; };  // placed: a start set by SetStartPoint
     const Vec c10 = {0.5, 0.6, 0.7, 0.8, 0.9, 1.0, 1.1, 1.2, 1.3, 1.4};
     const Known problems[] = {
         {"rosenbrock-2", Rosenbrock, Box(2, -5, 5), {-1.2, 1.0}, {1.0, 1.0}, 0.0, 1e-5, 1e-10, 1e-3, 1e-7},

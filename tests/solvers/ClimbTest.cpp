@@ -275,8 +275,9 @@ TEST_F(ClimbTest, DifferencesMatchAnalyticDerivatives) {
     }
 }
 
-// 3 evaluations per diagonal element, 4 per pair, none again at the same point; steps 1e-3: exact to rounding.
-TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
+// Hessian 3 evaluations per diagonal element, 4 per pair, none again at the same point (steps 1e-3: exact to
+// rounding); coordinates excluded from the covariance; a singular Hessian.
+TEST_F(ClimbTest, HessianAndCovariance) {
     Climb c = Make([](const double* x, int) { return 2 * x[0] * x[0] + x[0] * x[1] + 1.5 * x[1] * x[1]; },
                    {-1, 1, -2, 2}, {0, 0});
     MatVectorCol step = Col({1e-3, 1e-3}), x = Col({0.3, -0.4}), y = Col({0.1, 0.1}), three = Col({0, 0, 0});
@@ -293,15 +294,14 @@ TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
     EXPECT_EQ(c.GetHessian(three), nullptr);
     EXPECT_EQ(c.GetCovariationMatrix(three), nullptr);
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
-}
-
-TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
-    const Vec box = {-1, 1, 0, 4, 1, 1};  // the third coordinate is inactive
-    MatVectorCol x = Col({0.2, 1, 1}), step = Col({1e-3, 1e-3, 0});
+    vrt::ClearErrors();
     // A zero Hessian diagonal (x1) is excluded like the inactive x2: 1 on the normalised diagonal.
-    Climb c = Make([](const double* v, int) { return v[0] * v[0]; }, box, {0, 1, 1});
-    c.SetMinStep(step);
-    std::unique_ptr<Matrix> H(c.GetHessian(x)), C(c.GetCovariationMatrix(x));
+    const Vec box = {-1, 1, 0, 4, 1, 1};
+    MatVectorCol x3 = Col({0.2, 1, 1}), step3 = Col({1e-3, 1e-3, 0}), x2 = Col({0.1, 0.2});
+    Climb e = Make([](const double* v, int) { return v[0] * v[0]; }, box, {0, 1, 1});
+    e.SetMinStep(step3);
+    H.reset(e.GetHessian(x3));
+    C.reset(e.GetCovariationMatrix(x3));
     EXPECT_NEAR((*H)(0, 0), 2, 1e-6);
     for (int k = 0; k < 3; ++k) EXPECT_EQ((*H)(2, k) + (*H)(k, 2), 0);
     EXPECT_NEAR((*C)(0, 0), 1, 1e-6);
@@ -309,12 +309,11 @@ TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
     for (const Vec& p : g_points) EXPECT_EQ(p[2], 1);
     // Every coordinate excluded: a zero matrix.
     Climb flat = Make([](const double*, int) { return 1.0; }, box, {0, 1, 1});
-    C.reset(flat.GetCovariationMatrix(x));
+    C.reset(flat.GetCovariationMatrix(x3));
     EXPECT_EQ(Flat(C.get(), 3), Vec(9, 0.0));
     // A singular reduced Hessian: error 10 from the inversion, no matrix.
     Climb s = Make([](const double* v, int) { return (v[0] + v[1]) * (v[0] + v[1]); }, {-1, 1, -1, 1}, {0, 0});
-    MatVectorCol x2 = Col({0.1, 0.2}), step2 = Col({1e-3, 1e-3});
-    s.SetMinStep(step2);
+    s.SetMinStep(step);
     EXPECT_EQ(s.GetCovariationMatrix(x2), nullptr);
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{10}));
 }
