@@ -1,6 +1,4 @@
-// Test problems of the minimizer, shared by its tests and its benchmarks:
-// Rosenbrock's function, an ill-conditioned quadratic, and convex quadratics
-// over a box with their exact constrained minimum.
+// Test problems of the minimizer, shared by its tests and its benchmarks.
 #pragma once
 
 #include <cmath>
@@ -31,14 +29,12 @@ inline double Quadratic(const double* a, const double* c, const double* x, int n
     return s;
 }
 
-// A = Q diag(10^(4k/(n-1))) Q with the Householder reflection Q = I - 2vv'/v'v,
-// v = (1, 2, ..., n): condition 1e4, no axis along an eigenvector.
+// Q diag(10^(4k/(n-1))) Q, Q the reflection along (1, 2, ..., n): condition 1e4, no eigenvector on an axis.
 inline Vec IllConditioned(int n) {
     Vec q(n * n), a(n * n, 0.0);
     double vv = 0.0;
     for (int i = 0; i < n; ++i) vv += (i + 1.0) * (i + 1.0);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) q[i * n + j] = (i == j) - 2.0 * (i + 1.0) * (j + 1.0) / vv;
+    for (int ij = 0; ij < n * n; ++ij) q[ij] = (ij % (n + 1) == 0) - 2.0 * (ij / n + 1.0) * (ij % n + 1.0) / vv;
     for (int i = 0; i < n; ++i)
         for (int j = 0; j < n; ++j)
             for (int k = 0; k < n; ++k)
@@ -65,22 +61,15 @@ struct BoxQuadratic {
     double Value(const double* x) const { return Quadratic(a.data(), c.data(), x, n); }
 };
 
-struct BoxMinimum {
-    Vec x;
-    double f = 0.0;
-    int activeBounds = 0;
-};
-
-// The constrained minimum, independent of the code under test: cyclic
-// coordinate descent with exact steps, clamped into the box, in long double
-// (it converges to the minimum for a positive definite A), until a sweep
-// moves no coordinate by more than 1e-17.
-inline BoxMinimum SolveBoxQuadratic(const BoxQuadratic& q) {
+// The exact constrained minimum, independent of the code under test: exact
+// coordinate steps clamped into the box, in long double, until none moves.
+inline Vec SolveBoxQuadratic(const BoxQuadratic& q) {
     const int n = q.n;
     std::vector<long double> x(n);
+    int sweeps = 0;
     for (int i = 0; i < n; ++i) x[i] = (static_cast<long double>(q.bounds[2 * i]) + q.bounds[2 * i + 1]) / 2;
-    for (int sweep = 0; sweep < 1000000; ++sweep) {
-        long double moved = 0;
+    for (long double moved = 1; moved > 1e-17L && sweeps++ < 1000000;) {
+        moved = 0;
         for (int i = 0; i < n; ++i) {
             long double g = 0;
             for (int j = 0; j < n; ++j) g += static_cast<long double>(q.a[i * n + j]) * (x[j] - q.c[j]);
@@ -88,23 +77,12 @@ inline BoxMinimum SolveBoxQuadratic(const BoxQuadratic& q) {
             moved = std::fmax(moved, std::fabs(v - x[i]));
             x[i] = v;
         }
-        if (moved <= 1e-17L) break;
     }
-    BoxMinimum best;
-    long double f = 0.0L;
-    for (int i = 0; i < n; ++i) {
-        best.activeBounds += x[i] == q.bounds[2 * i] || x[i] == q.bounds[2 * i + 1];
-        for (int j = 0; j < n; ++j) f += (x[i] - q.c[i]) * q.a[i * n + j] * (x[j] - q.c[j]);
-    }
-    best.x.assign(x.begin(), x.end());
-    best.f = static_cast<double>(f);
-    return best;
+    return Vec(x.begin(), x.end());
 }
 
-// A random problem of dimension n from rnd.Next() (uniform in [-1, 1)):
-// A = M'M + 0.1 I, a box around the origin of half-widths in [0.5, 2], and
-// the unconstrained minimum pushed beyond the box in at least one coordinate,
-// so that the constrained minimum lies on one or more faces.
+// Random A = M'M + 0.1 I (M uniform in [-1, 1) from rnd.Next()), a box of
+// half-widths in [0.5, 2], the free minimum beyond the box in one coordinate.
 template <class Rng>
 BoxQuadratic RandomBoxQuadratic(Rng& rnd, int n) {
     auto uniform = [&rnd](double lo, double hi) { return lo + (hi - lo) * (rnd.Next() + 1.0) / 2.0; };
@@ -112,17 +90,13 @@ BoxQuadratic RandomBoxQuadratic(Rng& rnd, int n) {
     q.n = n;
     Vec m(static_cast<size_t>(n) * n);
     for (double& v : m) v = rnd.Next();
-    q.a.assign(static_cast<size_t>(n) * n, 0.0);
-    for (int i = 0; i < n; ++i)
-        for (int j = 0; j < n; ++j) {
-            double s = i == j ? 0.1 : 0.0;
-            for (int k = 0; k < n; ++k) s += m[k * n + i] * m[k * n + j];
-            q.a[i * n + j] = s;
-        }
+    for (int ij = 0; ij < n * n; ++ij) {
+        q.a.push_back(ij % (n + 1) == 0 ? 0.1 : 0.0);
+        for (int k = 0; k < n; ++k) q.a.back() += m[k * n + ij / n] * m[k * n + ij % n];
+    }
     for (int i = 0; i < n; ++i) {
         const double lo = -uniform(0.5, 2.0), hi = uniform(0.5, 2.0);
-        q.bounds.push_back(lo);
-        q.bounds.push_back(hi);
+        q.bounds.insert(q.bounds.end(), {lo, hi});
         q.start.push_back(uniform(0.8 * lo, 0.8 * hi));
         q.c.push_back(uniform(1.5 * lo, 1.5 * hi));
     }

@@ -1,9 +1,6 @@
-// The minimizer's problem, objective calls, tracing, progress window,
-// numerical derivatives, Hessian, covariance and line search, driven by
-// native function pointers and by script functions of the runtime.
+// The minimizer below its solves: problem set-up, objectives, window, trace, derivatives, covariance, line search.
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -43,25 +40,22 @@ double Search(Climb& c, const Vec& u, const Vec& d, int given = 0) {
     return A::Line(c, A::At(c, A::Current(c)), dir, given);
 }
 
-
 TEST_F(ClimbTest, ProblemAndCoordinates) {
     Climb c = Make(Parabola, {-1, 3, 2, 2, 0, 10}, {5, 2, -1});
     EXPECT_EQ(MatVector::GetDefaultSize(), 3);
     EXPECT_EQ(ToVec(A::NormStart(c)), (Vec{1, 0, 0}));     // clamped into the box
-    EXPECT_EQ(ToVec(c.GetResult()), (Vec{-1, 2, 0}));      // all lower bounds before a solve
+    EXPECT_EQ(ToVec(c.GetResult()), (Vec{-1, 2, 0}));      // lower bounds before a solve
     MatVectorCol u = Col({1, 0.7, 0.5}), start = Col({5, 2, 2.5});
     EXPECT_EQ(ToVec(c.ScaleResult(u)), (Vec{3, 2, 5}));    // inactive: lo whatever u holds
     c.SetStartPoint(start);
     EXPECT_EQ(ToVec(A::NormStart(c)), (Vec{1.5, 0, 0.25}));  // not clamped
-    // Wrong lengths and NaN are refused and change nothing.
+    // Wrong lengths, NaN, a negative dimension, missing arrays, infinite bounds: error 3, nothing changed.
     MatVectorCol two = Col({1, 2}), bad = Col({0, 2, kNaN});
     c.SetMinStep(two);
     c.SetMaxStep(two);
     c.SetStartPoint(two);
     c.SetStartPoint(bad);
     EXPECT_EQ(ToVec(A::NormStart(c)), (Vec{1.5, 0, 0.25}));
-    // A negative dimension or missing arrays give an empty problem; bounds
-    // that are not finite are reported.
     Variable f = Objective(false);
     double b[2] = {0, kInf}, s0[1] = {0};
     EXPECT_EQ(Climb(f, -1, b, s0, 1e-6).GetDimension(), 0);
@@ -69,8 +63,7 @@ TEST_F(ClimbTest, ProblemAndCoordinates) {
     EXPECT_EQ(Climb(f, 1, b, s0, 1e-6).GetDimension(), 1);
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3, 3, 3, 3, 3, 3}));
     vrt::ClearErrors();
-    // Mends: x = u/scale + lo at u = 1 could exceed hi by one rounding step; a
-    // shorter point was read beyond its end.
+    // Mends: u = 1 went one rounding step beyond hi; a short point was read past its end.
     const double lo = -2.015774780009839, hi = -1.1594517943003406;
     ASSERT_GT(1 / (1 / (hi - lo)) + lo, hi);  // the conversion as written
     c = Make(Parabola, {lo, hi, hi, lo}, {lo, lo});  // either order of the bounds
@@ -100,7 +93,6 @@ TEST_F(ClimbTest, CopiesOwnTheirDirectionsAndShareTheWindow) {
     EXPECT_EQ(&A::Window(d).Deref(), &wnd);
     EXPECT_STREQ(wnd.GetClass()->GetName(), "TestWindow");  // never written through
 }
-
 
 double Shifted(MatVector& x, Variable& extra) { return x[0] - static_cast<double>(extra); }
 
@@ -152,9 +144,8 @@ TEST_F(ClimbTest, DerivativeFunctionsNativeAndScript) {
         A::Gradient(c, g, u);
         EXPECT_EQ(ToVec(g), (Vec{2, 48}));
         std::unique_ptr<Matrix> h(c.GetHessian(x));
-        EXPECT_EQ(ToVec(MatVector(h->operator[](0), 4)), (Vec{2, 0.5, 0.5, 12}));
-        // Within 2 eps of a face a component whose descent leaves the box is
-        // dropped: here the second, positive near the lower face.
+        EXPECT_EQ(Flat(h.get(), 2), (Vec{2, 0.5, 0.5, 12}));
+        // Within 2 eps of a face a component whose descent leaves the box is dropped.
         u = Col({1, 1e-12});
         A::Gradient(c, g, u);
         EXPECT_EQ(ToVec(g), (Vec{4, 0}));
@@ -178,7 +169,6 @@ TEST_F(ClimbTest, WithoutProcessor) {
     EXPECT_TRUE(out.empty() && vrt::Errors().empty());
 }
 
-
 TEST_F(ClimbTest, ProgressWindowAndTrace) {
     Variable wnd;
     MakeWindow(wnd);
@@ -193,8 +183,7 @@ TEST_F(ClimbTest, ProgressWindowAndTrace) {
     vrt::ClearErrors();
     EXPECT_EQ(A::Report(c, 10, 1.234567890123), 0);
     EXPECT_EQ(g_window.calls, (std::vector<std::string>{"P30", "X", "P10", "CResidue = 1.23456789", "X"}));
-    // The line search flushes idle work at entry and on passes 1, 11, 21 ...,
-    // and then asks the window object itself whether to cancel.
+    // The line search flushes idle work at entry and on passes 1, 11, ..., then asks the window itself.
     g_window.calls.clear();
     const long flushes = vrt::FlushIdleCount();
     Search(c, {0.9}, {-1});
@@ -214,8 +203,7 @@ TEST_F(ClimbTest, ProgressWindowAndTrace) {
     EXPECT_EQ(out, expect);
 }
 
-// Mend: a cancel ends the search with the value of the unmoved point (the
-// procedure as written answers 0.0); the cancel stays set, nothing traced.
+// Mend: a cancel answers the unmoved point's value (was 0.0); the cancel stays set, nothing traced.
 TEST_F(ClimbTest, CancelKeepsThePointAndItsValue) {
     Variable wnd;
     MakeWindow(wnd, 1);
@@ -224,9 +212,7 @@ TEST_F(ClimbTest, CancelKeepsThePointAndItsValue) {
     c.SetSilent(0);
     EXPECT_EQ(Search(c, {0.9}, {-1}), P(0.9) + 2);
     EXPECT_EQ(A::Current(c)[0], 0.9);
-    // The start, the two trials and the pass during which the window
-    // cancelled (the status is read at the top of the next pass).
-    EXPECT_LE(g_calls, 1 + 2 + 2);
+    EXPECT_LE(g_calls, 1 + 2 + 2);  // start, trials, the pass that cancelled
     EXPECT_STREQ(Proc().GetErrorName(Proc().GetLastError()), "Progress window got cancel");
     EXPECT_TRUE(out.empty());
 }
@@ -243,29 +229,21 @@ TEST_F(ClimbTest, ScriptErrorsEndTheSearch) {
         const double v = A::Line(c, 0.04, d, 0);
         EXPECT_EQ(Proc().GetErrorStatus(), 0);
         EXPECT_FALSE(vrt::Errors().empty());
-        // Failing from the first call: only the two trials (0.45, 0.55);
-        // from the fourth: the first pass's sample also counts.
+        // From the first call only the trials (0.45, 0.55) ran; from the fourth the first pass's sample counts.
         EXPECT_EQ(g_calls, failFrom == 1 ? 2 : 4);
         EXPECT_EQ(v, P(failFrom == 1 ? 0.45 : A::Current(c)[0]));
         vrt::ClearErrors();
     }
 }
 
-
-// Normalised derivatives carry the widths 3 and 1. Interior points, every
-// face and two corners.
+// Normalised derivatives (widths 3 and 1) inside, on every face and at two corners.
 double Smooth(const double* x, int) { return std::exp(x[0] / 2) + x[0] * x[1] * x[1] + std::cos(x[1]); }
 const Vec kSmoothBox = {-1, 2, 0.5, 1.5};
 const std::vector<Vec> kPlaces = {{0.4, 0.3}, {0.9, 0.6}, {0, 0.5}, {1, 0.5}, {0.5, 0}, {0.5, 1}, {0, 0}, {1, 1}};
 bool OnFace(const Vec& u) { return u[0] == 0 || u[0] == 1 || u[1] == 0 || u[1] == 1; }
 
-// First differences with the default step h = 5e-8: forward (and central at
-// a face, whose base moves by h) err by about h |f_uu| / 2 <= 1.6e-7 plus
-// rounding 2 eps |f| / h <= 4e-8; central inside the box by rounding alone.
-// Second differences with h = 1e-4 (minimum steps 3e-4 and 1e-4 real): the
-// diagonal errs by rounding 4 eps |f| / h^2 <= 4e-7 inside and by
-// h |f_uuu| <= 1e-3 at a face; the forward cross term by
-// h (|f_iij| + |f_ijj|)/2 <= 3e-4, the central one by rounding.
+// Tolerances: truncation h|f''|/2 <= 1.6e-7 for one-sided steps (h = 5e-8), rounding alone for central ones;
+// second differences (h = 1e-4) rounding 4e-7 inside, h|f'''| <= 1e-3 at a face, forward cross term 3e-4.
 TEST_F(ClimbTest, DifferencesMatchAnalyticDerivatives) {
     for (int symmetric = 0; symmetric < 2; ++symmetric) {
         Climb c = Make(Smooth, kSmoothBox, {0, 1}, 1e-12);
@@ -282,7 +260,6 @@ TEST_F(ClimbTest, DifferencesMatchAnalyticDerivatives) {
             A::Gradient(c, g, u);
             EXPECT_EQ(g_calls, symmetric ? 4 : 3);
             for (int i = 0; i < 2; ++i) {
-                // At a face a component whose descent leaves the box is 0.
                 const bool dropped = (p[i] == 0 && grad[i] > 0) || (p[i] == 1 && grad[i] < 0);
                 EXPECT_NEAR(g[i], dropped ? 0 : grad[i], tol);
                 EXPECT_NEAR(A::Derivative(c, u, i), grad[i], tol);
@@ -296,27 +273,11 @@ TEST_F(ClimbTest, DifferencesMatchAnalyticDerivatives) {
         }
         EXPECT_TRUE(AllInBox(kSmoothBox));
     }
-    // Central differences at u = 0 sample 0 and 2h, at u = 1 sample 1 - 2h
-    // and 1; forward at u = 1 steps back by h.
-    const double h = 5e-8;
-    Climb c = Make(Parabola, {0, 1}, {0});
-    MatVectorCol lower = Col({0}), upper = Col({1});
-    c.SetSymmetricDerivative(1);
-    A::Derivative(c, lower, 0);
-    A::Derivative(c, upper, 0);
-    c.SetSymmetricDerivative(0);
-    A::Derivative(c, upper, 0);
-    const Vec expect = {0, 2 * h, (1 - h) - h, 1, 1 - h, 1};
-    ASSERT_EQ(g_points.size(), expect.size());
-    for (size_t k = 0; k < expect.size(); ++k) EXPECT_EQ(g_points[k][0], expect[k]) << k;
 }
 
-
-// Hessian [[4, 1], [1, 3]], covariance 2 H^-1 = [[6, -2], [-2, 8]] / 11; a
-// minimum step of 1e-3 keeps the differences exact to rounding (a few 1e-9).
-// 3 evaluations per diagonal element, 4 per pair; both caches answer a
-// second call at the same point without evaluating.
-TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
+// Hessian 3 evaluations per diagonal element, 4 per pair, none again at the same point (steps 1e-3: exact to
+// rounding); coordinates excluded from the covariance; a singular Hessian.
+TEST_F(ClimbTest, HessianAndCovariance) {
     Climb c = Make([](const double* x, int) { return 2 * x[0] * x[0] + x[0] * x[1] + 1.5 * x[1] * x[1]; },
                    {-1, 1, -2, 2}, {0, 0});
     MatVectorCol step = Col({1e-3, 1e-3}), x = Col({0.3, -0.4}), y = Col({0.1, 0.1}), three = Col({0, 0, 0});
@@ -325,49 +286,37 @@ TEST_F(ClimbTest, HessianAndCovarianceAreCached) {
     EXPECT_EQ(g_calls, 3 + 4 + 3);
     std::unique_ptr<Matrix> C(c.GetCovariationMatrix(x)), C2(c.GetCovariationMatrix(x));
     EXPECT_EQ(g_calls, 10);
-    const double exactH[2][2] = {{4, 1}, {1, 3}}, exactC[2][2] = {{6.0 / 11, -2.0 / 11}, {-2.0 / 11, 8.0 / 11}};
-    for (int i = 0; i < 2; ++i)
-        for (int j = 0; j < 2; ++j) {
-            EXPECT_NEAR((*H)(i, j), exactH[i][j], 1e-6);
-            EXPECT_EQ((*again)(i, j), (*H)(i, j));
-            EXPECT_NEAR((*C)(i, j), exactC[i][j], 1e-6);
-            EXPECT_EQ((*C2)(i, j), (*C)(i, j));
-        }
+    EXPECT_EQ(Flat(again.get(), 2), Flat(H.get(), 2));
+    EXPECT_EQ(Flat(C2.get(), 2), Flat(C.get(), 2));
+    EXPECT_NEAR((*C)(0, 1), -2.0 / 11, 1e-6);  // 2 H^-1, H = [[4, 1], [1, 3]]
     delete c.GetCovariationMatrix(y);  // another point: computed afresh
     EXPECT_EQ(g_calls, 20);
     EXPECT_EQ(c.GetHessian(three), nullptr);
     EXPECT_EQ(c.GetCovariationMatrix(three), nullptr);
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
-}
-
-TEST_F(ClimbTest, CovarianceExclusionsAndSingularHessian) {
-    const Vec box = {-1, 1, 0, 4, 1, 1};  // the third coordinate is inactive
-    MatVectorCol x = Col({0.2, 1, 1}), step = Col({1e-3, 1e-3, 0});
-    // f depends on x0 only: the second coordinate has a zero Hessian
-    // diagonal and is excluded like the inactive third; each gets 1 on its
-    // normalised diagonal (width^2 in real units; 1 for the inactive one).
-    Climb c = Make([](const double* v, int) { return v[0] * v[0]; }, box, {0, 1, 1});
-    c.SetMinStep(step);
-    std::unique_ptr<Matrix> H(c.GetHessian(x)), C(c.GetCovariationMatrix(x));
+    vrt::ClearErrors();
+    // A zero Hessian diagonal (x1) is excluded like the inactive x2: 1 on the normalised diagonal.
+    const Vec box = {-1, 1, 0, 4, 1, 1};
+    MatVectorCol x3 = Col({0.2, 1, 1}), step3 = Col({1e-3, 1e-3, 0}), x2 = Col({0.1, 0.2});
+    Climb e = Make([](const double* v, int) { return v[0] * v[0]; }, box, {0, 1, 1});
+    e.SetMinStep(step3);
+    H.reset(e.GetHessian(x3));
+    C.reset(e.GetCovariationMatrix(x3));
     EXPECT_NEAR((*H)(0, 0), 2, 1e-6);
     for (int k = 0; k < 3; ++k) EXPECT_EQ((*H)(2, k) + (*H)(k, 2), 0);
     EXPECT_NEAR((*C)(0, 0), 1, 1e-6);
-    EXPECT_EQ((*C)(1, 1), 16);
-    EXPECT_EQ((*C)(2, 2), 1);
-    EXPECT_EQ((*C)(0, 1) + (*C)(0, 2) + (*C)(1, 2), 0);
+    EXPECT_EQ(Flat(C.get(), 3), (Vec{(*C)(0, 0), 0, 0, 0, 16, 0, 0, 0, 1}));
     for (const Vec& p : g_points) EXPECT_EQ(p[2], 1);
     // Every coordinate excluded: a zero matrix.
     Climb flat = Make([](const double*, int) { return 1.0; }, box, {0, 1, 1});
-    C.reset(flat.GetCovariationMatrix(x));
-    for (int i = 0; i < 9; ++i) EXPECT_EQ((*C)(i / 3, i % 3), 0);
+    C.reset(flat.GetCovariationMatrix(x3));
+    EXPECT_EQ(Flat(C.get(), 3), Vec(9, 0.0));
     // A singular reduced Hessian: error 10 from the inversion, no matrix.
     Climb s = Make([](const double* v, int) { return (v[0] + v[1]) * (v[0] + v[1]); }, {-1, 1, -1, 1}, {0, 0});
-    MatVectorCol x2 = Col({0.1, 0.2}), step2 = Col({1e-3, 1e-3});
-    s.SetMinStep(step2);
+    s.SetMinStep(step);
     EXPECT_EQ(s.GetCovariationMatrix(x2), nullptr);
     EXPECT_EQ(ErrorCodes(), (std::vector<int>{10}));
 }
-
 
 TEST_F(ClimbTest, FeasibleInterval) {
     Climb c = Make(Parabola, {0, 1, 0, 1, 0, 1, 5, 5}, {0.5, 0.5, 0.5, 5});
@@ -386,24 +335,7 @@ TEST_F(ClimbTest, FeasibleInterval) {
     }
 }
 
-// The first two trials go 5 % of the interval forwards then backwards (both
-// inward at a face); a given step goes first and is replaced if it fails.
-TEST_F(ClimbTest, FirstTrials) {
-    const struct { double u; Vec d; int given; Vec trials; } rows[] = {
-        {0.3, {1}, 0, {0.35, 0.25}}, {0, {1}, 0, {0.05, 0.1}},   {1, {1}, 0, {0.9, 0.95}},
-        {0.3, {-1}, 0, {0.25, 0.35}}, {0.5, {0.2}, 1, {0.7, 0.55, 0.45}},
-    };
-    for (const auto& r : rows) {
-        Climb c = Make([](const double* x, int) { return (x[0] - 0.5) * (x[0] - 0.5); }, {0, 1}, {0});
-        Search(c, {r.u}, r.d, r.given);
-        ASSERT_GT(g_points.size(), r.trials.size());
-        for (size_t k = 0; k < r.trials.size(); ++k) EXPECT_NEAR(g_points[1 + k][0], r.trials[k], 1e-15) << r.u;
-    }
-}
-
-// One-dimensional minima inside the interval and at either end, from inside
-// and from the faces: the position to within the final bracket, eps times
-// the width (4e-10 here), and exactly at an end.
+// Minima inside and at either end, from inside and from the faces: within eps times the width, exact at an end.
 TEST_F(ClimbTest, LineSearchFindsOneDimensionalMinima) {
     const struct { double centre, u; Vec d; int given; double expect; } rows[] = {
         {0.7, 0.2, {1}, 0, 0.7}, {0.7, 0.9, {1}, 0, 0.7},      {0.7, 0, {1}, 0, 0.7}, {0.7, 1, {-1}, 0, 0.7},
@@ -413,18 +345,14 @@ TEST_F(ClimbTest, LineSearchFindsOneDimensionalMinima) {
     for (const auto& r : rows) {
         const Fn f = [&r](const double* x, int) { return (x[0] - r.centre) * (x[0] - r.centre) + 1; };
         Climb c = Make(f, {-1, 3}, {0});
-        const double v = Search(c, {r.u}, r.d, r.given);
-        const double x = c.GetResult()[0];
+        const double v = Search(c, {r.u}, r.d, r.given), x = c.GetResult()[0];
         EXPECT_NEAR(x, r.expect, r.expect == -1 || r.expect == 3 ? 0 : 4e-10) << r.centre << " from " << r.u;
         EXPECT_EQ(v, f(&x, 1));
         EXPECT_TRUE(AllInBox({-1, 3}));
     }
 }
 
-// Mend: a pass counts as stalled on an unmoved best point only once the
-// search has improved on f0. On Rosenbrock's function the search along the
-// negative gradient below starts with six passes that find nothing better in
-// a wide bracket; counted as stalls they ended it at f0 after 9 evaluations.
+// Mend (stall rule): passes before the first improvement are no stalls; they ended this search at f0 after 9 calls.
 TEST_F(ClimbTest, UnimprovedSearchKeepsNarrowingItsBracket) {
     Climb c = Make(Rosenbrock, Box(2, -5, 5), {-1.2, 1});
     MatVectorCol& u = A::Current(c);
@@ -440,23 +368,18 @@ TEST_F(ClimbTest, UnimprovedSearchKeepsNarrowingItsBracket) {
     EXPECT_GT(g_calls, 9);
 }
 
-// Mend: an interpolated position that is not finite (from samples of +inf
-// beyond x = 0.03) takes the fallback step; it was sampled and sorted into
-// the table, and the search ran to its pass limit without improving.
+// Mend: a non-finite interpolated position (samples of +inf) takes the fallback step; it ran to the pass limit.
 TEST_F(ClimbTest, NonFiniteInterpolationFallsBack) {
     for (double sign : {1.0, -1.0}) {
-        Climb c = Make([sign](const double* x, int) {
-            const double y = sign * x[0];
-            return y > 0.03 ? kInf : (y - 0.02) * (y - 0.02);
-        }, {-1, 1}, {0});
+        Climb c = Make([sign](const double* x, int) { return sign * x[0] > 0.03 ? kInf : P(sign * x[0] + 0.28); },
+                       {-1, 1}, {0});
         EXPECT_LT(Search(c, {0.5}, {1}), 1e-12);
         EXPECT_NEAR(c.GetResult()[0], sign * 0.02, 1e-6);
         EXPECT_LT(g_calls, 100);
     }
 }
 
-// Every search ends: objectives that answer NaN or infinity everywhere, a
-// tolerance of 0 or below, directions that are not finite.
+// Every search ends: NaN or infinite objectives, tolerances of 0 or below, non-finite directions.
 TEST_F(ClimbTest, EveryLineSearchEnds) {
     const Vec box = {-1, 1, -1, 1};
     for (double v : {kNaN, kInf, -kInf}) {
@@ -480,8 +403,7 @@ TEST_F(ClimbTest, EveryLineSearchEnds) {
     EXPECT_NEAR(c.GetResult()[0], 0.3, 1e-9);
 }
 
-// From a point outside the box every evaluation lies in the box; the first
-// search that ends normally leaves the point clamped into the box.
+// From outside the box every evaluation lies in it; the first normal search clamps the point.
 TEST_F(ClimbTest, StartOutsideTheBox) {
     const Vec unit = {0, 1, 0, 1};
     Climb c = Make([](const double* x, int) { return P(x[0]) + x[1] * x[1]; }, unit, {0.5, 0.5});
@@ -496,17 +418,12 @@ TEST_F(ClimbTest, StartOutsideTheBox) {
     EXPECT_TRUE(AllInBox(unit));
 }
 
-// Kept on purpose: with four samples whose cubic fit has a real stationary
-// point the pass takes no interpolated step. On a parabola nearly every pass
-// with four or more samples skips.
+// Kept on purpose: a pass whose four-sample cubic fit has a real stationary point takes no interpolated step.
 TEST_F(ClimbTest, CubicStationaryPointSkipsInterpolation) {
     Climb c = Make([](const double* x, int) { return (x[0] - 0.7) * (x[0] - 0.7); }, {0, 1}, {0});
     const long before = A::CubicSkips();
     Search(c, {0.2}, {1});
-    const long skips = A::CubicSkips() - before;
-    EXPECT_GT(skips, 10);
-    RecordProperty("cubic_skips", static_cast<int>(skips));
-    RecordProperty("evaluations", static_cast<int>(g_calls));
+    EXPECT_GT(A::CubicSkips() - before, 10);
 }
 
 }  // namespace

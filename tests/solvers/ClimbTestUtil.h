@@ -1,9 +1,6 @@
-// Harness of the minimizer's tests: one objective body called as a native
-// pointer or as a script function of the runtime, every call counted and its
-// real point recorded; a progress window class that logs its calls and can
-// cancel; a fixture with a current processor (the module initialised, one
-// processor for the whole program, since the module's error code is fixed
-// once per process) and captured output.
+// Harness of the minimizer's tests: one objective as a native pointer or a
+// script function, its calls counted and recorded; a logging progress window;
+// a fixture with one processor for the whole program and captured output.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -36,8 +33,7 @@ inline double Call(const double* x, int n) {
 
 inline double NativeObjective(MatVector& x, Variable&) { return Call(x.GetData(), x.Len()); }
 
-// g_fn as a native pointer, or as a script function that receives the point
-// as an "MVector" and the extra parameter by reference.
+// g_fn native, or a script function given an "MVector" and the extra parameter by reference.
 inline Variable Objective(bool script) {
     Variable f;
     if (!script) {
@@ -56,10 +52,9 @@ inline Variable Objective(bool script) {
 
 inline MatVectorCol Col(const Vec& v) { return MatVectorCol(v.data(), static_cast<int>(v.size())); }
 inline Vec ToVec(const MatVector& x) { return Vec(x.GetData(), x.GetData() + x.Len()); }
+inline Vec Flat(const Matrix* m, int n) { return Vec((*m)[0], (*m)[0] + n * n); }
 
-// The calls a "TestWindow" object of MakeWindow received, in order: "P<n>"
-// for SetProgress, "C<text>" for SetCaption, "X" for CheckCancel, which
-// raises the cancel from its cancelAt-th call on (never for 0).
+// Calls of a "TestWindow": "P<n>" SetProgress, "C<text>" SetCaption, "X" CheckCancel (cancels from call cancelAt on).
 struct WindowLog {
     std::vector<std::string> calls;
     std::vector<int> progress;
@@ -69,8 +64,7 @@ struct WindowLog {
 inline WindowLog g_window;
 
 inline void MakeWindow(Variable& w, int cancelAt = 0) {
-    g_window = WindowLog();
-    g_window.cancelAt = cancelAt;
+    g_window = WindowLog{{}, {}, nullptr, 0, cancelAt};
     vrt::DefineClass("TestWindow", 0);
     vrt::DefineMethod("TestWindow", "SetProgress", [](VarRegister&, VarRegister* a, int, Variable&) {
         g_window.progress.push_back(static_cast<int>(a[0]));
@@ -101,8 +95,6 @@ protected:
         VeskPlugin_Init(&Proc());
         ASSERT_NE(VeskModuleErrorCode, 0);
         vrt::CaptureOutput(&out);
-        g_calls = 0;
-        g_points.clear();
     }
     void TearDown() override {
         vrt::CaptureOutput(nullptr);
@@ -121,9 +113,8 @@ protected:
         return Climb(v, static_cast<int>(start.size()), box.data(), start.data(), eps);
     }
     static bool SolutionNotFound() {
-        for (const auto& e : vrt::Errors())
-            if (e.code == VeskModuleErrorCode) return true;
-        return false;
+        const std::vector<int> codes = ErrorCodes();
+        return std::find(codes.begin(), codes.end(), VeskModuleErrorCode) != codes.end();
     }
     // Every recorded point lies in the box.
     static bool AllInBox(const Vec& box) {
