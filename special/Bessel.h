@@ -131,6 +131,10 @@ double BesselKpFrac(double x, double nu);  // K′_ν(x) = dK_ν/dx
 //   results are the continued fractions', bit for bit.
 // - x ≤ 0.01, or x < 2 from ν = 10 on: J and J′ by the power series (Temme's
 //   series lost up to all digits there: J₀.₇(1e-30) was ∞).
+// - x below about 3e-308, where 2/x overflows inside the continued
+//   fractions: J, J′ from the leading term of the power series, Y, Y′ from
+//   their leading small-x forms (within 4e-15; −∞ and +∞ where they
+//   overflow); the large-x expansion answered NaN or wrong values there.
 // - J below the double range (Kapteyn's bound under e^−800): J, J′ = +0,
 //   Y = −∞, Y′ = +∞ at once; Y or Y′ overflowing inside the recurrences
 //   below the turning point gives −∞ / +∞ instead of NaN.
@@ -141,7 +145,10 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
 
 // I_ν(x), K_ν(x), I′_ν(x), K′_ν(x) by Temme's series (x < 2) or Steed's
 // method with Temme's normalisation (x ≥ 2). Mended regions: I and I′ by the
-// power series where J's are (above); values far beyond the double range
+// power series where J's are (above), and below x ≈ 3e-308 as J's (I was 0
+// there); K, K′ below the normal doubles from their small-x forms (they
+// were ∞ or 0), and K′ = −∞ wherever K_ν+1 overflows (it was NaN); values
+// far beyond the double range
 // settled at once; orders above 50000 or x > 705 (where e^−x, the scale of
 // K_μ, leaves the normal range) from the uniform expansion in 1/ν or the
 // expansion in 1/x. Errors and writing as BesselJY.

@@ -195,7 +195,8 @@ bool JYBeyondRange(double x, double nu) {
 double LnIEstimate(double x, double nu) {
     if (nu < 1.0) {
         if (x >= 1.0) return x - 0.5 * (std::log(2.0 * kPi) + std::log(x));
-        return nu * std::log(0.5 * x) - LnGammaPlusOne(nu);
+        // ln x − ln 2: x/2 rounds a subnormal x (5e-324 to 0, I to 0).
+        return nu * (std::log(x) - std::numbers::ln2) - LnGammaPlusOne(nu);
     }
     const Uniform u = StartUniform(x, nu);
     return u.nuEta - 0.5 * std::log(2.0 * kPi * nu) - std::log(u.root);
