@@ -260,7 +260,9 @@ double LnILargeX(double x, double nu, bool derivative) {
 
 void PowerSeries(double x, double nu, bool alternating, double* value, double* derivative) {
     // Leading term (x/2)^ν/Γ(ν + 1), in logarithms where the power or the
-    // gamma function leaves the double range.
+    // gamma function leaves the double range or the term falls below
+    // 1e-290; the rounding of ν·ln(x/2) then costs up to |ν·ln(x/2)|·1e-16
+    // of relative error (3.5e-14 for I₁ and J₁ at x = 1e-300).
     const double half = 0.5 * x;
     double lead = std::pow(half, nu) / std::tgamma(nu + 1.0);
     double dlead = lead / x;  // the leading factor of the derivative
