@@ -358,11 +358,11 @@ void TinySeries(double x, double nu, bool alternating, double* value, double* de
 // taken as −Y_ν+1·(1 + πν·Y_ν/(2Γ(ν+1)·(2/x)^ν)), so that no ∞ − ∞
 // arises); otherwise the leading form Y = −Γ(ν)/π·(2/x)^ν, Y′ = −ν·Y/x.
 // Where they overflow, −∞ and +∞.
-// From ν·ln(2/x) = 40 on (ν ≥ 0.06 at x = 1e-308) the leading small-x
+// From ν·ln(2/x) = 20 on (ν ≥ 0.028 at x = 1e-308) the leading small-x
 // forms of Y and K are exact to rounding (the neglected part is within
-// e^−80 of them); below it Temme's leading terms, whose e^(ν·ln(2/x))
-// carries ν·ln(2/x)·1e-16 of relative error.
-constexpr double kTinyLeadFrom = 40.0;
+// e^−40 of them); below it Temme's leading terms, whose e^(ν·ln(2/x))
+// carries up to ν·ln(2/x)·1.1e-16 of relative error.
+constexpr double kTinyLeadFrom = 20.0;
 
 void TinyY(double x, double nu, double* ry, double* ryp) {
     if (nu * -LnHalfTiny(x) < kTinyLeadFrom) {
