@@ -62,7 +62,8 @@ VESK_MATH_API double BesselI1(double x);
 // Relative error bound by order: n = 0 is BesselI0 (4.8e-7), n = ±1 is
 // BesselI1 (6.3e-7), 2 ≤ |n| ≤ 50000 inherits I0's 4.8e-7 through the
 // normalisation of Miller's recurrence, larger |n| and values beyond the
-// double range come from BesselIFrac (below 1e-12).
+// double range come from BesselIFrac (about 2e-12 at the most for orders
+// and x in the hundreds: 1.8e-12 at I₇₀₀.₅(704.99)).
 VESK_MATH_API double BesselIn(double x, double n);
 
 // I′_ν(x) by BesselIK (every ν ≥ 0, integral or not, and negative integers).
@@ -99,8 +100,12 @@ VESK_MATH_API double BesselKpn(double x, double nu);
 
 // ---------------------------------------------------------------------------
 // Fractional-order entry points, one value per call (x first, then ν).
-// Each computes J, Y (BesselJY) or I, K (BesselIK) for x > 0 to near machine
-// precision (limits, NaN and negative orders as in the file comment), raises
+// Each computes J, Y (BesselJY) or I, K (BesselIK) for x > 0, mostly to a
+// few units of 1e-16, but the recurrences lose up to about 2e-12 for orders
+// and x in the hundreds (1.8e-12 at I₇₀₀.₅(704.99)) and the power series
+// up to 3.5e-14 below x = 1e-290 (I₁, J₁ at 1e-300), where its leading term
+// is taken through logarithms (limits, NaN and negative orders as in the
+// file comment), raises
 // error 3 and answers 0 otherwise. They accept integral orders as well.
 // BesselKFrac and BesselKpFrac compute K alone: the same operations as the K
 // part of BesselIK (so the same bits), without I's continued fraction,
@@ -131,6 +136,10 @@ double BesselKpFrac(double x, double nu);  // K′_ν(x) = dK_ν/dx
 //   results are the continued fractions', bit for bit.
 // - x ≤ 0.01, or x < 2 from ν = 10 on: J and J′ by the power series (Temme's
 //   series lost up to all digits there: J₀.₇(1e-30) was ∞).
+// - x below about 3e-308, where 2/x overflows inside the continued
+//   fractions: J, J′ from the leading term of the power series, Y, Y′ from
+//   their leading small-x forms (within 4e-15; −∞ and +∞ where they
+//   overflow); the large-x expansion answered NaN or wrong values there.
 // - J below the double range (Kapteyn's bound under e^−800): J, J′ = +0,
 //   Y = −∞, Y′ = +∞ at once; Y or Y′ overflowing inside the recurrences
 //   below the turning point gives −∞ / +∞ instead of NaN.
@@ -141,7 +150,10 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
 
 // I_ν(x), K_ν(x), I′_ν(x), K′_ν(x) by Temme's series (x < 2) or Steed's
 // method with Temme's normalisation (x ≥ 2). Mended regions: I and I′ by the
-// power series where J's are (above); values far beyond the double range
+// power series where J's are (above), and below x ≈ 3e-308 as J's (I was 0
+// there); K, K′ below the normal doubles from their small-x forms (they
+// were ∞ or 0), and K′ = −∞ wherever K_ν+1 overflows (it was NaN); values
+// far beyond the double range
 // settled at once; orders above 50000 or x > 705 (where e^−x, the scale of
 // K_μ, leaves the normal range) from the uniform expansion in 1/ν or the
 // expansion in 1/x. Errors and writing as BesselJY.

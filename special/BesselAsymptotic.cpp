@@ -207,7 +207,8 @@ bool JYBeyondRange(double x, double nu) {
 double LnIEstimate(double x, double nu) {
     if (nu < 1.0) {
         if (x >= 1.0) return x - 0.5 * (std::log(2.0 * kPi) + std::log(x));
-        return nu * std::log(0.5 * x) - LnGammaPlusOne(nu);
+        // ln x − ln 2: x/2 rounds a subnormal x (5e-324 to 0, I to 0).
+        return nu * (std::log(x) - std::numbers::ln2) - LnGammaPlusOne(nu);
     }
     const Uniform u = StartUniform(x, nu);
     return u.nuEta - 0.5 * std::log(2.0 * kPi * nu) - std::log(u.root);
@@ -271,7 +272,9 @@ double LnILargeX(double x, double nu, bool derivative) {
 
 void PowerSeries(double x, double nu, bool alternating, double* value, double* derivative) {
     // Leading term (x/2)^ν/Γ(ν + 1), in logarithms where the power or the
-    // gamma function leaves the double range.
+    // gamma function leaves the double range or the term falls below
+    // 1e-290; the rounding of ν·ln(x/2) then costs up to |ν·ln(x/2)|·1e-16
+    // of relative error (3.5e-14 for I₁ and J₁ at x = 1e-300).
     const double half = 0.5 * x;
     double lead = std::pow(half, nu) / GammaPlusOne(nu);
     double dlead = lead / x;  // the leading factor of the derivative

@@ -115,12 +115,11 @@ struct TemmeStart {
     double gammi;  // 1/Γ(1 − μ)
 };
 
-TemmeStart StartTemme(double x, double mu) {
+// With d = −ln(x/2) given (t.x2 is left unset).
+TemmeStart StartTemmeAt(double d, double mu) {
     TemmeStart t;
-    t.x2 = 0.5 * x;
     t.pimu = kPi * mu;
     t.fact = XOverSin(t.pimu);
-    const double d = -std::log(t.x2);
     const double e = mu * d;
     const double fact2 = std::fabs(e) < kEps ? 1.0 : std::sinh(e) / e;
     double gam1;
@@ -129,6 +128,25 @@ TemmeStart StartTemme(double x, double mu) {
     t.sum = gam1 * std::cosh(e) + gam2 * fact2 * d;
     t.e = std::exp(e);
     return t;
+}
+
+TemmeStart StartTemme(double x, double mu) {
+    const double x2 = 0.5 * x;
+    TemmeStart t = StartTemmeAt(-std::log(x2), mu);
+    t.x2 = x2;
+    return t;
+}
+
+// ln(x/2) = ln(x·2⁶⁴/2) − 64·ln 2 for tiny x, where x/2 itself may lose the
+// last bits of a subnormal x (and rounds 5e-324 to 0).
+double LnHalfTiny(double x) { return std::log(0.5 * std::ldexp(x, 64)) - 64.0 * std::numbers::ln2; }
+// (x/2)^ν/c and c·(2/x)^ν for tiny x: the scaled power first, so that only the
+// final product rounds into the subnormal range or overflows.
+double PowHalfTiny(double x, double nu, double c) {
+    return std::pow(0.5 * std::ldexp(x, 64), nu) / c * std::exp2(-64.0 * nu);
+}
+double PowTwoOverTiny(double x, double nu, double c) {
+    return c * std::pow(2.0 / std::ldexp(x, 64), nu) * std::exp2(64.0 * nu);
 }
 
 }  // namespace
@@ -317,6 +335,52 @@ Steed SteedJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
     return Steed::Done;
 }
 
+// J, J′ (alternating) or I, I′ by the power series for x ≤ 0.01 where the
+// first continued fraction failed (x below about 3e-308, where 2/x
+// overflows): its terms in x² underflow there, leaving (x/2)^ν/Γ(ν + 1) and
+// the derivative ν/x times it, (x/2)^(ν−1)/(2Γ(ν)) (∓x/2 for ν = 0).
+void TinySeries(double x, double nu, bool alternating, double* value, double* derivative) {
+    *value = PowHalfTiny(x, nu, std::tgamma(nu + 1.0));
+    if (nu == 0.0) {
+        *derivative = (alternating ? -0.5 : 0.5) * x;
+        return;
+    }
+    // h^(ν−1) with h = x·2⁶³: ν − 1 is exact from ν = ½ on; below, h^ν/h
+    // (a rounded ν − 1 would cost ν·ln h·1e-16 ≈ 4e-14).
+    const double h = 0.5 * std::ldexp(x, 64);
+    const double power = nu >= 0.5 ? std::pow(h, nu - 1.0) : std::pow(h, nu) / h;
+    *derivative = power / (2.0 * std::tgamma(nu)) * std::exp2(64.0 - 64.0 * nu);
+}
+
+// Y and Y′ for x ≤ 0.01 where the first continued fraction failed (x below
+// about 3e-308; the terms in x² of the series have underflowed there). For
+// small ν Temme's leading terms of Y_ν and Y_ν+1 (no 2/x in Y_ν, and Y′
+// taken as −Y_ν+1·(1 + πν·Y_ν/(2Γ(ν+1)·(2/x)^ν)), so that no ∞ − ∞
+// arises); otherwise the leading form Y = −Γ(ν)/π·(2/x)^ν, Y′ = −ν·Y/x.
+// Where they overflow, −∞ and +∞.
+// From ν·ln(2/x) = 20 on (ν ≥ 0.028 at x = 1e-308) the leading small-x
+// forms of Y and K are exact to rounding (the neglected part is within
+// e^−40 of them); below it Temme's leading terms, whose e^(ν·ln(2/x))
+// carries up to ν·ln(2/x)·1.1e-16 of relative error.
+constexpr double kTinyLeadFrom = 20.0;
+
+void TinyY(double x, double nu, double* ry, double* ryp) {
+    if (nu * -LnHalfTiny(x) < kTinyLeadFrom) {
+        const TemmeStart t = StartTemmeAt(-LnHalfTiny(x), nu);
+        const double ff = 2.0 / kPi * t.fact * t.sum;
+        const double q = 1.0 / (t.e * kPi * t.gammi);
+        const double pimu2 = 0.5 * t.pimu;
+        const double fact3 = std::fabs(pimu2) < kEps ? 1.0 : std::sin(pimu2) / pimu2;
+        const double r = kPi * pimu2 * (fact3 * fact3);
+        *ry = -(ff + r * q);
+        const double minusY1 = 2.0 * t.e / (t.gampl * kPi) / x;  // −Y_ν+1
+        *ryp = minusY1 * (1.0 + nu * *ry * t.gampl * kPi / (2.0 * t.e));
+        return;
+    }
+    *ry = -PowTwoOverTiny(x, nu, std::tgamma(nu) / kPi);
+    *ryp = (-nu * *ry) / x;
+}
+
 }  // namespace
 
 bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp) {
@@ -335,7 +399,11 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
         const Steed s =
             UseHankel(x, nu) ? Steed::Cf1Failed : SteedJY(x, nu, &v[0], &v[1], &v[2], &v[3]);
         if (s == Steed::Failed) return false;
-        if (s == Steed::Cf1Failed && !bessel_detail::JYLargeX(x, nu, &v[0], &v[1], &v[2], &v[3])) {
+        if (s == Steed::Cf1Failed && x <= 0.01) {
+            TinySeries(x, nu, true, &v[0], &v[2]);
+            TinyY(x, nu, &v[1], &v[3]);
+        } else if (s == Steed::Cf1Failed &&
+                   (x < kHankelMinX || !bessel_detail::JYLargeX(x, nu, &v[0], &v[1], &v[2], &v[3]))) {
             VeskError(3, "x too large; try asymptotic expansion");
             return false;
         }
@@ -436,6 +504,26 @@ bool KPair(double x, double mu, double* rkmu, double* rk1) {
     return true;
 }
 
+// Below the normal doubles 2/x overflows inside Temme's series and the
+// recurrence (K was ∞ or 0 where finite); K and K′ come from their small-x
+// forms there.
+constexpr double kTinyX = 2.2250738585072014e-308;
+
+// K and K′ for x < kTinyX, the counterpart of TinyY: for small ν Temme's
+// leading terms, K = fact·sum and K′ = −K_ν+1·(1 − ν·K/(Γ(ν+1)·(2/x)^ν));
+// otherwise K = Γ(ν)/2·(2/x)^ν, K′ = −ν·K/x; +∞ and −∞ where they overflow.
+void TinyK(double x, double nu, double* rk, double* rkp) {
+    if (nu * -LnHalfTiny(x) < kTinyLeadFrom) {
+        const TemmeStart t = StartTemmeAt(-LnHalfTiny(x), nu);
+        *rk = t.fact * t.sum;
+        const double k1 = t.e / t.gampl / x;  // K_ν+1
+        *rkp = -k1 * (1.0 - nu * *rk * t.gampl / t.e);
+        return;
+    }
+    *rk = PowTwoOverTiny(x, nu, 0.5 * std::tgamma(nu));
+    *rkp = (-nu * *rk) / x;
+}
+
 // Upward recurrence from K_μ, K_μ+1 to K_ν and K′_ν (nl steps). Once K is
 // infinite every higher order is: K = +∞, K′ = −∞ without further steps.
 void KUpward(double x, double nu, double mu, int nl, double rkmu, double rk1, double* rk,
@@ -454,7 +542,8 @@ void KUpward(double x, double nu, double mu, int nl, double rkmu, double rk1, do
         rk1 = rktemp;
     }
     *rk = rkmu;
-    *rkp = nu * xi * rkmu - rk1;
+    // An infinite K_ν+1 makes K′ = ν/x·K − K_ν+1 = −∞ (not ∞ − ∞).
+    *rkp = rk1 == kInf ? -kInf : nu * xi * rkmu - rk1;
 }
 
 // K and K′ where they lie far outside the double range (x = ∞ included):
@@ -478,6 +567,10 @@ bool KSettled(double x, double nu, double* rk, double* rkp) {
 // first continued fraction, the downward recurrence and I's normalisation):
 // the same operations as the K part of BesselIK, so the same bits.
 bool KAlone(double x, double nu, double* rk, double* rkp) {
+    if (x < kTinyX && nu <= bessel_detail::kMaxRecurrenceOrder) {
+        TinyK(x, nu, rk, rkp);
+        return true;
+    }
     if (!SurelyInRange(x, nu) && KSettled(x, nu, rk, rkp)) return true;
     if (ExpansionServesIK(x, nu)) {
         bessel_detail::KUniform(x, nu, rk, rkp);
@@ -554,6 +647,14 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
         const double del = c * d;
         h = del * h;
         if (std::fabs(del - 1.0) < kEps) break;
+    }
+    if (i > kMaxIter && x <= 0.01) {
+        // x below about 1.5e-308, where 2/x overflows: I, I′ by the series,
+        // K, K′ as BesselKFrac and BesselKpFrac answer them.
+        TinySeries(x, nu, false, &i4[0], &i4[1]);
+        if (!KAlone(x, nu, &k4[0], &k4[1])) return false;
+        WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
+        return true;
     }
     if (i > kMaxIter) {
         VeskError(3, "x too large; try asymptotic expansion");

@@ -65,6 +65,22 @@ def edge_rows():
                   (120.0, 750.0)]:
         rows.append(["LnI", f(nu), f(x), f(ln_i(nu, x, False))])
         rows.append(["LnIp", f(nu), f(x), f(ln_i(nu, x, True))])
+    # Below x ≈ 3e-308 (2/x overflows in the continued fractions): the
+    # small-x forms of J, Y, I, K and their derivatives.
+    for nu, x in [(0.5, 2.3e-308), (0.0, 1e-308), (1e-10, 1e-320), (0.3, 5e-324),
+                  (1.0, 1e-308), (2.5, 1.5e-308)]:
+        j, y, jp, yp = jy(nu, x)
+        rows += [["J", f(nu), f(x), f(j)], ["Y", f(nu), f(x), f(y)],
+                 ["Jp", f(nu), f(x), f(jp)], ["Yp", f(nu), f(x), f(yp)]]
+    for nu, x in [(0.3, 2e-308), (0.0, 1.5e-308), (1.5, 1e-308), (1e-10, 5e-324),
+                  (0.5, 1e-308), (0.3, 5e-324)]:
+        nu_, x_ = mp.mpf(nu), mp.mpf(x)
+        i, k = mp.besseli(nu_, x_), mp.besselk(nu_, x_)
+        ip = nu_ / x_ * i + mp.besseli(nu_ + 1, x_)
+        kp = nu_ / x_ * k - mp.besselk(nu_ + 1, x_)
+        rows += [["I", f(nu), f(x), f(i)], ["K", f(nu), f(x), f(k)],
+                 ["Ip", f(nu), f(x), f(ip)], ["Kp", f(nu), f(x), f(kp)]]
+    rows.append(["I", "0.3", "3e-308", f(mp.besseli(0.3, 3e-308))])
     # Values that are normal doubles near the over- and underflow edges.
     rows.append(["K0", "0.0", f(5e-324), f(mp.besselk(0, 5e-324))])
     rows.append(["K", "0.5", "720.0", f(mp.besselk(0.5, 720))])
