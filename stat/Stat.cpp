@@ -35,10 +35,11 @@ double ExcessScore(double s, const double* x, const double* d, int n, double* w)
     return g;
 }
 
-// Extremes (strict comparisons, from 1e300 and −1e300) and the sums of x,
+// Extremes (strict comparisons, from +∞ and −∞, so they are values of the
+// sample whatever its scale; NaNs are passed over) and the sums of x,
 // x², x³ = x²·x and x⁴ = x³·x, in the order the values are added.
 struct Moments {
-    double min = 1e300, max = -1e300;
+    double min = HUGE_VAL, max = -HUGE_VAL;
     double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
     void Add(double x) {
         if (min > x) min = x;
@@ -51,6 +52,23 @@ struct Moments {
         s4 += x3 * x;
     }
 };
+
+// Disp/Mean² of a sample with Mean > 0, the shape of its log-normal. From
+// the squares when they are normal numbers (every ordinary sample); otherwise
+// without forming them, since Disp and Mean² under- or overflow together
+// (values ×1e-165 or ×1e154): from the deviations relative to Mean when the
+// values carry no dispersions, else as (Disp/Mean)/Mean.
+double ShapeRatio(const double* x, int n, bool withDisp, double mean, double disp) {
+    const double q = mean * mean;
+    if (std::isnormal(q) && std::isnormal(disp)) return disp / q;
+    if (withDisp) return disp / mean / mean;
+    double sq = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double r = (x[i] - mean) / mean;
+        sq += r * r;
+    }
+    return n >= 2 ? sq / (n - 1) : sq;
+}
 
 }  // namespace
 
@@ -129,7 +147,7 @@ void Stat::FindMeanDisp() {
         FindMeanDisp0();
     }
     if (Mean > 0.0) {
-        LogNormDisp = std::log(Disp / (Mean * Mean) + 1.0);
+        LogNormDisp = std::log(ShapeRatio(data, n, dataDisp != nullptr, Mean, Disp) + 1.0);
         LogNormMean = std::log(Mean) - LogNormDisp / 2.0;
     } else {
         LogNormDisp = 0.0;
@@ -168,6 +186,12 @@ double Stat::GatherMoments(bool lastFirst) {
     }
     Min = mo.min;
     Max = mo.max;
+    if (n == 0) {
+        Min = 1e300;
+        Max = -1e300;
+    } else if (Min > Max) {  // every value is a NaN
+        Min = Max = NAN;
+    }
     Sum = mo.s1;
     E2 = mo.s2 / n;
     E3 = mo.s3 / n;
@@ -243,7 +267,7 @@ void Stat::FindMeanDisp1() {
 }
 
 DISTR_TYPE Stat::CheckDistrType(double* x, int count) {
-    double mn = 1e300, mx = -1e300;
+    double mn = HUGE_VAL, mx = -HUGE_VAL;
     bool nonPositive = false;
     for (int i = count - 1; i >= 0; --i) {
         if (x[i] <= 0.0) {
@@ -325,7 +349,7 @@ double Stat::GetLogLikelihoodOfLogNormal(double* x, int count) {
 }
 
 double Stat::GetLogNormalDisp() {
-    if (Mean > 0.0) return std::log(Disp / (Mean * Mean) + 1.0);
+    if (Mean > 0.0) return std::log(ShapeRatio(data, n, dataDisp != nullptr, Mean, Disp) + 1.0);
     VeskError(10);
     return 1.0;
 }
@@ -336,20 +360,21 @@ Stat& Stat::operator*=(double c) {
     const double c2 = c * c;
     const double c3 = c2 * c;
     const double c4 = c2 * c2;
+    auto times = [c](double v, double power, int p) { return statdetail::TimesPower(v, c, power, p); };
     for (int i = 0; i < n; ++i) data[i] *= c;
     if (dataDisp != nullptr) {
-        for (int i = 0; i < n; ++i) dataDisp[i] *= c2;
+        for (int i = 0; i < n; ++i) dataDisp[i] = times(dataDisp[i], c2, 2);
     }
     if (estDataDisp != nullptr) {
-        for (int i = 0; i < n; ++i) estDataDisp[i] *= c2;
+        for (int i = 0; i < n; ++i) estDataDisp[i] = times(estDataDisp[i], c2, 2);
     }
     Mean *= c;
-    Disp *= c2;
-    SEM2 *= c2;
-    Disp0 *= c2;
-    E2 *= c2;
-    E3 *= c3;
-    E4 *= c4;
+    Disp = times(Disp, c2, 2);
+    SEM2 = times(SEM2, c2, 2);
+    Disp0 = times(Disp0, c2, 2);
+    E2 = times(E2, c2, 2);
+    E3 = times(E3, c3, 3);
+    E4 = times(E4, c4, 4);
     Min *= c;
     Max *= c;
     Sum *= c;

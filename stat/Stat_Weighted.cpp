@@ -50,12 +50,13 @@ void Stat_Weighted::CopyWeights(const double* weights) {
 
 void Stat_Weighted::Init_Weight() {
     WeightsDistrType = CheckDistrType(Weights, n);
-    double wmin = 1e300;
+    double wmin = HUGE_VAL;
     double wmax = 0;
     for (int i = 0; i < n; ++i) {
         if (Weights[i] > 0 && Weights[i] < wmin) wmin = Weights[i];
         if (Weights[i] > wmax) wmax = Weights[i];
     }
+    if (wmin == HUGE_VAL) wmin = 1e300;  // no positive finite weight
     for (int i = 0; i < n; ++i)
         if (Weights[i] <= 0) Weights[i] = wmin / n;
     double sum = 0;
@@ -185,7 +186,7 @@ Stat_Weighted& Stat_Weighted::operator=(const Stat_Weighted& other) {
 Stat_Weighted& Stat_Weighted::operator*=(double c) {
     Stat::operator*=(c);
     WeightedMean *= c;
-    WeightedSEM2 *= c * c;
+    WeightedSEM2 = TimesPower(WeightedSEM2, c, c * c, 2);
     WeightsCorr = c > 0 ? WeightsCorr : c < 0 ? -WeightsCorr : 0.0;
     return *this;
 }
