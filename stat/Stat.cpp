@@ -3,7 +3,9 @@
 // object.
 #include "stat/Stat.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "special/Gamma.h"
@@ -14,9 +16,47 @@ using statdetail::NewDoubles;
 
 namespace {
 
+// The smallest total dispersion s² + d[i] and the weights relative to it,
+// u[i] = vmin/(s² + d[i]) in [0, 1]: the inverse-variance weights without
+// their overflow. Answers vmin; a vmin of 0 (a dispersion that underflowed)
+// gives weight 1 to the values with total dispersion 0, 0 to the others,
+// and answers the smallest positive double in its place.
+double RelativeWeights(double s2, const double* d, int n, double* u) {
+    double vmin = HUGE_VAL;
+    for (int i = 0; i < n; ++i) vmin = std::min(vmin, s2 + d[i]);
+    if (vmin == 0.0) {
+        for (int i = 0; i < n; ++i) u[i] = s2 + d[i] == 0.0 ? 1.0 : 0.0;
+        return std::numeric_limits<double>::denorm_min();
+    }
+    for (int i = 0; i < n; ++i) u[i] = vmin / (s2 + d[i]);
+    return vmin;
+}
+
+// The excess-dispersion score divided by the largest weight 1/vmin, from
+// the relative weights: Σ (u[i]·(x[i] − m)²/vmin − 1)·u[i] (a term may be
+// +∞, which is the score's sign).
+double RelativeExcessScore(double s2, const double* x, const double* d, int n, double* u) {
+    const double vmin = RelativeWeights(s2, d, n, u);
+    double sumU = 0.0, sumUX = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sumU += u[i];
+        sumUX += u[i] * x[i];
+    }
+    const double m = sumUX / sumU;
+    double g = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double dx = x[i] - m;
+        g += (u[i] * (dx * dx) / vmin - 1.0) * u[i];
+    }
+    return g;
+}
+
 // Excess-dispersion score of excess scale s for values x with dispersions d:
 // with w[i] = 1/(s² + d[i]), W = Σw and m = Σw·x/W (Σw·x when W ≤ 0),
 // g(s) = Σ (w[i]·(x[i] − m)² − 1)·w[i]. w is scratch room for n doubles.
+// When the weights overflow (a total dispersion below about 5.6e-309), the
+// answer is g divided by the largest weight, which keeps its sign: the
+// bisection only reads signs.
 double ExcessScore(double s, const double* x, const double* d, int n, double* w) {
     const double s2 = s * s;
     double sumW = 0.0;
@@ -26,6 +66,7 @@ double ExcessScore(double s, const double* x, const double* d, int n, double* w)
         sumW += w[i];
         sumWX += w[i] * x[i];
     }
+    if (!std::isfinite(sumW) || !std::isfinite(sumWX)) return RelativeExcessScore(s2, x, d, n, w);
     const double m = sumW > 0.0 ? sumWX / sumW : sumWX;
     double g = 0.0;
     for (int i = 0; i < n; ++i) {
@@ -264,6 +305,24 @@ void Stat::FindMeanDisp1() {
         Mean = sumXV / sumInv;
         SEM2 = 1.0 / sumInv;
     }
+    if (std::isfinite(sumInv) && std::isfinite(sumXV)) return;
+    // A total dispersion below about 5.6e-309 overflows its weight: the
+    // weights relative to the largest give the mean, which such a value
+    // dominates, and SEM2 = vmin/Σu.
+    statdetail::Scratch<double> relative(n);
+    double* u = relative.Get();
+    if (u == nullptr) {
+        VeskError(1);
+        return;
+    }
+    const double vmin = RelativeWeights(s2e, dataDisp, n, u);
+    double sumU = 0.0, sumUX = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sumU += u[i];
+        sumUX += u[i] * data[i];
+    }
+    Mean = sumUX / sumU;
+    SEM2 = vmin / sumU;
 }
 
 DISTR_TYPE Stat::CheckDistrType(double* x, int count) {
@@ -346,6 +405,14 @@ double Stat::GetLogLikelihoodOfLogNormal(double* x, int count) {
     double V = 0.0;
     const double common = CommonLikelihood(N, S, V);
     return common - N * m - 2.0 * std::log(10000.0);
+}
+
+void Stat::SetAccuracy(double a) {
+    if (a >= 1e-15 && a <= 1e-2) {
+        accuracy = a;
+    } else {
+        VeskError(3, "Stat::SetAccuracy: the accuracy must lie between 1e-15 and 1e-2");
+    }
 }
 
 double Stat::GetLogNormalDisp() {

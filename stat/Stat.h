@@ -134,8 +134,12 @@ public:
     int GetDistrType() { return DistrType; }
     double GetAccuracy() { return accuracy; }
     // Relative tolerance of the searches run later (not of the excess
-    // dispersion, found at construction with 1e-7).
-    void SetAccuracy(double a) { accuracy = a; }
+    // dispersion, found at construction with 1e-7). Accepted from 1e-15 to
+    // 1e-2: a coarser one lets the most probable value leave the data, a
+    // finer one (0, negative, NaN) asks the searches for more than the
+    // doubles hold, and the fit's minimizer then runs for seconds. Anything
+    // else raises error 3 and keeps the accuracy as it was.
+    void SetAccuracy(double a);
 
     // ln(Disp/Mean² + 1); error 10 and 1.0 when Mean ≤ 0.
     double GetLogNormalDisp();
