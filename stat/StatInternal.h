@@ -74,6 +74,13 @@ inline double TimesPower(double v, double c, double power, int p) {
     return v;
 }
 
+// True when every x[0..n-1] is a finite number.
+inline bool AllFinite(const double* x, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(x[i])) return false;
+    return true;
+}
+
 // Scratch array of count elements of T for a sample of `values` values
 // (count when omitted): on the stack below 1000 values, from the host heap
 // (HMALLOC/HFREE) otherwise. Get() is null when the heap refuses (no error is

@@ -102,6 +102,12 @@ MatVectorCol* Stat::GetMostProbableValue(int type, int logScale) {
     if (d == nullptr || !AllPositive(d, n)) return r;
     double* w = GetWeights();
     if (w == nullptr) return r;
+    if (!AllFinite(w, n)) {
+        FreeWeights(w);
+        VeskError(3, "GetMostProbableValue: a weight is not a finite number");
+        (*r)[0] = (*r)[1] = NAN;
+        return r;
+    }
     Variable v = ParameterBlock(data, d, w, n);
 
     // Distinct values, ascending.
@@ -216,10 +222,10 @@ void Stat::GetLogProbabilityDistribution(int type, int logScale, int k, double*&
     }
     double* d = GetEstimationDisp();
     double* w = d != nullptr ? GetWeights() : nullptr;
-    if (w == nullptr || !AllPositive(d, n)) {
+    if (w == nullptr || !AllPositive(d, n) || !AllFinite(w, n)) {
         if (w != nullptr) {
             FreeWeights(w);
-            VeskError(3, "GetLogProbabilityDistribution: the dispersions are not positive");
+            VeskError(3, "GetLogProbabilityDistribution: the dispersions are not positive or a weight is not finite");
         }
         delete[] x;
         delete[] y;

@@ -198,6 +198,12 @@ double* Stat_Weighted::GetWeights() { return Weights; }
 void Stat_Weighted::FreeWeights(double*) {}
 
 void Stat_Weighted::GetCumulativeDistr(double*& X, double*& F, int& m) {
+    if (!AllFinite(Weights, n)) {
+        VeskError(3, "Stat_Weighted: a weight is not a finite number");
+        X = F = nullptr;
+        m = 0;
+        return;
+    }
     double step = 1.0;
     if (!BeginCumulative(X, F, m, step)) return;
     Scratch<ValuePair> pairBuf(n);
@@ -229,8 +235,21 @@ bool Stat_Weighted::WeightedMedian(double& median) {
     return statdetail::WeightedMedian(data, Weights, n, median);
 }
 
+// A weighted median of weights that are not all finite numbers is none:
+// error 3 and NaN.
+bool Stat_Weighted::NonFiniteWeights(double& median) {
+    if (AllFinite(Weights, n)) return false;
+    VeskError(3, "Stat_Weighted: a weight is not a finite number");
+    median = NAN;
+    return true;
+}
+
 void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
     if (NoneOrOneValue(data, n, median, spread)) return;
+    if (NonFiniteWeights(median)) {
+        SampleMedian(data, n, nullptr, &spread);
+        return;
+    }
     if (n == 2) {
         median = WeightedMean;
         spread = std::fabs(data[0] - data[1]);
@@ -246,6 +265,10 @@ void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
 
 void Stat_Weighted::GetMedian_SD(double& median, double& seMedian) {
     if (NoneOrOneValue(data, n, median, seMedian)) return;
+    if (NonFiniteWeights(median)) {
+        seMedian = NAN;
+        return;
+    }
     const double smallSampleError = std::sqrt(kHalfPi * WeightedSEM2);
     if (n < 5) {
         median = WeightedMean;

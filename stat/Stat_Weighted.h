@@ -111,4 +111,5 @@ protected:
 private:
     void CopyWeights(const double* weights);
     bool WeightedMedian(double& median);
+    bool NonFiniteWeights(double& median);
 };
