@@ -165,15 +165,23 @@ public:
     static CProbFunc GetCProbFuncPtr(int type, int logScale);
     // Fit of F ≈ (1 + erf((X − μ)/(σ√2)))/2 to the cumulative distribution
     // (at most 101 points around the median when it has more than 200) by
-    // the minimizer Climb over (μ, ln σ). Answers a new vector (μ, σ/√n,
-    // error of μ, error of σ) owned by the caller; null when the sample has
+    // the minimizer Climb over (μ, ln σ), run on the points centred on the
+    // start (the middle of the first step to F ≥ 0.5) and divided by the
+    // start width w, so that its steps and tolerances follow the data
+    // whatever its scale and location. Answers a new vector (μ, σ/√n,
+    // error of μ, error of σ) owned by the caller, the errors √(2R·C/m) from
+    // the residue R and the pseudo-inverse C of the difference Hessian (good
+    // to about 1e-3); the error of σ is σ times the error of ln σ (it was
+    // that error times σ^(1/n), a number without the data's units). Null
+    // when the sample has
     // no cumulative distribution, storage is refused (error 1), the Hessian's
     // pseudo-inverse fails, there is no host processor to run the
     // minimizer (it would hand back its start point unfitted), or a fitted
     // point is not a finite number (no error is raised then). A sample
     // whose extremes are equal or relatively closer than 1e-12 is not
     // fitted: (Mean, √SEM2, √SEM2, 2√SEM2). The lower bound of σ is
-    // w/10⁴ (w the half-width of the fit range, or √Disp when smaller) or a
+    // w/10⁴ (w the half-width of the fit range, or √Disp when smaller and a
+    // normal number) or a
     // tenth of the smallest positive gap between neighbouring fitted points,
     // whichever is smaller, so that one outlier cannot make the steps of a
     // small sample unresolvable. The empirical convention (F at the first
