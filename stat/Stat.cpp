@@ -249,6 +249,21 @@ void Stat::FindMeanDisp0() {
         sq += dx * dx;
     }
     Disp = n >= 2 ? sq / (n - 1) : sq;
+    if (std::isinf(sq)) {
+        // The squares overflowed (deviations above 1.3e154): the same sum
+        // over the deviations divided by the largest, times its square, so
+        // a dispersion within the doubles is kept.
+        double top = 0.0;
+        for (int i = 0; i < n; ++i) top = std::max(top, std::fabs(data[i] - Mean));
+        if (std::isfinite(top)) {
+            double rq = 0.0;
+            for (int i = 0; i < n; ++i) {
+                const double r = (data[i] - Mean) / top;
+                rq += r * r;
+            }
+            Disp = (n >= 2 ? rq / (n - 1) : rq) * top * top;
+        }
+    }
     SEM2 = Disp / n;
 }
 

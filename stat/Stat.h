@@ -16,7 +16,9 @@
 //   CheckDisp   with dispersions: every d[i] ≤ 0 is replaced by the population
 //               variance of the values.
 //   no dispersions  Mean = Σx/n, Disp = Σ(x − Mean)²/(n − 1) (the plain sum
-//               for n < 2), SEM2 = Disp/n, Sum, E2..E4 = mean of x², x³, x⁴,
+//               for n < 2; when the squares overflow, formed from the
+//               deviations divided by the largest), SEM2 = Disp/n, Sum,
+//               E2..E4 = mean of x², x³, x⁴,
 //               Min, Max (the extremes start from ±∞, so they are values of
 //               the sample at any scale; NaNs are passed over, all NaN gives
 //               NaN). An empty sample gives NaN for Mean, E2..E4 and SEM2,

@@ -65,7 +65,8 @@ TEST_F(StatTest, RescalingBeyondTheSquareOfTheFactor) {
     ExpectErrors({});
 }
 
-// Disp/Mean² was formed from squares that under- or overflow: NaN.
+// Disp/Mean² was formed from squares that under- or overflow: NaN; Disp
+// overflowed with its squares.
 TEST_F(StatTest, LogNormalShapeOfFarScaledSamples) {
     for (double k : {1.0, 1e-165, 1e154, 1e-300, 1e300}) {
         Values x = Scaled({1, 2, 3}, k);
@@ -75,6 +76,9 @@ TEST_F(StatTest, LogNormalShapeOfFarScaledSamples) {
         EXPECT_NEAR(StatTestAccess::LogNormMean(s), std::log(2 * k) - std::log(1.25) / 2, 1e-14 * 700) << k;
         EXPECT_NEAR(s.GetLogNormalMu0() / k, 2 / std::sqrt(1.25), 1e-15) << k;
     }
+    // The squares of the deviations overflow; their mean does not.
+    Values x = Scaled({1, 2, 3}, 1e154);
+    EXPECT_NEAR(Stat(x.data(), 3).GetDisp() / 1e308, 1, 1e-15);
     ExpectErrors({});
 }
 
