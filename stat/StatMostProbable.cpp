@@ -67,10 +67,6 @@ auto WidthRule(double range, double accuracy) {
     };
 }
 
-}  // namespace
-
-namespace {
-
 // What the error's search reads of the sample: Mean, Disp, Min and Max.
 struct Frame {
     double mean, disp, min, max;

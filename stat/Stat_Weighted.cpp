@@ -56,7 +56,7 @@ void Stat_Weighted::Init_Weight() {
         if (Weights[i] > 0 && Weights[i] < wmin) wmin = Weights[i];
         if (Weights[i] > wmax) wmax = Weights[i];
     }
-    if (wmin == HUGE_VAL) wmin = 1e300;  // no positive finite weight
+    if (wmin == HUGE_VAL) wmin = 1e300;  // no finite positive weight
     for (int i = 0; i < n; ++i)
         if (Weights[i] <= 0) Weights[i] = wmin / n;
     double sum = 0;
