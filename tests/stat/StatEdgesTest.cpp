@@ -2,10 +2,7 @@
 // samples, vanishing dispersions, refused accuracies and non-finite weights.
 // Every group below once gave a plainly wrong answer without an error.
 #include <algorithm>
-#include <cfloat>
-#include <chrono>
 #include <cmath>
-#include <functional>
 #include <memory>
 
 #include "stat/Stat_Weighted.h"
