@@ -3,7 +3,9 @@
 // object.
 #include "stat/Stat.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 #include "special/Gamma.h"
@@ -14,9 +16,47 @@ using statdetail::NewDoubles;
 
 namespace {
 
+// The smallest total dispersion s² + d[i] and the weights relative to it,
+// u[i] = vmin/(s² + d[i]) in [0, 1]: the inverse-variance weights without
+// their overflow. Answers vmin; a vmin of 0 (a dispersion that underflowed)
+// gives weight 1 to the values with total dispersion 0, 0 to the others,
+// and answers the smallest positive double in its place.
+double RelativeWeights(double s2, const double* d, int n, double* u) {
+    double vmin = HUGE_VAL;
+    for (int i = 0; i < n; ++i) vmin = std::min(vmin, s2 + d[i]);
+    if (vmin == 0.0) {
+        for (int i = 0; i < n; ++i) u[i] = s2 + d[i] == 0.0 ? 1.0 : 0.0;
+        return std::numeric_limits<double>::denorm_min();
+    }
+    for (int i = 0; i < n; ++i) u[i] = vmin / (s2 + d[i]);
+    return vmin;
+}
+
+// The excess-dispersion score divided by the largest weight 1/vmin, from
+// the relative weights: Σ (u[i]·(x[i] − m)²/vmin − 1)·u[i] (a term may be
+// +∞, which is the score's sign).
+double RelativeExcessScore(double s2, const double* x, const double* d, int n, double* u) {
+    const double vmin = RelativeWeights(s2, d, n, u);
+    double sumU = 0.0, sumUX = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sumU += u[i];
+        sumUX += u[i] * x[i];
+    }
+    const double m = sumUX / sumU;
+    double g = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double dx = x[i] - m;
+        g += (u[i] * (dx * dx) / vmin - 1.0) * u[i];
+    }
+    return g;
+}
+
 // Excess-dispersion score of excess scale s for values x with dispersions d:
 // with w[i] = 1/(s² + d[i]), W = Σw and m = Σw·x/W (Σw·x when W ≤ 0),
 // g(s) = Σ (w[i]·(x[i] − m)² − 1)·w[i]. w is scratch room for n doubles.
+// When the weights overflow (a total dispersion below about 5.6e-309), the
+// answer is g divided by the largest weight, which keeps its sign: the
+// bisection only reads signs.
 double ExcessScore(double s, const double* x, const double* d, int n, double* w) {
     const double s2 = s * s;
     double sumW = 0.0;
@@ -26,6 +66,7 @@ double ExcessScore(double s, const double* x, const double* d, int n, double* w)
         sumW += w[i];
         sumWX += w[i] * x[i];
     }
+    if (!std::isfinite(sumW) || !std::isfinite(sumWX)) return RelativeExcessScore(s2, x, d, n, w);
     const double m = sumW > 0.0 ? sumWX / sumW : sumWX;
     double g = 0.0;
     for (int i = 0; i < n; ++i) {
@@ -35,10 +76,11 @@ double ExcessScore(double s, const double* x, const double* d, int n, double* w)
     return g;
 }
 
-// Extremes (strict comparisons, from 1e300 and −1e300) and the sums of x,
+// Extremes (strict comparisons, from +∞ and −∞, so they are values of the
+// sample whatever its scale; NaNs are passed over) and the sums of x,
 // x², x³ = x²·x and x⁴ = x³·x, in the order the values are added.
 struct Moments {
-    double min = 1e300, max = -1e300;
+    double min = HUGE_VAL, max = -HUGE_VAL;
     double s1 = 0.0, s2 = 0.0, s3 = 0.0, s4 = 0.0;
     void Add(double x) {
         if (min > x) min = x;
@@ -51,6 +93,23 @@ struct Moments {
         s4 += x3 * x;
     }
 };
+
+// Disp/Mean² of a sample with Mean > 0, the shape of its log-normal. From
+// the squares when they are normal numbers (every ordinary sample); otherwise
+// without forming them, since Disp and Mean² under- or overflow together
+// (values ×1e-165 or ×1e154): from the deviations relative to Mean when the
+// values carry no dispersions, else as (Disp/Mean)/Mean.
+double ShapeRatio(const double* x, int n, bool withDisp, double mean, double disp) {
+    const double q = mean * mean;
+    if (std::isnormal(q) && std::isnormal(disp)) return disp / q;
+    if (withDisp) return disp / mean / mean;
+    double sq = 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double r = (x[i] - mean) / mean;
+        sq += r * r;
+    }
+    return n >= 2 ? sq / (n - 1) : sq;
+}
 
 }  // namespace
 
@@ -129,7 +188,7 @@ void Stat::FindMeanDisp() {
         FindMeanDisp0();
     }
     if (Mean > 0.0) {
-        LogNormDisp = std::log(Disp / (Mean * Mean) + 1.0);
+        LogNormDisp = std::log(ShapeRatio(data, n, dataDisp != nullptr, Mean, Disp) + 1.0);
         LogNormMean = std::log(Mean) - LogNormDisp / 2.0;
     } else {
         LogNormDisp = 0.0;
@@ -168,6 +227,12 @@ double Stat::GatherMoments(bool lastFirst) {
     }
     Min = mo.min;
     Max = mo.max;
+    if (n == 0) {
+        Min = 1e300;
+        Max = -1e300;
+    } else if (Min > Max) {  // every value is a NaN
+        Min = Max = NAN;
+    }
     Sum = mo.s1;
     E2 = mo.s2 / n;
     E3 = mo.s3 / n;
@@ -184,6 +249,21 @@ void Stat::FindMeanDisp0() {
         sq += dx * dx;
     }
     Disp = n >= 2 ? sq / (n - 1) : sq;
+    if (std::isinf(sq)) {
+        // The squares overflowed (deviations above 1.3e154): the same sum
+        // over the deviations divided by the largest, times its square, so
+        // a dispersion within the doubles is kept.
+        double top = 0.0;
+        for (int i = 0; i < n; ++i) top = std::max(top, std::fabs(data[i] - Mean));
+        if (std::isfinite(top)) {
+            double rq = 0.0;
+            for (int i = 0; i < n; ++i) {
+                const double r = (data[i] - Mean) / top;
+                rq += r * r;
+            }
+            Disp = (n >= 2 ? rq / (n - 1) : rq) * top * top;
+        }
+    }
     SEM2 = Disp / n;
 }
 
@@ -240,10 +320,28 @@ void Stat::FindMeanDisp1() {
         Mean = sumXV / sumInv;
         SEM2 = 1.0 / sumInv;
     }
+    if (std::isfinite(sumInv) && std::isfinite(sumXV)) return;
+    // A total dispersion below about 5.6e-309 overflows its weight: the
+    // weights relative to the largest give the mean, which such a value
+    // dominates, and SEM2 = vmin/Σu.
+    statdetail::Scratch<double> relative(n);
+    double* u = relative.Get();
+    if (u == nullptr) {
+        VeskError(1);
+        return;
+    }
+    const double vmin = RelativeWeights(s2e, dataDisp, n, u);
+    double sumU = 0.0, sumUX = 0.0;
+    for (int i = 0; i < n; ++i) {
+        sumU += u[i];
+        sumUX += u[i] * data[i];
+    }
+    Mean = sumUX / sumU;
+    SEM2 = vmin / sumU;
 }
 
 DISTR_TYPE Stat::CheckDistrType(double* x, int count) {
-    double mn = 1e300, mx = -1e300;
+    double mn = HUGE_VAL, mx = -HUGE_VAL;
     bool nonPositive = false;
     for (int i = count - 1; i >= 0; --i) {
         if (x[i] <= 0.0) {
@@ -324,8 +422,16 @@ double Stat::GetLogLikelihoodOfLogNormal(double* x, int count) {
     return common - N * m - 2.0 * std::log(10000.0);
 }
 
+void Stat::SetAccuracy(double a) {
+    if (a >= 1e-15 && a <= 1e-2) {
+        accuracy = a;
+    } else {
+        VeskError(3, "Stat::SetAccuracy: the accuracy must lie between 1e-15 and 1e-2");
+    }
+}
+
 double Stat::GetLogNormalDisp() {
-    if (Mean > 0.0) return std::log(Disp / (Mean * Mean) + 1.0);
+    if (Mean > 0.0) return std::log(ShapeRatio(data, n, dataDisp != nullptr, Mean, Disp) + 1.0);
     VeskError(10);
     return 1.0;
 }
@@ -336,20 +442,21 @@ Stat& Stat::operator*=(double c) {
     const double c2 = c * c;
     const double c3 = c2 * c;
     const double c4 = c2 * c2;
+    auto times = [c](double v, double power, int p) { return statdetail::TimesPower(v, c, power, p); };
     for (int i = 0; i < n; ++i) data[i] *= c;
     if (dataDisp != nullptr) {
-        for (int i = 0; i < n; ++i) dataDisp[i] *= c2;
+        for (int i = 0; i < n; ++i) dataDisp[i] = times(dataDisp[i], c2, 2);
     }
     if (estDataDisp != nullptr) {
-        for (int i = 0; i < n; ++i) estDataDisp[i] *= c2;
+        for (int i = 0; i < n; ++i) estDataDisp[i] = times(estDataDisp[i], c2, 2);
     }
     Mean *= c;
-    Disp *= c2;
-    SEM2 *= c2;
-    Disp0 *= c2;
-    E2 *= c2;
-    E3 *= c3;
-    E4 *= c4;
+    Disp = times(Disp, c2, 2);
+    SEM2 = times(SEM2, c2, 2);
+    Disp0 = times(Disp0, c2, 2);
+    E2 = times(E2, c2, 2);
+    E3 = times(E3, c3, 3);
+    E4 = times(E4, c4, 4);
     Min *= c;
     Max *= c;
     Sum *= c;

@@ -16,20 +16,32 @@
 //   CheckDisp   with dispersions: every d[i] ≤ 0 is replaced by the population
 //               variance of the values.
 //   no dispersions  Mean = Σx/n, Disp = Σ(x − Mean)²/(n − 1) (the plain sum
-//               for n < 2), SEM2 = Disp/n, Sum, E2..E4 = mean of x², x³, x⁴,
-//               Min, Max. An empty sample gives NaN for Mean, E2..E4 and SEM2,
+//               for n < 2; when the squares overflow, formed from the
+//               deviations divided by the largest), SEM2 = Disp/n, Sum,
+//               E2..E4 = mean of x², x³, x⁴,
+//               Min, Max (the extremes start from ±∞, so they are values of
+//               the sample at any scale; NaNs are passed over, all NaN gives
+//               NaN). An empty sample gives NaN for Mean, E2..E4 and SEM2,
 //               Disp 0, Sum 0, Min 1e300 and Max −1e300.
 //   dispersions the excess dispersion Disp0 = s², s the root of the excess-
 //               dispersion score on [0, √(Σx²/(n − 1))] found by bisection to
 //               a relative width of 1e-7 (at most 1100 halvings; 0 when the
 //               score does not change sign); Mean = the inverse-variance
 //               weighted mean with variances Disp0 + d[i], SEM2 =
-//               1/Σ 1/(Disp0 + d[i]), Disp = the mean of Disp0 + d[i]. All values equal: Mean = the value, Disp = the
+//               1/Σ 1/(Disp0 + d[i]), Disp = the mean of Disp0 + d[i]. A
+//               total dispersion below about 5.6e-309 (its weight
+//               overflows) is handled with the weights relative to the
+//               largest: such a value dominates Mean, and SEM2 is about its
+//               dispersion. All values equal: Mean = the value, Disp = the
 //               largest d, SEM2 = 1/Σ 1/d, Disp0 = 0. The score's weights need
 //               a scratch array (host heap from 1000 values on): when the heap
 //               refuses, error 1 is raised and Disp0 is 0.
 //   LogNormDisp = ln(Disp/Mean² + 1), LogNormMean = ln Mean − LogNormDisp/2
-//               when Mean > 0, else both 0.
+//               when Mean > 0, else both 0. When Mean² or Disp is not a
+//               normal number (values ×1e-165 or ×1e154, where they under-
+//               or overflow together) the ratio is formed without the
+//               squares, from the deviations relative to Mean (as
+//               (Disp/Mean)/Mean with dispersions); GetLogNormalDisp alike.
 //
 // Ownership: the object owns every array it holds. GetCumulativeDistr and
 // GetEstimationDisp hand out arrays that stay owned by the object; GetWeights
@@ -41,7 +53,8 @@
 //       operator= leaves the object unchanged, GetWeights answers null,
 //       GetCumulativeDistr leaves its outputs unwritten, the fit answers null.
 //   3   a negative count, or null values with a positive count: the
-//       constructors give an empty sample.
+//       constructors give an empty sample. SetAccuracy outside 1e-15..1e-2
+//       (or NaN): the accuracy is kept.
 //   10  GetLogNormalDisp with Mean ≤ 0: answers 1.0 (GetLogNormalMu0 then
 //       Mean·e^−0.5).
 //
@@ -53,7 +66,9 @@
 //     and Max are exchanged so that Min ≤ Max. A cached cumulative
 //     distribution is scaled for c > 0 and dropped for c ≤ 0 (it would no
 //     longer ascend); it is rebuilt on demand. DistrType and LogNormDisp are
-//     kept.
+//     kept. A power of c that is not a normal number (c² overflows above
+//     |c| = 1.3e154) is applied as that many factors c in turn, so 0 stays
+//     0 and representable results are kept.
 //   - operator= copies every field and every array deeply: no two objects
 //     ever own the same array.
 //   - Every sort of the statistics orders NaN after every number, so a NaN
@@ -104,7 +119,8 @@ public:
     // representatives (the first value of each of min(n, 1000) equal-count
     // buckets of the sorted sample, ties merged to their last F); F at a
     // point is the share of buckets up to and including it. The low point
-    // lies as far below the smallest point as the second lies above it; for
+    // lies as far below the smallest point as the second lies above it
+    // (formed without overflow near the largest doubles); for
     // a single distinct value v it is 0.001·v (v > 0), 1.999·v (v < 0) or
     // −0.001 (v = 0). The arrays stay owned by the object. An empty sample
     // has none: X and F null, m 0. When storage is refused (error 1) the
@@ -134,8 +150,12 @@ public:
     int GetDistrType() { return DistrType; }
     double GetAccuracy() { return accuracy; }
     // Relative tolerance of the searches run later (not of the excess
-    // dispersion, found at construction with 1e-7).
-    void SetAccuracy(double a) { accuracy = a; }
+    // dispersion, found at construction with 1e-7). Accepted from 1e-15 to
+    // 1e-2: a coarser one lets the most probable value leave the data, a
+    // finer one (0, negative, NaN) asks the searches for more than the
+    // doubles hold, and the fit's minimizer then runs for seconds. Anything
+    // else raises error 3 and keeps the accuracy as it was.
+    void SetAccuracy(double a);
 
     // ln(Disp/Mean² + 1); error 10 and 1.0 when Mean ≤ 0.
     double GetLogNormalDisp();
@@ -150,7 +170,8 @@ public:
     // linear (logScale 0) or log-normal (logScale ≠ 0) form. With Δ = x − m
     // and the dispersion d (log-normal form: s = 1 + d/x², σ² = ln s in place
     // of d, Δ = ln(x/(√s·m))), the answer is Σ w[i]·term, 0 for n ≤ 0:
-    //   0  −ln(erf(z)/a), a = |Δ|, z = a/√(2d), z kept ≥ 1e-5 (and a with it);
+    //   0  −ln(erf(z)/a), a = |Δ|, z = a/√(2d) (√2·√d when 2d overflows),
+    //      z kept ≥ 1e-5 (and a with it);
     //      log-normal: a² kept ≥ 1e-10
     //   1  −ln(t/u), u = Δ²/d, t = 1 − exp(−u/2) (−ln 0.5 when t is 0);
     //      log-normal: −ln(t/Δ²) with t = 1 − exp(−Δ²/(2σ²)) (divided by Δ²,
@@ -161,15 +182,23 @@ public:
     static CProbFunc GetCProbFuncPtr(int type, int logScale);
     // Fit of F ≈ (1 + erf((X − μ)/(σ√2)))/2 to the cumulative distribution
     // (at most 101 points around the median when it has more than 200) by
-    // the minimizer Climb over (μ, ln σ). Answers a new vector (μ, σ/√n,
-    // error of μ, error of σ) owned by the caller; null when the sample has
+    // the minimizer Climb over (μ, ln σ), run on the points centred on the
+    // start (the middle of the first step to F ≥ 0.5) and divided by the
+    // start width w, so that its steps and tolerances follow the data
+    // whatever its scale and location. Answers a new vector (μ, σ/√n,
+    // error of μ, error of σ) owned by the caller, the errors √(2R·C/m) from
+    // the residue R and the pseudo-inverse C of the difference Hessian (good
+    // to about 1e-3); the error of σ is σ times the error of ln σ (it was
+    // that error times σ^(1/n), a number without the data's units). Null
+    // when the sample has
     // no cumulative distribution, storage is refused (error 1), the Hessian's
     // pseudo-inverse fails, there is no host processor to run the
     // minimizer (it would hand back its start point unfitted), or a fitted
     // point is not a finite number (no error is raised then). A sample
     // whose extremes are equal or relatively closer than 1e-12 is not
     // fitted: (Mean, √SEM2, √SEM2, 2√SEM2). The lower bound of σ is
-    // w/10⁴ (w the half-width of the fit range, or √Disp when smaller) or a
+    // w/10⁴ (w the half-width of the fit range, or √Disp when smaller and a
+    // normal number) or a
     // tenth of the smallest positive gap between neighbouring fitted points,
     // whichever is smaller, so that one outlier cannot make the steps of a
     // small sample unresolvable. The empirical convention (F at the first
@@ -235,20 +264,30 @@ public:
     //   for two values, equal or relatively closer than 1e-7 extremes,
     //   missing or non-positive estimated dispersions or missing weights.
     //   Above 300 values (isTooLong) it searches SampleSubset(250) and
-    //   multiplies its sem2 by 250/n. Mended: the coarse scan's bracket
+    //   multiplies its sem2 by 250/n. The search runs on the values divided
+    //   by 2^e, the power of two at or below Max − Min (the dispersions by
+    //   2^2e; estimated again on the scaled values when their estimate in
+    //   the data's units under- or overflowed), and maps back exactly: the
+    //   answer scales with the data (the absolute floor of the minimal
+    //   bracket biased samples spanning 1e-11 and put those ×1e-20 outside
+    //   the data; ×1e-300 was not searched). Weights that are not all
+    //   finite numbers: error 3 and (NaN, NaN, 0). Mended: the coarse scan's bracket
     //   reaches one scan step (not one value) beyond its best points, so the
     //   maximum is never outside it (the Gaussian model landed 0.6 standard
     //   errors from the mean); the bisections for the curve's limits and
     //   quantiles stop on a width relative to their search range, not to
     //   the location (far from 0 they stopped coarse: 0.34 or 13 times the
-    //   expected sem2). Kept: the minimal bracket of 10·accuracy·max(1,
-    //   Max − Min) is absolute for samples spanning less than 1.
+    //   expected sem2). The minimal bracket is 10·accuracy·max(1, range) in
+    //   the scaled units, so 10·accuracy·(Max − Min) in the data's. Kept:
+    //   extremes relatively closer than 1e-7 are not searched (a sample of
+    //   spread 1 shifted by 1e9 answers (Mean, SEM2, 0)).
     // GetLogProbabilityDistribution(type, logScale, k, X, Y): new arrays
     //   (delete[]) of k points X[i] = Min − r/2 + i·2r/k, r = Max − Min, and
     //   Y[i] = the log-likelihood at X[i] less its largest value. Refused
     //   with error 3 and X = Y = null for k ≤ 0 (a negative size was
-    //   allocated), an empty sample, or estimated dispersions that are not
-    //   all positive; refused storage: error 1, null.
+    //   allocated), an empty sample, estimated dispersions that are not
+    //   all positive, or weights that are not all finite; refused storage:
+    //   error 1, null.
     static double* EstimateDisp(double* x, int n, double accuracy);
     double* GetEstimationDisp();
     Stat* SampleSubset(int k);

@@ -13,7 +13,9 @@ namespace {
 
 double TermHeavyErf(double delta, double d) {
     double a = std::fabs(delta);
-    const double r = std::sqrt(2.0 * d);
+    // √(2d) as √2·√d when 2d overflows (d ≥ 9e307), which made every term ∞.
+    const double twoD = 2.0 * d;
+    const double r = std::isfinite(twoD) ? std::sqrt(twoD) : std::sqrt(2.0) * std::sqrt(d);
     double z = a / r;
     if (z < 1e-5) {
         z = 1e-5;

@@ -8,6 +8,7 @@
 #include "solvers/Climb.h"
 #include "special/Gamma.h"
 #include "stat/Stat.h"
+#include "stat/StatInternal.h"
 
 namespace {
 
@@ -109,17 +110,11 @@ MatVectorCol* Stat::FitCumulativeDistribution(double* X, double* F, int m) {
     }
 
     double w = (X[hi] - X[lo]) / 2.0;
+    // √Disp only when it is a normal number: a sample ×1e-300 has Disp 0
+    // (underflow), which made the width 1, far beyond the data.
     const double sd = std::sqrt(Disp);
-    if (sd <= w) w = sd;
+    if (sd <= w && std::isnormal(sd)) w = sd;
     if (w == 0.0) w = 1.0;
-    // Lower bound of σ: w/10⁴, or a tenth of the smallest step between
-    // fitted points when that is smaller, so one far outlier (which inflates
-    // w) cannot hide the steps of a small sample.
-    double sigmaLow = w / 10000.0;
-    for (int i = lo + 1; i <= hi; ++i) {
-        const double gap = X[i] - X[i - 1];
-        if (gap > 0.0 && gap / 10.0 < sigmaLow) sigmaLow = gap / 10.0;
-    }
 
     double mu0 = X[lo];
     for (int i = lo; i <= hi; ++i) {
@@ -129,20 +124,41 @@ MatVectorCol* Stat::FitCumulativeDistribution(double* X, double* F, int m) {
         }
     }
 
+    // The fit runs on the points centred on the start mu0 and scaled by the
+    // width w: the minimizer's difference steps and tolerances then follow
+    // the data, whatever its scale (×1e-300 failed to fit) and location
+    // (at 1e10 the steps of the Hessian vanished against X).
+    const int count = hi - lo + 1;
+    statdetail::Scratch<double> scaledBuf(count);
+    double* u = scaledBuf.Get();
+    if (u == nullptr) {
+        VeskError(1);
+        return nullptr;
+    }
+    for (int i = 0; i < count; ++i) u[i] = (X[lo + i] - mu0) / w;
+    // Lower bound of σ: w/10⁴, or a tenth of the smallest step between
+    // fitted points when that is smaller, so one far outlier (which inflates
+    // w) cannot hide the steps of a small sample.
+    double sigmaLow = 1e-4;
+    for (int i = 1; i < count; ++i) {
+        const double gap = u[i] - u[i - 1];
+        if (gap > 0.0 && gap / 10.0 < sigmaLow) sigmaLow = gap / 10.0;
+    }
+
     Variable objective;
     objective.SetCppPointer(reinterpret_cast<void*>(&FitResidue));
     Variable extra(VT_ARRAY, 3);
-    extra[0].SetCppPointer(X + lo);
+    extra[0].SetCppPointer(u);
     extra[1].SetCppPointer(F + lo);
-    extra[2] = hi - lo + 1;
-    double bounds[4] = {X[lo], X[hi], std::log(sigmaLow), std::log(100.0 * w)};
-    double start[2] = {mu0, std::log(w)};
+    extra[2] = count;
+    double bounds[4] = {u[0], u[count - 1], std::log(sigmaLow), std::log(100.0)};
+    double start[2] = {0.0, 0.0};
     // A point that is not a finite number (a NaN or infinite value in the
     // sample) leaves nothing to fit; the minimizer would only report it.
     for (double b : bounds) {
         if (!std::isfinite(b)) return nullptr;
     }
-    if (!std::isfinite(start[0]) || !std::isfinite(start[1])) return nullptr;
+    if (!std::isfinite(mu0) || !std::isfinite(w)) return nullptr;
 
     Climb climb(objective, 2, bounds, start, accuracy);
     climb.SetExtraParam(extra);
@@ -162,7 +178,10 @@ MatVectorCol* Stat::FitCumulativeDistribution(double* X, double* F, int m) {
     const double c00 = (*C)[0][0];
     const double c11 = (*C)[1][1];
     delete C;
-    return NewResult(p[0], std::exp(p[1]) / std::sqrt(static_cast<double>(n)),
-                     std::sqrt(std::fabs(R * c00) * 2.0 / m),
-                     std::sqrt(std::fabs(R * c11) * 2.0 / m) * std::exp(p[1] / n));
+    // Back to the data's units: μ = mu0 + w·μ', σ = w·σ'; the error of μ
+    // scales with w, the error of σ is σ times the error of ln σ.
+    const double sigma = w * std::exp(p[1]);
+    return NewResult(mu0 + w * p[0], sigma / std::sqrt(static_cast<double>(n)),
+                     w * std::sqrt(std::fabs(R * c00) * 2.0 / m), sigma * std::sqrt(std::fabs(R * c11) * 2.0 / m));
 }
+

@@ -70,7 +70,11 @@ void FinishCumulative(double* X, double* F, int& m) {
             X[j] = X[j - 1];
             F[j] = F[j - 1];
         }
-        X[0] = 2.0 * X[1] - X[2];
+        // As far below the first point as the second lies above it; formed
+        // as X[1] − (X[2] − X[1]) when 2·X[1] overflows (values near
+        // 1.7e308), which put the low point at +∞, above the others.
+        const double twice = 2.0 * X[1];
+        X[0] = std::isfinite(twice) ? twice - X[2] : X[1] - (X[2] - X[1]);
     }
     ++m;
     F[0] = 0.0;

@@ -64,6 +64,23 @@ double BisectSigns(G&& g, double a, double b, double ga, GoOn&& goOn, int maxSte
     return m;
 }
 
+// v·power with power = c^p when that is a normal number (or c is 0), else v
+// times p factors c in turn, so a power beyond the doubles (c² overflows for
+// |c| above 1.3e154, underflows below 1.5e-154) neither turns 0 into NaN nor
+// loses a representable result.
+inline double TimesPower(double v, double c, double power, int p) {
+    if (std::isnormal(power) || c == 0.0) return v * power;
+    for (int i = 0; i < p; ++i) v *= c;
+    return v;
+}
+
+// True when every x[0..n-1] is a finite number.
+inline bool AllFinite(const double* x, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!std::isfinite(x[i])) return false;
+    return true;
+}
+
 // Scratch array of count elements of T for a sample of `values` values
 // (count when omitted): on the stack below 1000 values, from the host heap
 // (HMALLOC/HFREE) otherwise. Get() is null when the heap refuses (no error is

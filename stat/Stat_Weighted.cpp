@@ -50,12 +50,13 @@ void Stat_Weighted::CopyWeights(const double* weights) {
 
 void Stat_Weighted::Init_Weight() {
     WeightsDistrType = CheckDistrType(Weights, n);
-    double wmin = 1e300;
+    double wmin = HUGE_VAL;
     double wmax = 0;
     for (int i = 0; i < n; ++i) {
         if (Weights[i] > 0 && Weights[i] < wmin) wmin = Weights[i];
         if (Weights[i] > wmax) wmax = Weights[i];
     }
+    if (wmin == HUGE_VAL) wmin = 1e300;  // no finite positive weight
     for (int i = 0; i < n; ++i)
         if (Weights[i] <= 0) Weights[i] = wmin / n;
     double sum = 0;
@@ -185,7 +186,7 @@ Stat_Weighted& Stat_Weighted::operator=(const Stat_Weighted& other) {
 Stat_Weighted& Stat_Weighted::operator*=(double c) {
     Stat::operator*=(c);
     WeightedMean *= c;
-    WeightedSEM2 *= c * c;
+    WeightedSEM2 = TimesPower(WeightedSEM2, c, c * c, 2);
     WeightsCorr = c > 0 ? WeightsCorr : c < 0 ? -WeightsCorr : 0.0;
     return *this;
 }
@@ -197,6 +198,12 @@ double* Stat_Weighted::GetWeights() { return Weights; }
 void Stat_Weighted::FreeWeights(double*) {}
 
 void Stat_Weighted::GetCumulativeDistr(double*& X, double*& F, int& m) {
+    if (!AllFinite(Weights, n)) {
+        VeskError(3, "Stat_Weighted: a weight is not a finite number");
+        X = F = nullptr;
+        m = 0;
+        return;
+    }
     double step = 1.0;
     if (!BeginCumulative(X, F, m, step)) return;
     Scratch<ValuePair> pairBuf(n);
@@ -228,8 +235,21 @@ bool Stat_Weighted::WeightedMedian(double& median) {
     return statdetail::WeightedMedian(data, Weights, n, median);
 }
 
+// A weighted median of weights that are not all finite numbers is none:
+// error 3 and NaN.
+bool Stat_Weighted::NonFiniteWeights(double& median) {
+    if (AllFinite(Weights, n)) return false;
+    VeskError(3, "Stat_Weighted: a weight is not a finite number");
+    median = NAN;
+    return true;
+}
+
 void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
     if (NoneOrOneValue(data, n, median, spread)) return;
+    if (NonFiniteWeights(median)) {
+        SampleMedian(data, n, nullptr, &spread);
+        return;
+    }
     if (n == 2) {
         median = WeightedMean;
         spread = std::fabs(data[0] - data[1]);
@@ -245,6 +265,10 @@ void Stat_Weighted::GetMedian_MAD(double& median, double& spread) {
 
 void Stat_Weighted::GetMedian_SD(double& median, double& seMedian) {
     if (NoneOrOneValue(data, n, median, seMedian)) return;
+    if (NonFiniteWeights(median)) {
+        seMedian = NAN;
+        return;
+    }
     const double smallSampleError = std::sqrt(kHalfPi * WeightedSEM2);
     if (n < 5) {
         median = WeightedMean;

@@ -24,7 +24,10 @@
 //                     0. The sum is divided by n − 1 like both dispersions,
 //                     so a perfectly linear pair gives ±1 (as GetCorrToWeight).
 // Sums run from the last value to the first. Weights that are not finite
-// give NaN weighted results.
+// give NaN weighted results; the operations that use the weights then raise
+// error 3: GetCumulativeDistr (no distribution: X and F null, m 0), the
+// medians (median NaN; GetMedian_SD's error NaN, GetMedian_MAD's spread the
+// unweighted one), GetMostProbableValue and GetLogProbabilityDistribution.
 //
 // GetCorrToWeight(logValues, logWeights): Sab/√(Saa·Sbb) of the deviations
 // a = x − Mean (ln x − ln Mean when logValues is 1) and b = w − 1 (ln w when
@@ -56,7 +59,8 @@
 // Errors: 1 storage refused (the constructors give an empty sample: every
 // statistic that of no values, as Stat gives them; operator= leaves the
 // object unchanged, the medians write nothing); 3 a null weights array for
-// n > 0 (empty sample, as for refused storage); 88 as above.
+// n > 0 (empty sample, as for refused storage), or weights that are not
+// finite (above); 88 as above.
 //
 // The copy constructor normalises the other's already normalised weights
 // again and recomputes WeightsDistrType from them (which can differ from the
@@ -111,4 +115,5 @@ protected:
 private:
     void CopyWeights(const double* weights);
     bool WeightedMedian(double& median);
+    bool NonFiniteWeights(double& median);
 };
