@@ -402,6 +402,51 @@ void CheckLargeArgumentJY(const std::string& dir, Results& out) {
     for (Tracker* t : {&j, &y, &jp, &yp}) out.push_back(t->Finish());
 }
 
+// --- Negative non-integer orders (reflection formulas) ---------------------
+// J_−ν = cos(νπ)·J_ν − sin(νπ)·Y_ν and the like combine two positive-order
+// values, each within kFracBound of its scale, so the error of the result is
+// bounded by kFracBound times the sum of the magnitudes of the two terms
+// (the table's scale column, from mpmath): relative where the terms do not
+// cancel, absolute in that sum near the zeros of J_−ν, Y_−ν and I_−ν. The
+// logarithms: that error over |value|, except where ln I takes the
+// asymptotic form (x > 4ν² − 1, x ≥ 5), measured in absolute error as above.
+void CheckNegativeOrders(const std::string& dir, Results& out) {
+    const char* metric = "abs / reflection scale";
+    Tracker j("BesselJFrac (negative order)", metric, kFracBound);
+    Tracker y("BesselYFrac (negative order)", metric, kFracBound);
+    Tracker jp("BesselJpFrac (negative order)", metric, kFracBound);
+    Tracker yp("BesselYpFrac (negative order)", metric, kFracBound);
+    Tracker i("BesselIFrac (negative order)", metric, kFracBound);
+    Tracker ip("BesselIpFrac (negative order)", metric, kFracBound);
+    Tracker li("LnBesselIn (negative order)", metric, kFracBound);
+    Tracker lip("LnBesselIpn (negative order)", metric, kFracBound);
+    Tracker la("LnBesselIn (negative order, asymptotic)", "abs", kAsymptoticBound);
+    Tracker lpa("LnBesselIpn (negative order, asymptotic)", "abs", kAsymptoticBound);
+    struct Fn {
+        const char* name;
+        double (*f)(double, double);
+        Tracker* tracker;
+        Tracker* asymptotic;
+    };
+    const Fn fns[] = {{"J", BesselJFrac, &j, nullptr},     {"Y", BesselYFrac, &y, nullptr},
+                      {"Jp", BesselJpFrac, &jp, nullptr},  {"Yp", BesselYpFrac, &yp, nullptr},
+                      {"I", BesselIFrac, &i, nullptr},     {"Ip", BesselIpFrac, &ip, nullptr},
+                      {"LnI", LnBesselIn, &li, &la},       {"LnIp", LnBesselIpn, &lip, &lpa}};
+    for (const auto& r : ReadTable(dir, "func_bessel_negative.csv").rows) {
+        const double nu = Num(r[1]), x = Num(r[2]), t = Num(r[3]), scale = Num(r[4]);
+        const std::string where = Args({{"x", x}, {"nu", nu}});
+        for (const Fn& fn : fns) {
+            if (r[0] != fn.name) continue;
+            const double err = AbsDiff(fn.f(x, nu), t);
+            if (fn.asymptotic != nullptr && x > 4.0 * nu * nu - 1.0 && x >= 5.0)
+                fn.asymptotic->Add(err, where);
+            else
+                fn.tracker->Add(err / scale, where);
+        }
+    }
+    for (Tracker* t : {&j, &y, &jp, &yp, &i, &ip, &li, &lip, &la, &lpa}) out.push_back(t->Finish());
+}
+
 }  // namespace
 
 std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dataDir) {
@@ -419,5 +464,6 @@ std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dat
     CheckFractional(dataDir, out);
     CheckLogarithms(dataDir, out);
     CheckLargeArgumentJY(dataDir, out);
+    CheckNegativeOrders(dataDir, out);
     return out;
 }
