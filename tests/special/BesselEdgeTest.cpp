@@ -417,7 +417,7 @@ void ExpectSame(double got, double want, const std::string& what) {
 
 TEST_F(BesselEdgeTest, ScriptRowsTakeNegativeFractionalOrders) {
     // The rows with a fractional order answer negative ones as the native
-    // routines (refused with error 3 before); the reproducers of the
+    // routines (refused with error 3 before); the reported failures of the
     // logarithm, in the row's argument order (order first).
     struct RowCase {
         const char* text;
