@@ -39,16 +39,45 @@ double LnBesselIpAsymptotic(double x, double mu) {
     return std::log((1.0 - s) * (1.0 - t) + mu / (8.0 * (x * x))) + x - 0.5 * LnTwoPiX(x);
 }
 
+// ln(x/2), from ln x where halving a subnormal x would round (to 0 for the
+// smallest): K0(5e-324) came out ∞ and K1 of it NaN, ln I₁(5e-324) −∞.
+double LnHalf(double x) {
+    return x < 2.0 * DBL_MIN ? std::log(x) - std::numbers::ln2 : std::log(x / 2.0);
+}
+
+// ν·ln(x/2) − ln Γ(ν + 1) for orders where ln Γ(ν + 1) overflows (from
+// ν ≈ 2.5e305, where ν·ln ν > 1.8e308; the leading series term came out −∞
+// or ∞ − ∞ = NaN there), by
+// Stirling's ln Γ(ν + 1) = ν·ln ν − ν + ½·ln(2πν) (+ 1/(12ν), far below the
+// rounding there): ν·(ln(x/(2ν)) + 1) − ½·ln(2πν), −∞ where it overflows.
+double LnLeadHuge(double x, double nu) {
+    return nu * ((LnHalf(x) - std::log(nu)) + 1.0) -
+           0.5 * (std::log(2.0 * std::numbers::pi) + std::log(nu));
+}
+
 // Leading term of the power series: ln I_ν(x) ≈ ν·ln(x/2) − ln Γ(ν + 1) and
 // ln I′_ν(x) ≈ (ν − 1)·ln(x/2) − ln Γ(ν + 1) + ln(ν/2), for x small beside ν.
-double LnBesselISmall(double x, double nu) { return nu * std::log(x / 2.0) - LnGamma(nu + 1.0); }
+double LnBesselISmall(double x, double nu) {
+    const double lnGamma = LnGamma(nu + 1.0);
+    if (!std::isfinite(lnGamma)) return LnLeadHuge(x, nu);
+    return nu * LnHalf(x) - lnGamma;
+}
 
 double LnBesselIpSmall(double x, double nu) {
-    return (nu - 1.0) * std::log(x / 2.0) - LnGamma(nu + 1.0) + std::log(nu / 2.0);
+    const double lnGamma = LnGamma(nu + 1.0);
+    // ln I′ = ln I + ln(ν/x) for the leading term.
+    if (!std::isfinite(lnGamma)) return LnLeadHuge(x, nu) + (std::log(nu) - std::log(x));
+    return (nu - 1.0) * LnHalf(x) - lnGamma + std::log(nu / 2.0);
 }
 
 // I_ν(x), or I′_ν(x) when derivative, by BesselIK; false after its error.
+// At x = 0 the limits ±∞ of a negative non-integer order (other orders raise
+// error 3 there, as BesselIK does).
 bool FracI(double x, double nu, bool derivative, double* out) {
+    if (x == 0.0 && nu < 0.0) {
+        *out = derivative ? BesselIpFrac(x, nu) : BesselIFrac(x, nu);
+        return std::isinf(*out);
+    }
     double i;
     double k;
     double ip;
@@ -80,6 +109,28 @@ double LnBesselIFar(double x, double nu, bool derivative) {
     return bessel_detail::LnIUniform(x, nu, derivative);
 }
 
+// True for a negative order that is not an integer (reflected through K).
+bool NegativeFractional(double nu) { return nu < 0.0 && nu != std::trunc(nu); }
+
+// ln I_−ν′(x) or ln I′_−ν′(x) (ν′ > 0 not an integer) from the value v that
+// the reflection I_−ν′ = I_ν′ + (2/π)·sin(πν′)·K_ν′ gave: its logarithm, NaN
+// where v < 0 (I_−ν′ is negative at small x where sin(πν′) < 0, I′_−ν′ where
+// sin(πν′) > 0), +∞ for the limit +∞ at x = 0. Where v overflowed, from the
+// larger of the two terms: I_ν′ as for positive orders, or K_ν′ through the
+// logarithm of the power series of I_−ν′ (x² ≤ ν′ + 1) or the uniform
+// expansion of K (larger x, which K overflows at only for ν′ above about 150).
+double LnINegativeOrder(double x, double nup, double v, bool derivative) {
+    if (!(v == HUGE_VAL && x > 0.0)) return std::log(v);
+    if (bessel_detail::LnIEstimate(x, nup) >= bessel_detail::LnKEstimate(x, nup))
+        return LnBesselIFar(x, nup, derivative);
+    if (x * x <= nup + 1.0) return bessel_detail::LnISeries(x, -nup, derivative);
+    double s;
+    double c;
+    bessel_detail::SinCosPi(nup, &s, &c);
+    return std::log(2.0 / std::numbers::pi * std::fabs(s)) +
+           bessel_detail::LnKUniform(x, nup, derivative);
+}
+
 // A value whose logarithm carries its full precision.
 bool IsNormalPositive(double v) { return v >= DBL_MIN && v < HUGE_VAL; }
 
@@ -95,16 +146,6 @@ bool IsIntegralOrder(double nu, int* n) {
     *n = t;
     return true;
 }
-
-namespace {
-
-// ln(x/2), from ln x where halving a subnormal x would round (to 0 for the
-// smallest): K0(5e-324) came out ∞ and K1 of it NaN.
-double LnHalf(double x) {
-    return x < 2.0 * DBL_MIN ? std::log(x) - std::numbers::ln2 : std::log(x / 2.0);
-}
-
-}  // namespace
 
 double BesselI0(double x) {
     const double ax = std::fabs(x);
@@ -290,6 +331,7 @@ double LnBesselIn(double x, double nu) {
         value = BesselIInteger(order, x);
     else if (!FracI(x, nu, false, &value))
         return 0.0;
+    if (NegativeFractional(nu)) return LnINegativeOrder(x, -nu, value, false);
     // Where I is not a normal double (it under- or overflowed, or lost bits
     // as a subnormal), its logarithm from the series or the expansions.
     if (x > 0.0 && !IsNormalPositive(value)) return LnBesselIFar(x, std::fabs(nu), false);
@@ -303,6 +345,7 @@ double LnBesselIpn(double x, double nu) {
     if (!InAsymptoticRegion(x, mu)) {
         double ip;
         if (!FracI(x, nu, true, &ip)) return 0.0;
+        if (NegativeFractional(nu)) return LnINegativeOrder(x, -nu, ip, true);
         if (IsNormalPositive(ip)) return std::log(ip);
         return LnBesselIFar(x, std::fabs(nu), true);
     }

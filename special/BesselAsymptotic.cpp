@@ -307,11 +307,46 @@ double LnISeries(double x, double nu, bool derivative) {
         term *= y / (k * (nu + k));
         sum += term;
         dsum += (nu + 2.0 * k) * term;
-        if (term < kTermFloor * sum) break;
+        if (std::fabs(term) < kTermFloor * std::fabs(sum)) break;
     }
-    const double lead = nu * std::log(0.5 * x) - LnGammaPlusOne(nu);
-    if (!derivative) return lead + std::log(sum);
-    return lead - std::log(x) + std::log(dsum);
+    double lead;
+    double sign = 1.0;
+    if (nu >= 0.0) {
+        lead = nu * std::log(0.5 * x) - LnGammaPlusOne(nu);
+    } else {
+        // 1/Γ(1 − ν′) = sin(πν′)·Γ(ν′)/π for ν′ = −ν, whose sign is that of
+        // sin(πν′); ln Γ of the positive ν′ instead of the negative 1 − ν′.
+        double s;
+        double c;
+        SinCosPi(-nu, &s, &c);
+        lead = nu * std::log(0.5 * x) + std::lgamma(-nu) + std::log(std::fabs(s) / kPi);
+        sign = s < 0.0 ? -1.0 : 1.0;
+    }
+    const double series = sign * (derivative ? dsum : sum);
+    if (series < 0.0) return NAN;
+    if (!derivative) return lead + std::log(series);
+    return lead - std::log(x) + std::log(series);
+}
+
+double LnKUniform(double x, double nu, bool derivative) {
+    const Uniform u = StartUniform(x, nu);
+    const double base = -u.nuEta + 0.5 * std::log(kPi / (2.0 * nu));
+    if (!derivative) return base - std::log(u.root) + std::log(u.suK);
+    return base + std::log(u.root) - (std::log(x) - std::log(nu)) + std::log(u.svK);
+}
+
+void SinCosPi(double nu, double* s, double* c) {
+    const double r = std::fmod(nu, 2.0);  // exact, in [0, 2)
+    const double q = std::nearbyint(2.0 * r);  // quarter turns: 0 … 4
+    const double t = r - 0.5 * q;  // exact, in [−¼, ¼]
+    const double st = t == 0.0 ? 0.0 : std::sin(kPi * t);
+    const double ct = t == 0.0 ? 1.0 : std::cos(kPi * t);
+    switch (static_cast<int>(q) % 4) {
+        case 0: *s = st; *c = ct; break;
+        case 1: *s = ct; *c = 0.0 - st; break;
+        case 2: *s = 0.0 - st; *c = -ct; break;
+        default: *s = -ct; *c = st; break;
+    }
 }
 
 }  // namespace bessel_detail

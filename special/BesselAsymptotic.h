@@ -60,8 +60,20 @@ double LnILargeX(double x, double nu, bool derivative);
 // terms fall by at least 4 each step.
 void PowerSeries(double x, double nu, bool alternating, double* value, double* derivative);
 
-// ln I_ν(x) or ln I′_ν(x) by the logarithm of the power series, for x small
-// beside ν (x² ≤ ν + 1).
+// ln |I_ν(x)| or ln |I′_ν(x)| by the logarithm of the power series, for x
+// small beside |ν| (x² ≤ |ν| + 1). A negative ν must not be an integer; there
+// the terms alternate in sign up to k ≈ −ν, and a negative value (the sign of
+// 1/Γ(1 + ν) times that of the sum) answers NaN.
 double LnISeries(double x, double nu, bool derivative);
+
+// ln K_ν(x) (derivative false) or ln |K′_ν(x)| by the uniform expansion in
+// 1/ν, for ν ≥ 100 (neglected term below 1e-13, as LnIUniform).
+double LnKUniform(double x, double nu, bool derivative);
+
+// sin(πν) and cos(πν) for ν ≥ 0: ν is reduced modulo 2 (exactly) and then to
+// a quarter turn t ∈ [−¼, ¼] around a multiple of ½, so that sin(πt) and
+// cos(πt) carry only the rounding of π·t; integers and half-integers give
+// exact 0 and ±1 (+0 for the zero).
+void SinCosPi(double nu, double* s, double* c);
 
 }  // namespace bessel_detail

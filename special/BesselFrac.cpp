@@ -58,27 +58,48 @@ bool UseHankel(double x, double nu) {
 constexpr double kFarOut = 760.0;
 constexpr double kInf = HUGE_VAL;
 
+// How the results at |ν| give those at a negative order ν:
+// - Integer ν = −n: C_−n = (−1)^n·C_n for J, Y and their derivatives (sign),
+//   I_−n = I_n.
+// - Non-integer ν = −ν′: with s = sin(πν′), c = cos(πν′),
+//   J_−ν′ = c·J_ν′ − s·Y_ν′, Y_−ν′ = s·J_ν′ + c·Y_ν′,
+//   I_−ν′ = I_ν′ + (2/π)·s·K_ν′, K_−ν′ = K_ν′, and the same for the
+//   derivatives (c and s do not depend on x).
+struct Reflection {
+    bool fractional = false;
+    double sign = 1.0;  // integer orders
+    double s = 0.0;
+    double c = 1.0;
+};
+
+// a·u + b·v with a term of an exactly zero coefficient left out: at a
+// half-integer ν′ one of c, s is 0, and an infinite Y or K beside it must
+// not make 0·∞ = NaN of the result.
+double Combine(double a, double u, double b, double v) {
+    if (a == 0.0) return b * v;
+    if (b == 0.0) return a * u;
+    return a * u + b * v;
+}
+
 // Checks x and ν for BesselJY and BesselIK. NaN in x or ν answers NaN
-// results (true, *nanOut set); x ≤ 0, x = −∞, |ν| > 2³¹ or a non-integral
-// negative ν raise error 3 (false). Otherwise *nu becomes |ν| and *sign the
-// factor (−1)^n of the reflection C_−n = (−1)^n·C_n of J, Y and their
-// derivatives for a negative integer order (1 for ν ≥ 0).
+// results (true, *nanOut set); x ≤ 0, x = −∞ or |ν| > 2³¹ raise error 3
+// (false). Otherwise *nu becomes |ν| and *r tells how to reflect.
 enum class ArgCheck { Good, NaN, Bad };
 
-ArgCheck CheckFracArgs(double x, double* nu, double* sign) {
-    *sign = 1.0;
+ArgCheck CheckFracArgs(double x, double* nu, Reflection* r) {
     if (std::isnan(x) || std::isnan(*nu)) return ArgCheck::NaN;
     if (!(x > 0.0) || !(std::fabs(*nu) <= kMaxOrder)) {
         VeskError(3);
         return ArgCheck::Bad;
     }
     if (*nu < 0.0) {
-        if (*nu != std::trunc(*nu)) {
-            VeskError(3);
-            return ArgCheck::Bad;
-        }
         *nu = -*nu;
-        if (std::fmod(*nu, 2.0) == 1.0) *sign = -1.0;
+        if (*nu != std::trunc(*nu)) {
+            r->fractional = true;
+            bessel_detail::SinCosPi(*nu, &r->s, &r->c);
+        } else if (std::fmod(*nu, 2.0) == 1.0) {
+            r->sign = -1.0;
+        }
     }
     return ArgCheck::Good;
 }
@@ -383,14 +404,10 @@ void TinyY(double x, double nu, double* ry, double* ryp) {
 
 }  // namespace
 
-bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp) {
-    double sign;
-    switch (CheckFracArgs(x, &nu, &sign)) {
-        case ArgCheck::Bad: return false;
-        case ArgCheck::NaN: WriteFour(rj, ry, rjp, ryp, NAN, NAN, NAN, NAN); return true;
-        case ArgCheck::Good: break;
-    }
-    double v[4];
+namespace {
+
+// J, Y, J′, Y′ for x > 0 and ν ≥ 0 into v; false after error 3.
+bool JYNonNegative(double x, double nu, double* v) {
     if (x == kInf) {
         WriteFour(&v[0], &v[1], &v[2], &v[3], 0.0, 0.0, 0.0, 0.0);
     } else if (!SurelyInRange(x, nu) && bessel_detail::JYBeyondRange(x, nu)) {
@@ -417,7 +434,26 @@ bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* 
             }
         }
     }
-    WriteFour(rj, ry, rjp, ryp, sign * v[0], sign * v[1], sign * v[2], sign * v[3]);
+    return true;
+}
+
+}  // namespace
+
+bool BesselJY(double x, double nu, double* rj, double* ry, double* rjp, double* ryp) {
+    Reflection r;
+    switch (CheckFracArgs(x, &nu, &r)) {
+        case ArgCheck::Bad: return false;
+        case ArgCheck::NaN: WriteFour(rj, ry, rjp, ryp, NAN, NAN, NAN, NAN); return true;
+        case ArgCheck::Good: break;
+    }
+    double v[4];
+    if (!JYNonNegative(x, nu, v)) return false;
+    if (r.fractional) {
+        WriteFour(rj, ry, rjp, ryp, Combine(r.c, v[0], -r.s, v[1]), Combine(r.s, v[0], r.c, v[1]),
+                  Combine(r.c, v[2], -r.s, v[3]), Combine(r.s, v[2], r.c, v[3]));
+        return true;
+    }
+    WriteFour(rj, ry, rjp, ryp, r.sign * v[0], r.sign * v[1], r.sign * v[2], r.sign * v[3]);
     return true;
 }
 
@@ -612,22 +648,10 @@ bool IOutOfReach(double x, double nu, double* ri, double* rip) {
     return false;
 }
 
-}  // namespace
-
-bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* rkp) {
-    double sign;  // I_−n = I_n and K_−ν = K_ν: the sign is not needed
-    switch (CheckFracArgs(x, &nu, &sign)) {
-        case ArgCheck::Bad: return false;
-        case ArgCheck::NaN: WriteFour(ri, rk, rip, rkp, NAN, NAN, NAN, NAN); return true;
-        case ArgCheck::Good: break;
-    }
-    double i4[2];
-    double k4[2];
-    if (!SurelyInRange(x, nu) && IOutOfReach(x, nu, &i4[0], &i4[1])) {
-        if (!KAlone(x, nu, &k4[0], &k4[1])) return false;
-        WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
-        return true;
-    }
+// I, I′ (i4) and K, K′ (k4) for x > 0 and ν ≥ 0; false after error 3.
+bool IKNonNegative(double x, double nu, double* i4, double* k4) {
+    if (!SurelyInRange(x, nu) && IOutOfReach(x, nu, &i4[0], &i4[1]))
+        return KAlone(x, nu, &k4[0], &k4[1]);
     const int nl = static_cast<int>(nu + 0.5);
     const double mu = nu - nl;
     const double xi = 1.0 / x;
@@ -652,9 +676,7 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
         // x below about 1.5e-308, where 2/x overflows: I, I′ by the series,
         // K, K′ as BesselKFrac and BesselKpFrac answer them.
         TinySeries(x, nu, false, &i4[0], &i4[1]);
-        if (!KAlone(x, nu, &k4[0], &k4[1])) return false;
-        WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
-        return true;
+        return KAlone(x, nu, &k4[0], &k4[1]);
     }
     if (i > kMaxIter) {
         VeskError(3, "x too large; try asymptotic expansion");
@@ -685,6 +707,26 @@ bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* 
     if (SeriesServes(x, nu)) bessel_detail::PowerSeries(x, nu, false, &i4[0], &i4[1]);
     if (SurelyInRange(x, nu) || !KSettled(x, nu, &k4[0], &k4[1]))
         KUpward(x, nu, mu, nl, rkmu, rk1, &k4[0], &k4[1]);
+    return true;
+}
+
+}  // namespace
+
+bool BesselIK(double x, double nu, double* ri, double* rk, double* rip, double* rkp) {
+    Reflection r;  // I_−n = I_n and K_−ν = K_ν: the sign is not needed
+    switch (CheckFracArgs(x, &nu, &r)) {
+        case ArgCheck::Bad: return false;
+        case ArgCheck::NaN: WriteFour(ri, rk, rip, rkp, NAN, NAN, NAN, NAN); return true;
+        case ArgCheck::Good: break;
+    }
+    double i4[2];
+    double k4[2];
+    if (!IKNonNegative(x, nu, i4, k4)) return false;
+    if (r.fractional) {
+        const double f = 2.0 / kPi * r.s;
+        i4[0] = Combine(1.0, i4[0], f, k4[0]);
+        i4[1] = Combine(1.0, i4[1], f, k4[1]);
+    }
     WriteFour(ri, rk, rip, rkp, i4[0], k4[0], i4[1], k4[1]);
     return true;
 }
@@ -694,6 +736,18 @@ namespace {
 // Which of the four results of BesselJY / BesselIK a single-value entry
 // point answers.
 enum Pick { kFirst, kSecond, kFirstDeriv, kSecondDeriv };
+
+// J_ν(0), I_ν(0) and their derivatives for a negative non-integer ν = −ν′
+// (|ν| ≤ 2³¹): the limits as x falls to 0. The leading term (x/2)^−ν′/Γ(1 − ν′)
+// of the power series outgrows every other, so the value tends to ±∞ with
+// the sign of Γ(1 − ν′), (−1)^⌊ν′⌋, and the derivative, −ν′/x times it, to ∓∞.
+// False for every other (ν, x).
+bool LimitAtZero(double x, double nu, Pick which, double* out) {
+    if (!(x == 0.0 && nu < 0.0 && nu >= -kMaxOrder && nu != std::trunc(nu))) return false;
+    const double sign = std::fmod(std::floor(-nu), 2.0) == 0.0 ? 1.0 : -1.0;
+    *out = which == kFirst ? sign * kInf : -sign * kInf;
+    return true;
+}
 
 template <bool (*Routine)(double, double, double*, double*, double*, double*)>
 double PickOne(double x, double nu, Pick which) {
@@ -716,13 +770,21 @@ double PickK(double x, double nu, bool derivative) {
     return derivative ? kp : k;
 }
 
+// J, J′, I, I′: their limits at x = 0 for negative non-integer orders first.
+template <bool (*Routine)(double, double, double*, double*, double*, double*)>
+double PickFirst(double x, double nu, Pick which) {
+    double limit;
+    if (LimitAtZero(x, nu, which, &limit)) return limit;
+    return PickOne<Routine>(x, nu, which);
+}
+
 }  // namespace
 
-double BesselJFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kFirst); }
+double BesselJFrac(double x, double nu) { return PickFirst<BesselJY>(x, nu, kFirst); }
 double BesselYFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kSecond); }
-double BesselJpFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kFirstDeriv); }
+double BesselJpFrac(double x, double nu) { return PickFirst<BesselJY>(x, nu, kFirstDeriv); }
 double BesselYpFrac(double x, double nu) { return PickOne<BesselJY>(x, nu, kSecondDeriv); }
-double BesselIFrac(double x, double nu) { return PickOne<BesselIK>(x, nu, kFirst); }
+double BesselIFrac(double x, double nu) { return PickFirst<BesselIK>(x, nu, kFirst); }
 double BesselKFrac(double x, double nu) { return PickK(x, nu, false); }
-double BesselIpFrac(double x, double nu) { return PickOne<BesselIK>(x, nu, kFirstDeriv); }
+double BesselIpFrac(double x, double nu) { return PickFirst<BesselIK>(x, nu, kFirstDeriv); }
 double BesselKpFrac(double x, double nu) { return PickK(x, nu, true); }

@@ -73,6 +73,10 @@ SPECIAL_BENCH(BesselIFrac_nu_x, BesselIFrac(p.x, p.a));
 SPECIAL_BENCH(BesselKpn_nu_x, BesselKpn(p.x, p.a));
 SPECIAL_BENCH(LnBesselIn_nu_x, LnBesselIn(p.x, p.a));
 SPECIAL_BENCH(LnBesselIpn_nu_x, LnBesselIpn(p.x, p.a));
+// Negative non-integer orders: the positive-order results and sin(νπ), cos(νπ).
+SPECIAL_BENCH(BesselJFrac_minus_nu_x, BesselJFrac(p.x, -p.a));
+SPECIAL_BENCH(BesselIFrac_minus_nu_x, BesselIFrac(p.x, -p.a));
+SPECIAL_BENCH(LnBesselIn_minus_nu_x, LnBesselIn(p.x, -p.a));
 
 // K alone (BesselKFrac, BesselKpFrac) beside the combined routine's I on the
 // same points.

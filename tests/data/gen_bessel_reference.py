@@ -6,6 +6,9 @@
   func_bessel_edges.csv      single values at the edges: tiny x (power
                              series), logarithms of I where I does not fit a
                              double, values that under- or overflow
+  func_bessel_negative.csv   J, Y, I, their derivatives and ln I, ln I' at
+                             negative non-integer orders down to -30.5, each
+                             with the error scale of the reflection formula
 
 Every value is computed with mpmath at 40 significant digits and written as
 the nearest double (repr of a Python float); arguments are exact doubles and
@@ -81,10 +84,80 @@ def edge_rows():
         rows += [["I", f(nu), f(x), f(i)], ["K", f(nu), f(x), f(k)],
                  ["Ip", f(nu), f(x), f(ip)], ["Kp", f(nu), f(x), f(kp)]]
     rows.append(["I", "0.3", "3e-308", f(mp.besseli(0.3, 3e-308))])
+    # Logarithms of I at the smallest subnormal x (x/2 rounds to 0 there),
+    # and at negative orders where I_-nu overflows (K_nu outweighs I_nu).
+    # I_-nu > 0 there when sin(nu pi) > 0, I'_-nu when sin(nu pi) < 0.
+    for nu, x in [(1.0, 5e-324), (0.5, 5e-324), (2.5, 5e-324), (60.0, 5e-324),
+                  (-150.5, 1e-3), (-30.5, 1e-30), (-1000.5, 200.0), (-2.5, 1e-300)]:
+        rows.append(["LnI", f(nu), f(x), f(ln_i(nu, x, False))])
+    for nu, x in [(1.0, 5e-324), (0.5, 5e-324), (2.5, 5e-324), (60.0, 5e-324),
+                  (-151.5, 1e-3), (-31.5, 1e-30), (-1001.5, 200.0), (-3.5, 1e-300)]:
+        rows.append(["LnIp", f(nu), f(x), f(ln_i(nu, x, True))])
     # Values that are normal doubles near the over- and underflow edges.
     rows.append(["K0", "0.0", f(5e-324), f(mp.besselk(0, 5e-324))])
     rows.append(["K", "0.5", "720.0", f(mp.besselk(0.5, 720))])
     rows.append(["I", "0.5", "706.0", f(mp.besseli(0.5, 706))])
+    return rows
+
+
+def negative_value(fn, nu, x):
+    """fn of the negative order nu at x, straight from mpmath (no reflection)."""
+    if fn in ("Jp", "Yp", "Ip", "LnIp"):
+        base = {"Jp": mp.besselj, "Yp": mp.bessely}.get(fn, mp.besseli)
+        sign = 1 if base is mp.besseli else -1
+        v = (base(nu - 1, x) + sign * base(nu + 1, x)) / 2
+    else:
+        v = {"J": mp.besselj, "Y": mp.bessely}.get(fn, mp.besseli)(nu, x)
+    return mp.log(v) if fn.startswith("Ln") and v > 0 else (None if fn.startswith("Ln") else v)
+
+
+def reflection_scale(fn, nup, x):
+    """The size of the terms of the reflection at the positive order nup:
+    |c|.m(C) + |s|.m(D) for J, Y (m(v) = max(|v|, sqrt(2/(pi x))) for x > nup
+    and x >= 0.5, the amplitude that bounds the positive-order error near
+    zeros, the first of which lies above 0.89) and
+    |I| + (2/pi)|s| K for I; an error of e relative in the positive-order
+    values gives at most e times this. For the logarithms, over |value|."""
+    c, s = mp.cospi(nup), mp.sinpi(nup)
+    amp = mp.sqrt(2 / (mp.pi * x)) if x > nup and x >= 0.5 else 0
+
+    def m(v):
+        return max(abs(v), amp)
+    d = fn.endswith("p")
+    core = fn[2:] if fn.startswith("Ln") else fn
+    if core.startswith("I"):
+        i = (mp.besseli(nup - 1, x) + mp.besseli(nup + 1, x)) / 2 if d else mp.besseli(nup, x)
+        k = -(mp.besselk(nup - 1, x) + mp.besselk(nup + 1, x)) / 2 if d else mp.besselk(nup, x)
+        return abs(i) + 2 / mp.pi * abs(s) * abs(k)
+    if d:
+        j = (mp.besselj(nup - 1, x) - mp.besselj(nup + 1, x)) / 2
+        y = (mp.bessely(nup - 1, x) - mp.bessely(nup + 1, x)) / 2
+    else:
+        j, y = mp.besselj(nup, x), mp.bessely(nup, x)
+    return abs(c) * m(j) + abs(s) * m(y) if core.startswith("J") else abs(s) * m(j) + abs(c) * m(y)
+
+
+NEGATIVE_ORDERS = [-1e-8, -0.1, -0.3, -0.5, -0.75, -1.25, -1.5, -2.5, -2.7, -5.3, -9.99,
+                   -10.25, -15.5, -20.01, -29.9, -30.5]
+NEGATIVE_XS = [1e-6, 0.01, 0.1, 0.5, 1.0, 1.9, 2.0, 2.5, 5.0, 7.3, 10.0, 20.5, 33.0, 49.0,
+               50.0, 75.0, 120.0, 500.0, 1000.0]
+
+
+def negative_rows():
+    rows = []
+    for nu in NEGATIVE_ORDERS:
+        for x in NEGATIVE_XS:
+            nu_, x_ = mp.mpf(nu), mp.mpf(x)
+            for fn in ("J", "Y", "Jp", "Yp", "I", "Ip", "LnI", "LnIp"):
+                v = negative_value(fn, nu_, x_)
+                # Values beyond the double range, and logarithms of negative
+                # values (NaN), are tested apart.
+                if v is None or abs(v) > mp.mpf("1.7976931348623157e308"):
+                    continue
+                scale = reflection_scale(fn, -nu_, x_)
+                if fn.startswith("Ln"):
+                    scale /= abs(mp.exp(v))
+                rows.append([fn, f(nu), f(x), f(v), f(scale)])
     return rows
 
 
@@ -98,6 +171,7 @@ def write(name, header, rows):
 def main():
     write("func_bessel_jy_large.csv", "nu,x,J,Y,Jp,Yp", large_rows())
     write("func_bessel_edges.csv", "function,nu,x,value", edge_rows())
+    write("func_bessel_negative.csv", "function,nu,x,value,scale", negative_rows())
 
 
 if __name__ == "__main__":

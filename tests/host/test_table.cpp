@@ -161,7 +161,8 @@ TEST_F(TableTest, ResultMayBeTheArgumentAndOrdinatesMayBeMissing) {
 }
 
 TEST_F(TableTest, ElementRoutinesAtTheirSwitchPoints) {
-    // Negative x and negative orders are valid for the integer routines only.
+    // Negative x is valid for the integer routines only; an order beyond the
+    // int range goes to the fractional routine, which refuses |ν| > 2³¹.
     Variable two(2.0), minusTwo(-2), huge(-3e9), xs = Array({-1.0, 0.5}), x(1.5);
     Call("BesselJn(number, any)", r, two, xs);
     EXPECT_EQ(vrt::ToDoubles(r.GetVar()), (Doubles{jn(2, AtRunTime(-1.0)), jn(2, AtRunTime(0.5))}));

@@ -57,8 +57,8 @@ TEST_F(BesselTest, LogarithmRegions) {
 
 TEST_F(BesselTest, FractionalRoutinesReportErrorsAndWriteNothing) {
     double v[4] = {7.0, 7.0, 7.0, 7.0};
-    const double bad[][2] = {{0.0, 0.5}, {-1.0, 0.5}, {1.0, -0.5},
-                             {-kInf, 0.5}, {1.0, 3e9}, {1.0, kInf}};
+    const double bad[][2] = {{0.0, 0.5}, {-1.0, 0.5}, {0.0, -0.5}, {-1.0, -2.5},
+                             {-kInf, 0.5}, {1.0, 3e9}, {1.0, -3e9 - 0.5}, {1.0, kInf}};
     for (const auto& a : bad) {
         EXPECT_FALSE(BesselJY(a[0], a[1], &v[0], &v[1], &v[2], &v[3]));
         ExpectOneError(3);

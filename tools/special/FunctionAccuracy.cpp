@@ -384,22 +384,75 @@ const GammaTables kGammaTables[] = {
 // with cos/sin and, for the recurrence, its steps).
 constexpr double kHankelBound = 2e-15;
 
+// The trackers of J, Y, J′ and Y′ over one table, named "BesselJFrac" + suffix
+// and so on.
+struct JYTrackers {
+    Tracker j, y, jp, yp;
+    JYTrackers(const std::string& suffix, const char* metric, double bound)
+        : j(("BesselJFrac" + suffix).c_str(), metric, bound),
+          y(("BesselYFrac" + suffix).c_str(), metric, bound),
+          jp(("BesselJpFrac" + suffix).c_str(), metric, bound),
+          yp(("BesselYpFrac" + suffix).c_str(), metric, bound) {}
+    void Finish(Results& out) {
+        for (Tracker* t : {&j, &y, &jp, &yp}) out.push_back(t->Finish());
+    }
+};
+
 void CheckLargeArgumentJY(const std::string& dir, Results& out) {
-    const char* metric = "abs / √(2/(πx))";
-    Tracker j("BesselJFrac (large x)", metric, kHankelBound);
-    Tracker y("BesselYFrac (large x)", metric, kHankelBound);
-    Tracker jp("BesselJpFrac (large x)", metric, kHankelBound);
-    Tracker yp("BesselYpFrac (large x)", metric, kHankelBound);
+    JYTrackers t(" (large x)", "abs / √(2/(πx))", kHankelBound);
     for (const auto& r : ReadTable(dir, "func_bessel_jy_large.csv").rows) {
         const double nu = Num(r[0]), x = Num(r[1]);
         const double amp = std::sqrt(2.0 / (std::numbers::pi * x));
         const std::string where = Args({{"x", x}, {"nu", nu}});
-        j.Add(AbsDiff(BesselJFrac(x, nu), Num(r[2])) / amp, where);
-        y.Add(AbsDiff(BesselYFrac(x, nu), Num(r[3])) / amp, where);
-        jp.Add(AbsDiff(BesselJpFrac(x, nu), Num(r[4])) / amp, where);
-        yp.Add(AbsDiff(BesselYpFrac(x, nu), Num(r[5])) / amp, where);
+        t.j.Add(AbsDiff(BesselJFrac(x, nu), Num(r[2])) / amp, where);
+        t.y.Add(AbsDiff(BesselYFrac(x, nu), Num(r[3])) / amp, where);
+        t.jp.Add(AbsDiff(BesselJpFrac(x, nu), Num(r[4])) / amp, where);
+        t.yp.Add(AbsDiff(BesselYpFrac(x, nu), Num(r[5])) / amp, where);
     }
-    for (Tracker* t : {&j, &y, &jp, &yp}) out.push_back(t->Finish());
+    t.Finish(out);
+}
+
+// --- Negative non-integer orders (reflection formulas) ---------------------
+// J_−ν = cos(νπ)·J_ν − sin(νπ)·Y_ν and the like combine two positive-order
+// values, each within kFracBound of its scale, so the error of the result is
+// bounded by kFracBound times the sum of the magnitudes of the two terms
+// (the table's scale column, from mpmath): relative where the terms do not
+// cancel, absolute in that sum near the zeros of J_−ν, Y_−ν and I_−ν. The
+// logarithms: that error over |value|, except where ln I takes the
+// asymptotic form (x > 4ν² − 1, x ≥ 5), measured in absolute error as above.
+void CheckNegativeOrders(const std::string& dir, Results& out) {
+    const char* metric = "abs / reflection scale";
+    JYTrackers jy(" (negative order)", metric, kFracBound);
+    Tracker i("BesselIFrac (negative order)", metric, kFracBound);
+    Tracker ip("BesselIpFrac (negative order)", metric, kFracBound);
+    Tracker li("LnBesselIn (negative order)", metric, kFracBound);
+    Tracker lip("LnBesselIpn (negative order)", metric, kFracBound);
+    Tracker la("LnBesselIn (negative order, asymptotic)", "abs", kAsymptoticBound);
+    Tracker lpa("LnBesselIpn (negative order, asymptotic)", "abs", kAsymptoticBound);
+    struct Fn {
+        const char* name;
+        double (*f)(double, double);
+        Tracker* tracker;
+        Tracker* asymptotic;
+    };
+    const Fn fns[] = {{"J", BesselJFrac, &jy.j, nullptr},   {"Y", BesselYFrac, &jy.y, nullptr},
+                      {"Jp", BesselJpFrac, &jy.jp, nullptr}, {"Yp", BesselYpFrac, &jy.yp, nullptr},
+                      {"I", BesselIFrac, &i, nullptr},     {"Ip", BesselIpFrac, &ip, nullptr},
+                      {"LnI", LnBesselIn, &li, &la},       {"LnIp", LnBesselIpn, &lip, &lpa}};
+    for (const auto& r : ReadTable(dir, "func_bessel_negative.csv").rows) {
+        const double nu = Num(r[1]), x = Num(r[2]), t = Num(r[3]), scale = Num(r[4]);
+        const std::string where = Args({{"x", x}, {"nu", nu}});
+        for (const Fn& fn : fns) {
+            if (r[0] != fn.name) continue;
+            const double err = AbsDiff(fn.f(x, nu), t);
+            if (fn.asymptotic != nullptr && x > 4.0 * nu * nu - 1.0 && x >= 5.0)
+                fn.asymptotic->Add(err, where);
+            else
+                fn.tracker->Add(err / scale, where);
+        }
+    }
+    jy.Finish(out);
+    for (Tracker* t : {&i, &ip, &li, &lip, &la, &lpa}) out.push_back(t->Finish());
 }
 
 }  // namespace
@@ -419,5 +472,6 @@ std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dat
     CheckFractional(dataDir, out);
     CheckLogarithms(dataDir, out);
     CheckLargeArgumentJY(dataDir, out);
+    CheckNegativeOrders(dataDir, out);
     return out;
 }
