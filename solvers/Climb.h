@@ -269,6 +269,17 @@ public:
     // its start value, and whenever a solve ends on a NaN value; the result
     // is then the best point found. Without a processor Solve, SolvePowell(),
     // SolveDFP and SolveBFGS only clear the caches.
+    // End test (see above): with S = max(1, |f|) at the end point, the
+    // value tolerance is S (kEndTestValueFactor eps + kEndTestRoundingFactor
+    // DBL_EPSILON); each active coordinate is sampled kEndTestLevels times
+    // on both sides (one inward side at a face) at steps h_i,
+    // kEndTestStepRatio h_i, ...; kEndTestRestarts new runs at most.
+    static constexpr double kEndTestValueFactor = 10.0;
+    static constexpr double kEndTestRoundingFactor = 64.0;
+    static constexpr int kEndTestLevels = 7;
+    static constexpr double kEndTestStepRatio = 0.1;
+    static constexpr int kEndTestRestarts = 3;
+
     void SolvePowell();
     void SolvePowell(int n);
     void SolvePowell(MatVectorCol* dirs);
@@ -306,6 +317,14 @@ private:
     void SolveQuasiNewton(int dfp, int maxIter);
     // Raises the solution-not-found error when failed is set or f is NaN.
     void CheckSolution(double f, bool failed);
+    // The end test at the current point, whose value is f (see the solve
+    // operations above); evaluates the objective.
+    bool FirstOrderOptimal(double f);
+    // One quasi-Newton run (MakeQuasiNewtonItteration); stop tells how it
+    // ended: kRunEnded, kRunCapped (maxIter iterations), kRunCancelled
+    // (cancel or break) or kRunUnusableGradient.
+    double QuasiNewtonRun(int dfp, double f0, int maxIter, int& stop);
+    static constexpr int kRunEnded = 0, kRunCapped = 1, kRunCancelled = 2, kRunUnusableGradient = 3;
     // Drops the components of d that point out of the box at a coordinate
     // within the tolerance of its face.
     void DropOutwardComponents(MatVectorCol& d);
