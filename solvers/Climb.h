@@ -404,6 +404,11 @@ private:
     // 1 when every vector, matrix and the direction set have their sizes;
     // otherwise raises error 1 and answers 0. Operations call it first.
     int CheckStorage();
+    // False when the tolerance is NaN or a coordinate's bounds differ but
+    // give no finite, non-zero scale (infinite bounds, or a width that
+    // overflows). CheckSolvable raises error 3 then; the solves call it.
+    bool Solvable() const;
+    bool CheckSolvable();
 
     // Line searches that took no interpolated step because four samples fit
     // a cubic with a real stationary point (a diagnostic count, module-wide).

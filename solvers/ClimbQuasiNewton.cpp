@@ -228,13 +228,20 @@ void Climb::SolveBFGS(int maxIter) { SolveQuasiNewton(0, maxIter); }
 void Climb::Solve(int maxIter) {
     double f;
     if (!BeginSolve(1, f)) return;
-    // A coarse Powell pass with a looser tolerance first.
-    const double saved = eps, root = std::sqrt(eps);
-    eps = root < 100 * eps ? root : 100 * eps;
-    InitStep();
-    int flag = 1;
-    f = MakeItterationPowell(f, directions, flag);
-    eps = saved;
+    // A coarse Powell pass with a looser tolerance first; the tolerance is
+    // restored also when the objective throws.
+    {
+        struct Restore {
+            double& value;
+            const double saved;
+            ~Restore() { value = saved; }
+        } restore{eps, eps};
+        const double root = std::sqrt(eps);
+        eps = root < 100 * eps ? root : 100 * eps;
+        InitStep();
+        int flag = 1;
+        f = MakeItterationPowell(f, directions, flag);
+    }
     InitStep();
     OuterLoop(f, true, maxIter);
 }

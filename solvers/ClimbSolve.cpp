@@ -30,7 +30,7 @@ void StartAt(MatVectorCol& current, const MatVectorCol& start) {
 
 bool Climb::BeginSolve(int percent, double& f) {
     ClearCaches();
-    if (GetOwner() == nullptr || !CheckStorage()) return false;
+    if (GetOwner() == nullptr || !CheckStorage() || !CheckSolvable()) return false;
     if (HasProgressWnd() && ProgressStart(percent) != 0) return false;
     StartAt(current, normStart);
     f = FuncAt(current);
@@ -193,13 +193,13 @@ void Climb::SolvePowell(int n) {
         return;
     }
     ClearCaches();
-    if (!CheckStorage()) return;
+    if (!CheckStorage() || !CheckSolvable()) return;
     InitStep();
     OnePowellIteration(directions);
 }
 
 void Climb::SolvePowell(MatVectorCol* dirs) {
-    if (!CheckStorage()) return;
+    if (!CheckStorage() || !CheckSolvable()) return;
     bool usable = dirs != nullptr;
     for (int i = 0; usable && i < dim; ++i) usable = dirs[i].Len() == dim;
     if (!usable) {
@@ -277,7 +277,7 @@ double Climb::MakeIterationsByCoord(double f, double step, int i) {
 }
 
 void Climb::SolveByCoord(MatVectorCol& steps) {
-    if (!CheckStorage()) return;
+    if (!CheckStorage() || !CheckSolvable()) return;
     if (steps.Len() != dim) {
         VeskError(3, "Climb::SolveByCoord: one step per coordinate expected");
         return;
