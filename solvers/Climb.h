@@ -86,7 +86,9 @@
 //   within the tolerance, or after six consecutive stalled passes: the
 //   bracket of the best sample's neighbours narrower than the tolerance, or,
 //   once the search has improved on its start value, the best sample unmoved
-//   in place and value. Whatever the objective answers (NaN or infinity
+//   in place and value. Values are compared with NaN after every number
+//   (worse than +infinity), so a NaN sample bounds the bracket like a wall
+//   and never becomes the best one. Whatever the objective answers (NaN or infinity
 //   everywhere) and whatever the tolerance (0 or below), a search ends after
 //   at most 1000 passes of at most two evaluations each. Differences of
 //   values are measured against S = max(1, mean |f| of the best sample and
@@ -107,18 +109,34 @@
 // cancelled search answered 0.0 instead of the value at its point.
 // Kept on purpose: when four samples fit a cubic with a real stationary
 // point, the pass takes no interpolated step and bisects or extends the
-// bracket instead. Near a smooth minimum nearly every pass with four or
+// bracket instead (the cubic-skip rule). The first trials lie 5 % of the
+// feasible interval away, so results depend on the width of the box. The
+// value scale S never goes below 1: for objectives below 1 the tolerance
+// acts as an absolute one. Near a smooth minimum nearly every pass with four or
 // more samples skips this way (about nine in ten on quadratics), so the
 // search converges about as fast as bisection.
+//
+// Exceptions: one thrown by a native objective or derivative function
+// propagates to the caller of the operation, which keeps the basic
+// guarantee: the tolerance is restored (Solve loosens it for its coarse
+// pass), the Hessian and covariance caches are cleared rather than left with
+// a partial matrix, nothing leaks, and the minimizer can be solved again
+// (from the start point, as always). The current point is then the last
+// point a search accepted.
 //
 // Errors: 1 when working storage cannot be obtained (the operation then
 // answers its fallback: 0.0, null, or nothing done); 3 for bad arguments
 // (a negative dimension or missing arrays give an empty problem, bounds or a
 // start that are not finite are reported, wrong vector lengths and a start
-// point holding NaN are refused and change nothing); 10 from
-// GetCovariationMatrix as above; the code registered for
-// "ERR_SOLUTION_NOT_FOUND" from the solve operations when they find no
-// solution.
+// point holding NaN are refused and change nothing). A NaN tolerance and
+// bounds whose width is not a finite number (infinite ones, or +-1e308,
+// whose width overflows) are reported at construction, and every solve
+// operation then refuses with error 3 and evaluates nothing: such a
+// coordinate has no scale, and was silently frozen at its lower bound.
+// GetHessian and GetCovariationMatrix at a point with a NaN or infinite
+// coordinate raise error 3 and answer null. 10 from GetCovariationMatrix as
+// above; the code registered for "ERR_SOLUTION_NOT_FOUND" from the solve
+// operations when they find no solution.
 #pragma once
 
 #include "host/Export.h"
@@ -244,7 +262,14 @@ public:
     // that point answers it without evaluating. A Powell iteration after it that
     // moves the point makes the covariance computed afresh.
     //
-    // Mended faults of the described procedure: Powell's extrapolation went
+    // Mended faults of the described procedure: every solve reported any end
+    // point as a solution unless it was above the start value (a quasi-Newton
+    // run that did not get off its start, stopped by one small value change,
+    // or at its iteration cap; on certified regression problems most
+    // quasi-Newton runs and a third of the others ended wrong in the fourth
+    // digit without an error); a NaN sample could become the best record of
+    // a line search (first in the table), which then extended and bisected
+    // through the NaN region to the face; Powell's extrapolation went
     // 2|d|^2 along the raw displacement and was measured against a box limit
     // in units of d, so directions were almost never replaced (a 10-D
     // quadratic of condition 1e4 ran into the iteration limit); components
@@ -262,12 +287,46 @@ public:
     // min(|d|, t_max) with t_max the box limit along d in units of d; the
     // crude coordinate search.
     //
+    // End test. Solve, SolvePowell(), SolveDFP and SolveBFGS check that their
+    // end point is first-order optimal before they report a solution: for
+    // each active coordinate i the objective is sampled at u_i + h and
+    // u_i - h (only the inward one at a face, so that a gradient component
+    // pointing out of the box at an active face does not count) for
+    // h = h_i, h_i/10, ..., h_i/10^6 (h_i the difference step), and the test
+    // fails when a sample lies below the end value f by more than
+    //   T = max(1, |f|) (10 eps + 64 DBL_EPSILON).
+    // In gradient terms: the difference gradient g_i at step h is judged
+    // against T/h + c_i h/2 (c_i the curvature the same samples show), the
+    // slope that the stop rules and the rounding of f allow. T follows the
+    // objective's scale like the stop rules (for |f| = 1e6 and eps = 1e-10
+    // it is 1e-3; for objectives below 1 it is 1e-9 + 64 DBL_EPSILON), and
+    // never falls below the rounding of f. The constants are kEndTest* below; they
+    // were calibrated on the certified regression problems
+    // (tests/data/nist) so that no run that reaches its minimum fails the
+    // test, and on the random box quadratics of the tests. Cost: at most
+    // 2 kEndTestLevels evaluations per active coordinate (14 dim), fewer
+    // when it fails. A first-order test cannot tell a flat valley or a
+    // plateau from a minimum: on ill-conditioned problems a run can still
+    // end at a point that passes it while its parameters are wrong in the
+    // fourth digit. When the test fails, SolveDFP and SolveBFGS start a new
+    // quasi-Newton run from the end point (steepest descent, H reset), and
+    // Solve and SolvePowell() new rounds from reset directions, at most
+    // kEndTestRestarts times (a quasi-Newton restart only while the runs
+    // gain); if the point still fails, the error is raised. Runs whose end
+    // point passes are not changed by the test (it only evaluates).
+    //
     // Errors: the module's "ERR_SOLUTION_NOT_FOUND" code (fixed on first use
     // when the host has not initialised the module) when the iteration limit
     // ends Solve, SolvePowell() or SolveByCoord (unless
-    // SetErrorIfMaxItterNumberExceed(0)), when a quasi-Newton run ends above
-    // its start value, and whenever a solve ends on a NaN value; the result
-    // is then the best point found. Without a processor Solve, SolvePowell(),
+    // SetErrorIfMaxItterNumberExceed(0)), when a quasi-Newton run of SolveDFP
+    // or SolveBFGS ends above its start value or stops at its maxIter
+    // iterations, when the end point fails the end test, and whenever a
+    // solve ends on a NaN value; the result is then the best point found. A
+    // difference gradient with a NaN or infinite component (an objective
+    // that answers NaN on part of the box) ends a quasi-Newton run; the end
+    // test then decides on a restart or the error. SolvePowell(0),
+    // SolvePowell(dirs) and SolveByCoord make no end test (one iteration,
+    // and the crude search, report only NaN and the iteration limit). Without a processor Solve, SolvePowell(),
     // SolveDFP and SolveBFGS only clear the caches.
     // End test (see above): with S = max(1, |f|) at the end point, the
     // value tolerance is S (kEndTestValueFactor eps + kEndTestRoundingFactor
