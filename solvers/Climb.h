@@ -294,12 +294,12 @@ public:
     // pointing out of the box at an active face does not count) for
     // h = h_i, h_i/10, ..., h_i/10^6 (h_i the difference step), and the test
     // fails when a sample lies below the end value f by more than
-    //   T = max(1, |f|) (10 eps + 64 DBL_EPSILON).
+    //   T = max(1, |f|) (100 eps + 64 DBL_EPSILON).
     // In gradient terms: the difference gradient g_i at step h is judged
     // against T/h + c_i h/2 (c_i the curvature the same samples show), the
     // slope that the stop rules and the rounding of f allow. T follows the
     // objective's scale like the stop rules (for |f| = 1e6 and eps = 1e-10
-    // it is 1e-3; for objectives below 1 it is 1e-9 + 64 DBL_EPSILON), and
+    // it is 1e-2; for objectives below 1 it is 1e-8 + 64 DBL_EPSILON), and
     // never falls below the rounding of f. The constants are kEndTest* below; they
     // were calibrated on the certified regression problems
     // (tests/data/nist) so that no run that reaches its minimum fails the
@@ -333,7 +333,7 @@ public:
     // DBL_EPSILON); each active coordinate is sampled kEndTestLevels times
     // on both sides (one inward side at a face) at steps h_i,
     // kEndTestStepRatio h_i, ...; kEndTestRestarts new runs at most.
-    static constexpr double kEndTestValueFactor = 10.0;
+    static constexpr double kEndTestValueFactor = 100.0;
     static constexpr double kEndTestRoundingFactor = 64.0;
     static constexpr int kEndTestLevels = 7;
     static constexpr double kEndTestStepRatio = 0.1;

@@ -381,17 +381,21 @@ namespace {
 
 // The nine certified regression problems from both starts (residual sum of squares, box start +- (100 max|start| +
 // 10), eps 1e-10): a run that ends without the error reaches LRE 4, except the listed runs, which end at points the
-// end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09 (their values agree
-// with the certified ones to 3 to 6 digits), plateaus where the model saturates (DanWood from start 1, Rat43 from
-// start 1: the objective does not change at all), and one curved valley. Before the mends 47 runs were silent here,
-// Chwirut2 and DanWood from start 2 among them. Runs of more than 100,000 evaluations (Solve and SolvePowell on
-// Thurber, Solve on Kirby2 from start 1) are left to bench_climb_solve.
+// end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09, plateaus where the
+// model saturates (DanWood and Rat43 from start 1: the objective does not change at all) and curved valleys (Rat43
+// from start 2, Thurber). No run that reaches LRE 4 raises the error, except at an iteration cap. Before the mends
+// 47 runs were silent here, Chwirut2 and DanWood from start 2 among them (now solved after a restart). Runs of more
+// than 100,000 evaluations (Solve and SolvePowell on Thurber, Solve on Kirby2 from start 1) are left to
+// bench_climb_solve.
 TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
     const std::set<std::string> known = {
         "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2", "Solve Rat43/2",
         "SolvePowell Lanczos3/1", "SolvePowell Lanczos3/2", "SolvePowell MGH09/2",
-        "SolveDFP DanWood/1", "SolveDFP MGH09/2", "SolveDFP Thurber/2", "SolveDFP Rat43/1",
-        "SolveBFGS DanWood/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
+        "SolveDFP DanWood/1", "SolveDFP Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP MGH09/1", "SolveDFP MGH09/2",
+        "SolveDFP Thurber/2", "SolveDFP Rat43/1",
+        "SolveBFGS DanWood/1", "SolveBFGS Lanczos3/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
+    // Reaches LRE 4.2 in its 1000 iterations, at the cap (the end test fails there too).
+    const std::string capped = "SolveBFGS Misra1a/1";
     const std::set<std::string> heavy = {"Solve Thurber/1", "Solve Thurber/2", "SolvePowell Thurber/1",
                                          "SolvePowell Thurber/2", "Solve Kirby2/1"};
     const int minReached[4] = {9 - 1, 13 - 2, 4, 4};  // measured on the whole set, less the heavy runs
@@ -413,6 +417,7 @@ TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
                 const double lre = nist::MinLre(o.x.data(), pr.certified);
                 reached += lre >= 4;
                 EXPECT_TRUE(o.error || lre >= 4 || known.count(run)) << run << ": silent at LRE " << lre;
+                EXPECT_TRUE(!o.error || lre < 4 || run == capped) << run << ": false alarm at LRE " << lre;
             }
         }
         EXPECT_GE(reached, minReached[k]) << m.name;
