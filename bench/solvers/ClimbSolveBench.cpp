@@ -111,6 +111,22 @@ void Report(benchmark::State& state, const Problem& p, const double* x) {
 
 enum class Op { Solve, SolvePowell, SolveDFP, SolveBFGS, SolveByCoord };
 
+// Runs op on climb (SolveByCoord with initial steps 0.05).
+void RunOp(Climb& climb, Op op) {
+    switch (op) {
+        case Op::Solve: climb.Solve(); break;
+        case Op::SolvePowell: climb.SolvePowell(); break;
+        case Op::SolveDFP: climb.SolveDFP(); break;
+        case Op::SolveBFGS: climb.SolveBFGS(); break;
+        case Op::SolveByCoord: {
+            MatVectorCol steps(climb.GetDimension());
+            steps.Set(0.05);
+            climb.SolveByCoord(steps);
+            break;
+        }
+    }
+}
+
 void BM_Climb(benchmark::State& state, Op op, int problem) {
     const Problem& p = kProblems[problem];
     g_problem = &p;
@@ -125,18 +141,7 @@ void BM_Climb(benchmark::State& state, Op op, int problem) {
     for (auto _ : state) {
         Climb climb(func, p.n, bounds.data(), start.data(), kEps);
         g_evals = 0;
-        switch (op) {
-            case Op::Solve: climb.Solve(); break;
-            case Op::SolvePowell: climb.SolvePowell(); break;
-            case Op::SolveDFP: climb.SolveDFP(); break;
-            case Op::SolveBFGS: climb.SolveBFGS(); break;
-            case Op::SolveByCoord: {
-                MatVectorCol steps(p.n);
-                steps.Set(0.05);
-                climb.SolveByCoord(steps);
-                break;
-            }
-        }
+        RunOp(climb, op);
         MatVectorCol& r = climb.GetResult();
         for (int i = 0; i < p.n; ++i) result[i] = r[i];
         benchmark::DoNotOptimize(result.data());
@@ -268,13 +273,7 @@ NistRun RunNist(Op op, const nist::Problem& pr, int k) {
     vrt::ClearErrors();
     Climb climb(func, pr.p, bounds.data(), s0.data(), kEps);
     g_evals = 0;
-    switch (op) {
-        case Op::Solve: climb.Solve(); break;
-        case Op::SolvePowell: climb.SolvePowell(); break;
-        case Op::SolveDFP: climb.SolveDFP(); break;
-        case Op::SolveBFGS: climb.SolveBFGS(); break;
-        case Op::SolveByCoord: break;
-    }
+    RunOp(climb, op);
     NistRun r;
     r.evals = g_evals;
     MatVectorCol& x = climb.GetResult();
