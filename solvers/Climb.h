@@ -315,7 +315,10 @@ public:
     // Solve and SolvePowell() new rounds from reset directions, at most
     // kEndTestRestarts times (a quasi-Newton restart only while the runs
     // gain); if the point still fails, the error is raised. Runs whose end
-    // point passes are not changed by the test (it only evaluates).
+    // point passes are not changed by the test (it only evaluates). When the
+    // iteration limit ends Solve or SolvePowell(), no end test is made: the
+    // limit raises its own error, or none after
+    // SetErrorIfMaxItterNumberExceed(0).
     //
     // Errors: the module's "ERR_SOLUTION_NOT_FOUND" code (fixed on first use
     // when the host has not initialised the module) when the iteration limit
