@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <memory>
 
+#include <array>
+#include <map>
 #include <set>
 
 #include "tests/linalg/LinalgTestUtil.h"
@@ -383,33 +385,35 @@ namespace {
 // 10), eps 1e-10): a run that ends without the error reaches LRE 4, except the listed runs, which end at points the
 // end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09, plateaus where the
 // model saturates (DanWood and Rat43 from start 1: the objective does not change at all) and curved valleys (Rat43
-// from start 2, Thurber). No run that reaches LRE 4 raises the error, except at an iteration cap. Before the mends
-// 47 runs were silent here, Chwirut2 and DanWood from start 2 among them (now solved after a restart). The runs
-// that cost more than about 5 million residual terms (evaluations times observations) are left to
-// bench_climb_solve.
+// from start 2, Thurber). No run that reaches LRE 4 raises the error. Before the mends 34 of these 47 runs were
+// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). The runs that cost more than
+// 500,000 residual terms (evaluations times observations; all 72 take 60 times as much) are left to
+// bench_climb_solve: the test also runs under qemu, where they take minutes.
 TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
     const std::set<std::string> known = {
-        "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2", "Solve Rat43/2",
+        "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2",
         "SolvePowell Lanczos3/1", "SolvePowell Lanczos3/2", "SolvePowell MGH09/2",
         "SolveDFP DanWood/1", "SolveDFP Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP MGH09/1", "SolveDFP MGH09/2",
         "SolveDFP Thurber/2", "SolveDFP Rat43/1",
         "SolveBFGS DanWood/1", "SolveBFGS Lanczos3/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
-    // Reaches LRE 4.2 in its 1000 iterations, at the cap (the end test fails there too).
-    const std::string capped = "SolveBFGS Misra1a/1";
-    const std::set<std::string> heavy = {"Solve Thurber/1",      "Solve Thurber/2",     "SolvePowell Thurber/1",
-                                         "SolvePowell Thurber/2", "Solve Kirby2/1",      "SolvePowell Kirby2/2",
-                                         "SolvePowell Gauss1/1",  "SolveDFP Kirby2/1",   "SolveBFGS Kirby2/1"};
-    const int minReached[4] = {9 - 1, 13 - 4, 4, 4};  // measured on the whole set, less the heavy runs
+    // The starts run per problem, for Solve, SolvePowell, SolveDFP and SolveBFGS.
+    const std::map<std::string, std::array<const char*, 4>> plan = {
+        {"Misra1a", {"12", "12", "2", ""}},   {"Chwirut2", {"12", "12", "12", "12"}}, {"DanWood", {"12", "12", "12", "12"}},
+        {"Lanczos3", {"12", "12", "12", "12"}}, {"Gauss1", {"", "", "", "1"}},       {"MGH09", {"12", "2", "12", "12"}},
+        {"Thurber", {"", "", "2", "12"}},     {"Rat43", {"1", "12", "12", "12"}}};
+    const int minReached[4] = {5, 6, 4, 3};
     g_record = false;
     for (int k = 0; k < 4; ++k) {
         const Method& m = kMethods[k];
         int reached = 0;
         for (const nist::Entry& e : nist::Problems()) {
+            const auto starts = plan.find(e.name);
+            if (starts == plan.end()) continue;
             const nist::Problem pr = nist::Load(VESK_TEST_DATA_DIR "/nist", e);
             ASSERT_FALSE(pr.name.empty()) << e.name;
-            for (int s = 0; s < 2; ++s) {
-                const std::string run = std::string(m.name) + " " + pr.name + "/" + std::to_string(s + 1);
-                if (heavy.count(run)) continue;
+            for (const char* c = starts->second[k]; *c != 0; ++c) {
+                const int s = *c - '1';
+                const std::string run = std::string(m.name) + " " + pr.name + "/" + *c;
                 double big = 0;
                 for (double v : pr.start[s]) big = std::max(big, std::fabs(v));
                 Vec box;
@@ -418,7 +422,7 @@ TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
                 const double lre = nist::MinLre(o.x.data(), pr.certified);
                 reached += lre >= 4;
                 EXPECT_TRUE(o.error || lre >= 4 || known.count(run)) << run << ": silent at LRE " << lre;
-                EXPECT_TRUE(!o.error || lre < 4 || run == capped) << run << ": false alarm at LRE " << lre;
+                EXPECT_TRUE(!o.error || lre < 4) << run << ": false alarm at LRE " << lre;
             }
         }
         EXPECT_GE(reached, minReached[k]) << m.name;
