@@ -94,6 +94,7 @@ Climb::Climb(Variable& func, int dimension, double* bnd, double* start, double t
       maxRelativeStepNorm(0.1),
       doubleCovariation(1) {
     if (!CheckStorage()) return;
+    if (std::isnan(eps)) VeskError(3, "Climb: the tolerance is NaN");
     bool finite = true;
     for (int i = 0; i < dim; ++i) {
         const double lo = boundaries[2 * i], hi = boundaries[2 * i + 1];
@@ -107,6 +108,26 @@ Climb::Climb(Variable& func, int dimension, double* bnd, double* start, double t
         if (normStart[i] > 1) normStart[i] = 1;
     }
     if (!finite) VeskError(3, "Climb: boundaries and start point must be finite");
+    else if (!std::isnan(eps) && !Solvable()) VeskError(3, "Climb: the width of a coordinate's bounds overflows");
+}
+
+bool Climb::Solvable() const {
+    if (std::isnan(eps)) return false;
+    for (int i = 0; i < dim; ++i) {
+        const double lo = boundaries[2 * i], hi = boundaries[2 * i + 1];
+        // Equal bounds make an inactive coordinate; other bounds need a
+        // finite, non-zero scale, which bounds such as +-1e308 (whose
+        // width overflows) or infinite ones do not have.
+        if (lo != hi && !(std::isfinite(lo) && std::isfinite(hi) && std::isfinite(scale[i]) && scale[i] != 0))
+            return false;
+    }
+    return true;
+}
+
+bool Climb::CheckSolvable() {
+    if (Solvable()) return true;
+    VeskError(3, "Climb: no solve with a NaN tolerance or bounds without a finite width");
+    return false;
 }
 
 Climb::Climb(const Climb& c)

@@ -9,6 +9,7 @@
 // upper samples are capped at 1 and lower ones floored at 0.
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
 
 #include "containers/Arrays.h"
@@ -256,6 +257,15 @@ void Climb::_GetDerivative2_ParamsForward(MatVectorCol u, MatVectorCol* points, 
 
 Matrix* Climb::_GetHessian(MatVectorCol& u) {
     if (CacheValid(hessCache, cachePoint, u, dim)) return CopyOf(hessCache);
+    // While the matrix is filled the caches hold a partial answer for
+    // another point: an exception from the objective leaves both cleared.
+    struct Invalidate {
+        Climb& c;
+        bool done = false;
+        ~Invalidate() {
+            if (!done) c.ClearCaches();
+        }
+    } invalidate{*this};
     hessCache.SetSize(dim, dim);
     hessCache.Set(0.0);
     covCache.Set(0.0);
@@ -274,6 +284,7 @@ Matrix* Climb::_GetHessian(MatVectorCol& u) {
         _GetHessian_Parallel(u);
     }
     cachePoint = u;
+    invalidate.done = true;
     return CopyOf(hessCache);
 }
 
@@ -284,8 +295,10 @@ Matrix* Climb::_GetHessian(MatVectorCol& u) {
 void Climb::_GetHessian_Parallel(MatVectorCol& u) {
     Batch batch(4 * dim, dim);
     if (!batch.Ok()) return;
-    double* steps = new (std::nothrow) double[static_cast<size_t>(2 * dim)];
-    int* columns = new (std::nothrow) int[static_cast<size_t>(dim)];
+    const std::unique_ptr<double[]> stepStore(new (std::nothrow) double[static_cast<size_t>(2 * dim)]);
+    const std::unique_ptr<int[]> columnStore(new (std::nothrow) int[static_cast<size_t>(dim)]);
+    double* steps = stepStore.get();
+    int* columns = columnStore.get();
     if (steps == nullptr || columns == nullptr) {
         VeskError(1, "Climb: working storage not obtained");
     } else {
@@ -322,8 +335,6 @@ void Climb::_GetHessian_Parallel(MatVectorCol& u) {
             }
         }
     }
-    delete[] steps;
-    delete[] columns;
 }
 
 namespace {
@@ -335,6 +346,11 @@ bool ToNormalised(MatVectorCol& u, const MatVectorCol& x, const MatVector& bound
         VeskError(3, "Climb: the point must hold one value per coordinate");
         return false;
     }
+    for (int i = 0; i < dim; ++i)
+        if (!std::isfinite(x[i])) {
+            VeskError(3, "Climb: the point must be finite");
+            return false;
+        }
     if (u.Len() != dim) {
         VeskError(1, "Climb: working storage not obtained");
         return false;

@@ -8,6 +8,11 @@
 
 namespace climb_internal {
 
+// The order of objective values in every comparison of the searches and
+// solvers: a NaN comes after every number (worse than +infinity), so that a
+// NaN sample bounds a bracket like a wall and never becomes the best one.
+inline bool Better(double a, double b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
+
 // x_i = u_i/scale_i + lo_i kept in the box (bounds in either order; a NaN
 // goes to lo_i); x_i = lo_i for an inactive coordinate (scale_i = 0).
 // bounds holds (lo_i, hi_i) pairs.

@@ -14,6 +14,8 @@ long Climb::cubicSkipCount = 0;
 
 namespace {
 
+using climb_internal::Better;
+
 const char kCancelName[] = "Progress window got cancel";
 
 // Passes after which a line search ends whatever its stop rules say.
@@ -25,12 +27,11 @@ int g_passCounter = 0;
 
 // The sample table: records (t, f, used) kept sorted by t ascending, with
 // room that grows geometrically. Answers false (error 1) when it cannot grow.
-// The first record with the smallest f is kept up to date on insertion while
-// no f is NaN (the values are then totally ordered); with a NaN it is found
-// by the scan that defines it.
+// The first record with the smallest f (NaN after every number) is kept up
+// to date on insertion.
 class SampleTable {
 public:
-    SampleTable() : data_(local_), count_(0), capacity_(kLocal), min_(0), hasNaN_(false) {}
+    SampleTable() : data_(local_), count_(0), capacity_(kLocal), min_(0) {}
     ~SampleTable() {
         if (data_ != local_) delete[] data_;
     }
@@ -59,26 +60,18 @@ public:
         data_[3 * at + 1] = f;
         data_[3 * at + 2] = 0;
         ++count_;
-        hasNaN_ = hasNaN_ || std::isnan(f);
         if (count_ == 1) {
             min_ = 0;
         } else {
             const int old = at <= min_ ? min_ + 1 : min_;  // where the old minimum moved
-            if (f < F(old) || (f == F(old) && at < old)) min_ = at;
+            if (Better(f, F(old)) || (!Better(F(old), f) && at < old)) min_ = at;
             else min_ = old;
         }
         return true;
     }
 
-    // The first record with the smallest f: the scan from record 0 that
-    // moves only to a strictly smaller value.
-    int MinIndex() const {
-        if (!hasNaN_) return min_;
-        int best = 0;
-        for (int k = 1; k < count_; ++k)
-            if (F(k) < F(best)) best = k;
-        return best;
-    }
+    // The first record with the smallest f.
+    int MinIndex() const { return min_; }
 
 private:
     static constexpr int kLocal = 128;
@@ -102,7 +95,6 @@ private:
     int count_;
     int capacity_;
     int min_;
-    bool hasNaN_;
 };
 
 constexpr int kNone = -1;
@@ -239,7 +231,7 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
         } else {
             f = FuncAt(point);
         }
-        if (f < best) {
+        if (Better(f, best)) {
             previousBest = best;
             best = f;
             tBest = t;
@@ -254,7 +246,7 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
     double s = useGivenStep ? givenStep : 0.05 * (tmax - tmin);
     double t1 = clampT(tmax == 0 ? -2 * s : std::min(s, tmax));
     double f1 = sample(t1);
-    if (useGivenStep && !(best < f0)) {
+    if (useGivenStep && !Better(best, f0)) {
         stored = stored && table.Insert(t1, f1);
         s = 0.05 * (tmax - tmin);
         t1 = tmax == 0 ? -2 * s : std::min(s, tmax);
@@ -353,7 +345,7 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
                     if (table.Find(tc) < 0) {
                         const double before = best;
                         const double f = sample(tc);
-                        improved = f < before;
+                        improved = Better(f, before);
                         if (!table.Insert(tc, f)) break;
                         grp.m = table.MinIndex();
                     }
@@ -390,7 +382,7 @@ double Climb::FindMiniumByDirection(double f0, MatVectorCol& dir, int useGivenSt
         // has improved on f0; before that only the bracket ends it.
         const double tm = table.T(grp.m), fm = table.F(grp.m);
         const double ti1 = table.T(grp.i1), ti2 = table.T(grp.i2);
-        const bool settled = best < f0 && std::fabs(tBest - tm) < eps &&
+        const bool settled = Better(best, f0) && std::fabs(tBest - tm) < eps &&
                              std::fabs(best - previousBest) / S < eps;
         if (settled || std::fabs(ti2 - ti1) < eps) {
             if (++stall > 5) break;

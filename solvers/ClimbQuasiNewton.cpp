@@ -6,8 +6,11 @@
 
 #include "host/Plugin.h"
 #include "solvers/Climb.h"
+#include "solvers/ClimbInternal.h"
 
 namespace {
+
+using climb_internal::Better;
 
 bool AllSized(int n, std::initializer_list<const MatVector*> vectors) {
     for (const MatVector* v : vectors)
@@ -25,6 +28,12 @@ void Climb::DropOutwardComponents(MatVectorCol& d) {
 }
 
 double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
+    int stop;
+    return QuasiNewtonRun(dfp, f0, maxIter, stop);
+}
+
+double Climb::QuasiNewtonRun(int dfp, double f0, int maxIter, int& stop) {
+    stop = kRunEnded;
     MatVectorCol save(current);
     if (GetOwner() == nullptr) return 0.0;
     const int n = dim;
@@ -42,16 +51,30 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
     // Updates of h since it was last the identity.
     int updates = 0;
 
+    // A gradient with a NaN or infinite component gives no direction.
+    auto usable = [&g, n]() {
+        for (int i = 0; i < n; ++i)
+            if (!std::isfinite(g[i])) return false;
+        return true;
+    };
     GetGradient(g, current);
     gPrev = g;
+    if (!usable()) {
+        stop = kRunUnusableGradient;
+        return f0;
+    }
     if (CheckDeltaSize(g)) return f0;
     for (int i = 0; i < n; ++i) d[i] = -g[i];
     const double f1 = FindMiniumByDirection(f0, d, 0);
-    if (!(f1 < f0)) return f0;
+    if (!Better(f1, f0)) return f0;
     s = xPrev;
     s -= current;
     if (CheckDeltaSize(s)) return f1;
     GetGradient(g, current);
+    if (!usable()) {
+        stop = kRunUnusableGradient;
+        return f1;
+    }
     if (CheckDeltaSize(g)) return f1;
 
     double fCur = f1, fOld = f0, fNew = f1;
@@ -62,6 +85,7 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
             ProgressReport(progressCounter % 100, fCur);
             if (HostErrorStatus() != 0 || HostBreakStatus() != 0) {
                 early = true;
+                stop = kRunCancelled;
                 break;
             }
         }
@@ -108,14 +132,14 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
         xBefore = current;
 
         fNew = FindMiniumByDirection(fCur, d, 1);
-        if (!(fNew < fCur)) {
+        if (!Better(fNew, fCur)) {
             if (!quasiNewtonStep && iterations >= 4) break;
             // Restart from steepest descent.
             resetH();
             updates = 0;
             for (int i = 0; i < n; ++i) d[i] = -g[i];
             fNew = FindMiniumByDirection(fCur, d, 0);
-            if (!(fNew < fCur)) break;
+            if (!Better(fNew, fCur)) break;
             quasiNewtonStep = false;
         } else {
             quasiNewtonStep = true;
@@ -125,6 +149,11 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
         fOld = fCur;
         fCur = fNew;
         GetGradient(g, current);
+        if (!usable()) {
+            early = true;
+            stop = kRunUnusableGradient;
+            break;
+        }
 
         const double scaleF = std::fmax(std::fabs(fNew) + std::fabs(fOld), 1.0);
         s = xPrev;
@@ -136,10 +165,13 @@ double Climb::MakeQuasiNewtonItteration(int dfp, double f0, int maxIter) {
         const bool valueSettled = smallChange && smallChangeBefore;
         smallChangeBefore = smallChange;
         if (valueSettled || CheckDeltaSize(s) || CheckDeltaSize(g)) break;
-        if (++iterations >= maxIter) break;
+        if (++iterations >= maxIter) {
+            stop = kRunCapped;
+            break;
+        }
     }
 
-    if (fCur > f0) {
+    if (Better(f0, fCur)) {
         current = save;
         return f0;
     }
@@ -174,8 +206,19 @@ double Climb::MakeItterationBFGS(double f0, int maxIter) {
 void Climb::SolveQuasiNewton(int dfp, int maxIter) {
     double f0;
     if (!BeginSolve(30, f0)) return;
-    const double f = dfp != 0 ? MakeItterationDFP(f0, maxIter) : MakeItterationBFGS(f0, maxIter);
-    CheckSolution(f, f0 < f);
+    int stop;
+    double f = QuasiNewtonRun(dfp, f0, maxIter, stop);
+    // An end point that fails the end test starts a new run from steepest
+    // descent with H reset, a bounded number of times, while runs gain.
+    bool optimal = false;
+    for (int restarts = 0; stop != kRunCancelled && stop != kRunCapped; ++restarts) {
+        optimal = FirstOrderOptimal(f);
+        if (optimal || restarts == kEndTestRestarts) break;
+        const double before = f;
+        f = QuasiNewtonRun(dfp, f, maxIter, stop);
+        if (!Better(f, before)) break;
+    }
+    CheckSolution(f, Better(f0, f) || (stop != kRunCancelled && !optimal));
     ProgressReport(100, f);
 }
 
@@ -185,13 +228,20 @@ void Climb::SolveBFGS(int maxIter) { SolveQuasiNewton(0, maxIter); }
 void Climb::Solve(int maxIter) {
     double f;
     if (!BeginSolve(1, f)) return;
-    // A coarse Powell pass with a looser tolerance first.
-    const double saved = eps, root = std::sqrt(eps);
-    eps = root < 100 * eps ? root : 100 * eps;
-    InitStep();
-    int flag = 1;
-    f = MakeItterationPowell(f, directions, flag);
-    eps = saved;
+    // A coarse Powell pass with a looser tolerance first; the tolerance is
+    // restored also when the objective throws.
+    {
+        struct Restore {
+            double& value;
+            const double saved;
+            ~Restore() { value = saved; }
+        } restore{eps, eps};
+        const double root = std::sqrt(eps);
+        eps = root < 100 * eps ? root : 100 * eps;
+        InitStep();
+        int flag = 1;
+        f = MakeItterationPowell(f, directions, flag);
+    }
     InitStep();
     OuterLoop(f, true, maxIter);
 }

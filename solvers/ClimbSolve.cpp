@@ -1,12 +1,17 @@
 // Climb: Powell's conjugate-direction method, coordinate descent, and the
 // pieces every solve operation shares (start, convergence measures, the
 // solution-not-found error).
+#include <cfloat>
 #include <cmath>
+#include <initializer_list>
 
 #include "host/Plugin.h"
 #include "solvers/Climb.h"
+#include "solvers/ClimbInternal.h"
 
 namespace {
+
+using climb_internal::Better;
 
 double Clamp01(double u) { return u < 0 ? 0.0 : (u > 1 ? 1.0 : u); }
 
@@ -25,11 +30,39 @@ void StartAt(MatVectorCol& current, const MatVectorCol& start) {
 
 bool Climb::BeginSolve(int percent, double& f) {
     ClearCaches();
-    if (GetOwner() == nullptr || !CheckStorage()) return false;
+    if (GetOwner() == nullptr || !CheckStorage() || !CheckSolvable()) return false;
     if (HasProgressWnd() && ProgressStart(percent) != 0) return false;
     StartAt(current, normStart);
     f = FuncAt(current);
     Trace(f);
+    return true;
+}
+
+bool Climb::FirstOrderOptimal(double f) {
+    if (std::isnan(f)) return false;
+    if (f == -HUGE_VAL) return true;
+    const double tolerance =
+        std::fmax(1.0, std::fabs(f)) * (kEndTestValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
+    MatVectorCol p(current);
+    if (p.Len() != dim) {
+        VeskError(1);
+        return false;
+    }
+    for (int i = 0; i < dim; ++i) {
+        if (scale[i] == 0) continue;
+        const double u = p[i];
+        double h = DifferenceStep(i);
+        for (int level = 0; level < kEndTestLevels; ++level, h *= kEndTestStepRatio) {
+            for (const double side : {h, -h}) {
+                // Samples stay in the box: at a face only the inward one.
+                p[i] = Clamp01(u + side);
+                if (p[i] == u) continue;
+                const double fs = FuncAt(p);
+                p[i] = u;
+                if (fs < f - tolerance) return false;
+            }
+        }
+    }
     return true;
 }
 
@@ -76,7 +109,7 @@ double Climb::MakeItterationPowell(double f0, MatVectorCol* dirs, int& flag) {
         if (f - fNew > deltaMax) deltaMax = f - fNew;
         f = fNew;
     }
-    if (!(f < f0) || dim <= 1) return f;
+    if (!Better(f, f0) || dim <= 1) return f;
 
     // Extrapolate along the net displacement d. The trial lies 2|d| beyond
     // the current point along the unit vector d/|d|, limited by the box.
@@ -97,7 +130,7 @@ double Climb::MakeItterationPowell(double f0, MatVectorCol* dirs, int& flag) {
         pe[i] = scale[i] != 0 ? Clamp01(current[i] + lambda * e[i]) : current[i];
     const double fe = FuncAt(pe);
     const double a = f0 - f - deltaMax, b = f0 - fe;
-    if (fe < f && 2 * (f0 - 2 * f + fe) * a * a < b * b * deltaMax) {
+    if (Better(fe, f) && 2 * (f0 - 2 * f + fe) * a * a < b * b * deltaMax) {
         for (int k = 1; k < dim; ++k) dirs[k - 1] = dirs[k];
         dirs[dim - 1] = d;
         current = pe;
@@ -108,8 +141,8 @@ double Climb::MakeItterationPowell(double f0, MatVectorCol* dirs, int& flag) {
 }
 
 void Climb::OuterLoop(double f, bool withDFP, int dfpMaxIter) {
-    int flag = 1;
-    bool restarted = false, limitReached = true;
+    int flag = 1, endRestarts = 0;
+    bool restarted = false, limitReached = true, optimal = false;
     double fNew = f;
     for (int k = 0; k < maxIterations; ++k) {
         // With a window, a cancel raised during the last iteration ends the
@@ -120,18 +153,30 @@ void Climb::OuterLoop(double f, bool withDFP, int dfpMaxIter) {
         fNew = MakeItterationPowell(fStart, directions, flag);
         Trace(fNew);
         const double scaleF = std::fmax(std::fabs(f) + std::fabs(fNew), 1.0);
-        if ((f - fNew) / scaleF >= eps) {
+        // A number after a NaN is a gain.
+        const bool gained = std::isnan(f) ? !std::isnan(fNew) : (f - fNew) / scaleF >= eps;
+        if (gained) {
             restarted = false;
         } else if (restarted || flag != 0) {
-            limitReached = false;
-            break;
+            // The rounds have settled; an end point that fails the end test
+            // gets fresh rounds from reset directions, a bounded number of
+            // times.
+            optimal = FirstOrderOptimal(fNew);
+            if (optimal || endRestarts == kEndTestRestarts) {
+                limitReached = false;
+                break;
+            }
+            ++endRestarts;
+            InitStep();
+            flag = 1;
+            restarted = false;
         } else {
             InitStep();
             restarted = true;
         }
         f = fNew;
     }
-    CheckSolution(fNew, limitReached && errorIfMaxIter != 0);
+    CheckSolution(fNew, limitReached ? errorIfMaxIter != 0 : !optimal);
     ProgressReport(100, fNew);
 }
 
@@ -148,13 +193,13 @@ void Climb::SolvePowell(int n) {
         return;
     }
     ClearCaches();
-    if (!CheckStorage()) return;
+    if (!CheckStorage() || !CheckSolvable()) return;
     InitStep();
     OnePowellIteration(directions);
 }
 
 void Climb::SolvePowell(MatVectorCol* dirs) {
-    if (!CheckStorage()) return;
+    if (!CheckStorage() || !CheckSolvable()) return;
     bool usable = dirs != nullptr;
     for (int i = 0; usable && i < dim; ++i) usable = dirs[i].Len() == dim;
     if (!usable) {
@@ -199,7 +244,7 @@ double Climb::MakeIterationsByCoord(double f, double step, int i) {
         const double u = current[i];
         trial[i] = Clamp01(u + step);
         double ft = FuncAt(trial);
-        if (ft < f) {
+        if (Better(ft, f)) {
             current[i] = trial[i];
             f = ft;
             reverseAllowed = false;
@@ -207,7 +252,7 @@ double Climb::MakeIterationsByCoord(double f, double step, int i) {
         } else if (reverseAllowed) {
             trial[i] = Clamp01(u - step);
             ft = FuncAt(trial);
-            if (ft < f) {
+            if (Better(ft, f)) {
                 current[i] = trial[i];
                 f = ft;
                 reverseAllowed = false;
@@ -232,7 +277,7 @@ double Climb::MakeIterationsByCoord(double f, double step, int i) {
 }
 
 void Climb::SolveByCoord(MatVectorCol& steps) {
-    if (!CheckStorage()) return;
+    if (!CheckStorage() || !CheckSolvable()) return;
     if (steps.Len() != dim) {
         VeskError(3, "Climb::SolveByCoord: one step per coordinate expected");
         return;

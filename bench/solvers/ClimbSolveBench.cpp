@@ -12,8 +12,19 @@
 // evaluations a forward-difference gradient would have cost: evals + n *
 // grads), f (final value) and err (distance of the result to the known
 // minimum). The time column is the cost of one whole solve.
+//
+// Certified regression problems (tests/data/nist, read by
+// tests/solvers/NistProblems.h): every solve operation on each of the nine
+// problems from both of its starts; objective = residual sum of squares,
+// box = start +- (100 max|start_i| + 10) in every coordinate, eps = 1e-10.
+// Nist_<op>/<problem>/<start> reports one run: lre (smallest log relative
+// error of the parameters against the certified ones), error (1 when the
+// solve raised "ERR_SOLUTION_NOT_FOUND"), evals. NistSet_<op> runs all 18
+// and reports reached (runs with lre >= 4), errors, silent (runs without the
+// error below lre 4: a failure reported as success) and evals (the total).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <string>
@@ -24,6 +35,7 @@
 #include "runtime/VeskRuntime.h"
 #include "solvers/Climb.h"
 #include "tests/solvers/ClimbProblems.h"
+#include "tests/solvers/NistProblems.h"
 
 #ifdef VESK_BENCH_GSL
 #include <gsl/gsl_errno.h>
@@ -99,6 +111,22 @@ void Report(benchmark::State& state, const Problem& p, const double* x) {
 
 enum class Op { Solve, SolvePowell, SolveDFP, SolveBFGS, SolveByCoord };
 
+// Runs op on climb (SolveByCoord with initial steps 0.05).
+void RunOp(Climb& climb, Op op) {
+    switch (op) {
+        case Op::Solve: climb.Solve(); break;
+        case Op::SolvePowell: climb.SolvePowell(); break;
+        case Op::SolveDFP: climb.SolveDFP(); break;
+        case Op::SolveBFGS: climb.SolveBFGS(); break;
+        case Op::SolveByCoord: {
+            MatVectorCol steps(climb.GetDimension());
+            steps.Set(0.05);
+            climb.SolveByCoord(steps);
+            break;
+        }
+    }
+}
+
 void BM_Climb(benchmark::State& state, Op op, int problem) {
     const Problem& p = kProblems[problem];
     g_problem = &p;
@@ -113,18 +141,7 @@ void BM_Climb(benchmark::State& state, Op op, int problem) {
     for (auto _ : state) {
         Climb climb(func, p.n, bounds.data(), start.data(), kEps);
         g_evals = 0;
-        switch (op) {
-            case Op::Solve: climb.Solve(); break;
-            case Op::SolvePowell: climb.SolvePowell(); break;
-            case Op::SolveDFP: climb.SolveDFP(); break;
-            case Op::SolveBFGS: climb.SolveBFGS(); break;
-            case Op::SolveByCoord: {
-                MatVectorCol steps(p.n);
-                steps.Set(0.05);
-                climb.SolveByCoord(steps);
-                break;
-            }
-        }
+        RunOp(climb, op);
         MatVectorCol& r = climb.GetResult();
         for (int i = 0; i < p.n; ++i) result[i] = r[i];
         benchmark::DoNotOptimize(result.data());
@@ -218,6 +235,93 @@ void BM_GslSimplex(benchmark::State& state, int problem) {
 
 #endif
 
+// ------------------------------------------------- certified regressions
+
+const nist::Problem* g_nist = nullptr;
+
+double NistObjective(MatVector& x, Variable&) {
+    ++g_evals;
+    return g_nist->Rss(x.GetData());
+}
+
+const std::vector<nist::Problem>& NistSet() {
+    static const std::vector<nist::Problem> set = [] {
+        std::vector<nist::Problem> v;
+        for (const auto& e : nist::Problems()) v.push_back(nist::Load(VESK_TEST_DATA_DIR "/nist", e));
+        return v;
+    }();
+    return set;
+}
+
+struct NistRun {
+    double lre = 0;
+    bool error = false;
+    long evals = 0;
+};
+
+// One solve of problem pr from start k; the processor must be current.
+NistRun RunNist(Op op, const nist::Problem& pr, int k) {
+    g_nist = &pr;
+    Variable func;
+    func = static_cast<VInt64>(reinterpret_cast<std::intptr_t>(&NistObjective));
+    const std::vector<double>& start = pr.start[k];
+    double big = 0;
+    for (double v : start) big = std::max(big, std::fabs(v));
+    const double w = 100 * big + 10;
+    std::vector<double> bounds, s0 = start;
+    for (double v : start) bounds.push_back(v - w), bounds.push_back(v + w);
+    vrt::ClearErrors();
+    Climb climb(func, pr.p, bounds.data(), s0.data(), kEps);
+    g_evals = 0;
+    RunOp(climb, op);
+    NistRun r;
+    r.evals = g_evals;
+    MatVectorCol& x = climb.GetResult();
+    r.lre = nist::MinLre(x.GetData(), pr.certified);
+    for (const auto& e : vrt::Errors()) r.error = r.error || e.code == VeskModuleErrorCode;
+    vrt::ClearErrors();
+    return r;
+}
+
+void BM_Nist(benchmark::State& state, Op op, int problem, int k) {
+    Processor proc;
+    vrt::SetCurrentProcessor(&proc);
+    VeskPlugin_Init(&proc);
+    NistRun r;
+    for (auto _ : state) r = RunNist(op, NistSet()[problem], k);
+    state.counters["lre"] = r.lre;
+    state.counters["error"] = r.error ? 1 : 0;
+    state.counters["evals"] = static_cast<double>(r.evals);
+    vrt::SetCurrentProcessor(nullptr);
+}
+
+void BM_NistSet(benchmark::State& state, Op op) {
+    Processor proc;
+    vrt::SetCurrentProcessor(&proc);
+    VeskPlugin_Init(&proc);
+    int reached = 0, errors = 0, silent = 0;
+    long evals = 0;
+    for (auto _ : state) {
+        reached = errors = silent = 0;
+        evals = 0;
+        for (const auto& pr : NistSet()) {
+            if (pr.name.empty()) state.SkipWithError("certified problem missing");
+            for (int k = 0; k < 2 && !pr.name.empty(); ++k) {
+                const NistRun r = RunNist(op, pr, k);
+                reached += r.lre >= 4;
+                errors += r.error;
+                silent += !r.error && r.lre < 4;
+                evals += r.evals;
+            }
+        }
+    }
+    state.counters["reached"] = reached;
+    state.counters["errors"] = errors;
+    state.counters["silent"] = silent;
+    state.counters["evals"] = static_cast<double>(evals);
+    vrt::SetCurrentProcessor(nullptr);
+}
+
 void RegisterAll() {
     const struct { const char* name; Op op; } ops[] = {
         {"Solve", Op::Solve},       {"SolvePowell", Op::SolvePowell},
@@ -236,6 +340,19 @@ void RegisterAll() {
         benchmark::RegisterBenchmark(("Gsl_nmsimplex2/" + problem).c_str(), BM_GslSimplex, k)
             ->Unit(benchmark::kMillisecond);
 #endif
+    }
+    for (int o = 0; o < 4; ++o) {
+        const std::string op = ops[o].name;
+        benchmark::RegisterBenchmark(("NistSet_" + op).c_str(), BM_NistSet, ops[o].op)
+            ->Unit(benchmark::kMillisecond)
+            ->Iterations(1);
+        for (size_t k = 0; k < nist::Problems().size(); ++k)
+            for (int s = 0; s < 2; ++s)
+                benchmark::RegisterBenchmark(
+                    ("Nist_" + op + "/" + nist::Problems()[k].name + "/" + std::to_string(s + 1)).c_str(),
+                    BM_Nist, ops[o].op, static_cast<int>(k), s)
+                    ->Unit(benchmark::kMillisecond)
+                    ->Iterations(1);
     }
 }
 

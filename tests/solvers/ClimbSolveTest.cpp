@@ -3,8 +3,13 @@
 #include <cstdio>
 #include <memory>
 
+#include <array>
+#include <map>
+#include <set>
+
 #include "tests/linalg/LinalgTestUtil.h"
 #include "tests/solvers/ClimbTestUtil.h"
+#include "tests/solvers/NistProblems.h"
 
 namespace {
 
@@ -260,6 +265,167 @@ TEST_F(ClimbSolveTest, CoordinateDescent) {
         EXPECT_TRUE(r.calls == 0 || g_calls == r.calls) << g_calls;
         for (int i = 0; i < n; ++i) EXPECT_NEAR(c.GetResult()[i], r.expect[i], r.tol);
         EXPECT_TRUE(vrt::Errors().empty());
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The end test raises no false alarm: minima inside, on a face and at a corner, for objectives of size 1e-8, 1 and 1e8
+// (scaled bowls with a cross term, x1 in [-1, 1], x2 in [0, 2]).
+TEST_F(ClimbSolveTest, EndTestAtInteriorFaceAndCornerMinima) {
+    const struct { const char* name; Vec centre, minimum; } kinds[] = {
+        {"interior", {0.3, 0.7}, {0.3, 0.7}}, {"face", {1.4, 0.7}, {1.0, 0.7 + 0.25 * 0.4}}, {"corner", {1.5, -0.5}, {1.0, 0.0}}};
+    for (const auto& k : kinds)
+        for (double scale : {1e-8, 1.0, 1e8})
+            for (const Method& m : kMethods) {
+                SCOPED_TRACE(std::string(k.name) + " " + m.name + " scale " + std::to_string(scale));
+                const Vec c = k.centre;
+                const Fn f = [c, scale](const double* x, int) {
+                    return scale * (1 + P(x[0], c[0]) + 2 * P(x[1], c[1]) + (x[0] - c[0]) * (x[1] - c[1]));
+                };
+                const Outcome o = Run(m, f, {-1, 1, 0, 2}, {-0.8, 1.9});
+                EXPECT_FALSE(o.error);
+                EXPECT_LT(Distance(o.x, k.minimum), scale < 1e-4 ? 1e-1 : 1e-4);
+            }
+}
+
+// Mend: SolveDFP and SolveBFGS stopping at their iteration cap reported success (f = 4.1 after 2 iterations).
+TEST_F(ClimbSolveTest, QuasiNewtonIterationCapRaises) {
+    for (bool dfp : {true, false}) {
+        Climb c = Make(Rosenbrock, Box(2, -5, 5), {-1.2, 1.0});
+        vrt::ClearErrors();
+        dfp ? c.SolveDFP(2) : c.SolveBFGS(2);
+        EXPECT_TRUE(SolutionNotFound()) << dfp;
+        vrt::ClearErrors();
+    }
+}
+
+// Mend: NaN on part of the box. The line search bisected through the NaN samples to the face and ended there; a NaN
+// component of a difference gradient ended the quasi-Newton run silently (every 7th value NaN: f = 4.13).
+TEST_F(ClimbSolveTest, NaNRegionsBoundTheSearch) {
+    // sqrt(x0 + 0.9): NaN below x0 = -0.9, the minimum (-0.80079..., 0.2) inside (mpmath).
+    const Fn wall = [](const double* x, int) { return P(x[0], -0.8) + P(x[1], 0.2) + 1e-3 * std::sqrt(x[0] + 0.9); };
+    for (const Method& m : kMethods) {
+        const Outcome o = Run(m, wall, Box(2, -1, 1), {0.5, -0.5});
+        EXPECT_LT(Distance(o.x, {-0.8007937256929449, 0.2}), 1e-6) << m.name;
+        EXPECT_FALSE(std::isnan(o.f)) << m.name;
+    }
+    for (const Method& m : {kMethods[2], kMethods[3]}) {
+        long calls = 0;
+        const Outcome o = Run(m, [&calls](const double* x, int n) { return ++calls % 7 == 0 ? std::nan("") : Rosenbrock(x, n); },
+                              Box(2, -5, 5), {-1.2, 1.0});
+        EXPECT_TRUE(o.error || o.f < 1e-6) << m.name << " f = " << o.f;
+    }
+}
+
+// Mend: an exception from a native objective left the tolerance loosened (the next Solve ended at (0.99994, 0.99987))
+// and a partial Hessian of another point in the cache.
+TEST_F(ClimbSolveTest, ExceptionsLeaveTheMinimizerUsable) {
+    struct Thrown {};
+    long throwAt = 0;
+    const Fn rosen = [&throwAt](const double* x, int n) {
+        if (g_calls == throwAt) throw Thrown{};
+        return Rosenbrock(x, n);
+    };
+    Climb fresh = Make(Rosenbrock, Box(2, -5, 5), {-1.2, 1.0});
+    fresh.Solve();
+    const Vec want = ToVec(fresh.GetResult());
+    Climb c = Make(rosen, Box(2, -5, 5), {-1.2, 1.0});
+    throwAt = 30;  // inside the coarse pass
+    EXPECT_THROW(c.Solve(), Thrown);
+    throwAt = 0;
+    c.Solve();
+    EXPECT_EQ(ToVec(c.GetResult()), want);
+
+    MatVectorCol a = Col({0.5, 0.5}), b = Col({-1, 2});
+    std::unique_ptr<Matrix> ha(c.GetHessian(a));
+    throwAt = g_calls + 9;  // in the second row, after the first was stored
+    EXPECT_THROW(delete c.GetHessian(b), Thrown);
+    throwAt = 0;
+    std::unique_ptr<Matrix> again(c.GetHessian(a));
+    ASSERT_NE(again, nullptr);
+    EXPECT_EQ(Flat(again.get(), 2), Flat(ha.get(), 2));
+}
+
+// Mends: bounds whose width overflows froze their coordinate at -1e308 (f = inf, no error); a NaN tolerance was
+// accepted (the solves stopped after 25 evaluations); Hessian and covariance at a NaN or infinite point answered
+// garbage. Each is error 3 now, and nothing is solved or answered.
+TEST_F(ClimbSolveTest, UnusableInputIsRefused) {
+    const double kBig = 1e308, kNaN = std::nan(""), kInf = HUGE_VAL;
+    const struct { Vec bounds; double eps; } problems[] = {{{-kBig, kBig, -1, 1}, 1e-10}, {Box(2, -1, 1), kNaN}};
+    for (const auto& p : problems) {
+        vrt::ClearErrors();
+        Climb c = Make([](const double* x, int) { return P(x[0], 0.3) + P(x[1], 0.2); }, p.bounds, {0.1, 0.1}, p.eps);
+        EXPECT_EQ(ErrorCodes(), std::vector<int>{3});
+        for (const Method& m : kMethods) {
+            vrt::ClearErrors();
+            (c.*m.run)();
+            EXPECT_EQ(ErrorCodes(), std::vector<int>{3}) << m.name;
+        }
+        EXPECT_EQ(g_calls, 0);
+    }
+    Climb c = Make([](const double* x, int) { return P(x[0], 0.3) + P(x[1], 0.2); }, Box(2, -1, 1), {0.1, 0.1});
+    for (const Vec& x : {Vec{kNaN, 0}, Vec{0, kInf}, Vec{-kInf, 0}}) {
+        MatVectorCol p = Col(x);
+        vrt::ClearErrors();
+        EXPECT_EQ(c.GetHessian(p), nullptr);
+        EXPECT_EQ(c.GetCovariationMatrix(p), nullptr);
+        EXPECT_EQ(ErrorCodes(), (std::vector<int>{3, 3}));
+    }
+    EXPECT_EQ(g_calls, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// The nine certified regression problems from both starts (residual sum of squares, box start +- (100 max|start| +
+// 10), eps 1e-10): a run that ends without the error reaches LRE 4, except the listed runs, which end at points the
+// end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09, plateaus where the
+// model saturates (DanWood and Rat43 from start 1: the objective does not change at all) and curved valleys (Rat43
+// from start 2, Thurber). No run that reaches LRE 4 raises the error. Before the mends 34 of these 47 runs were
+// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). The runs that cost more than
+// 500,000 residual terms (evaluations times observations; all 72 take 60 times as much) are left to
+// bench_climb_solve: the test also runs under qemu, where they take minutes.
+TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
+    const std::set<std::string> known = {
+        "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2",
+        "SolvePowell Lanczos3/1", "SolvePowell Lanczos3/2", "SolvePowell MGH09/2",
+        "SolveDFP DanWood/1", "SolveDFP Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP MGH09/1", "SolveDFP MGH09/2",
+        "SolveDFP Thurber/2", "SolveDFP Rat43/1",
+        "SolveBFGS DanWood/1", "SolveBFGS Lanczos3/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
+    // The starts run per problem, for Solve, SolvePowell, SolveDFP and SolveBFGS.
+    const std::map<std::string, std::array<const char*, 4>> plan = {
+        {"Misra1a", {"12", "12", "2", ""}},   {"Chwirut2", {"12", "12", "12", "12"}}, {"DanWood", {"12", "12", "12", "12"}},
+        {"Lanczos3", {"12", "12", "12", "12"}}, {"Gauss1", {"", "", "", "1"}},       {"MGH09", {"12", "2", "12", "12"}},
+        {"Thurber", {"", "", "2", "12"}},     {"Rat43", {"1", "12", "12", "12"}}};
+    const int minReached[4] = {5, 6, 4, 3};
+    g_record = false;
+    for (int k = 0; k < 4; ++k) {
+        const Method& m = kMethods[k];
+        int reached = 0;
+        for (const nist::Entry& e : nist::Problems()) {
+            const auto starts = plan.find(e.name);
+            if (starts == plan.end()) continue;
+            const nist::Problem pr = nist::Load(VESK_TEST_DATA_DIR "/nist", e);
+            ASSERT_FALSE(pr.name.empty()) << e.name;
+            for (const char* c = starts->second[k]; *c != 0; ++c) {
+                const int s = *c - '1';
+                const std::string run = std::string(m.name) + " " + pr.name + "/" + *c;
+                double big = 0;
+                for (double v : pr.start[s]) big = std::max(big, std::fabs(v));
+                Vec box;
+                for (double v : pr.start[s]) box.push_back(v - (100 * big + 10)), box.push_back(v + (100 * big + 10));
+                const Outcome o = Run(m, [&pr](const double* x, int) { return pr.Rss(x); }, box, pr.start[s]);
+                const double lre = nist::MinLre(o.x.data(), pr.certified);
+                reached += lre >= 4;
+                EXPECT_TRUE(o.error || lre >= 4 || known.count(run)) << run << ": silent at LRE " << lre;
+                EXPECT_TRUE(!o.error || lre < 4) << run << ": false alarm at LRE " << lre;
+            }
+        }
+        EXPECT_GE(reached, minReached[k]) << m.name;
     }
 }
 

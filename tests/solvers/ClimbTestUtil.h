@@ -24,10 +24,11 @@ using Fn = std::function<double(const double* x, int n)>;
 inline Fn g_fn;
 inline long g_calls = 0;
 inline std::vector<Vec> g_points;
+inline bool g_record = true;  // record the points in g_points
 
 inline double Call(const double* x, int n) {
     ++g_calls;
-    g_points.emplace_back(x, x + n);
+    if (g_record) g_points.emplace_back(x, x + n);
     return g_fn(x, n);
 }
 
@@ -102,6 +103,7 @@ protected:
         vrt::ClearErrors();
         vrt::SetCurrentProcessor(nullptr);
         MatVector::SetDefaultSize(1);
+        g_record = true;
         ErrorTest::TearDown();
     }
     // A minimizer of f over the box from start; the counters reset.
