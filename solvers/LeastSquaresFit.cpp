@@ -27,8 +27,10 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr char kCancelName[] = "Progress window got cancel";
 // Columns of the unit-scaled Jacobian whose pivot falls below this share of
-// the largest count as dependent in the covariance.
-constexpr double kRankTolerance = 1e-12;
+// the largest count as dependent in the covariance: 100 times the relative
+// error of the Jacobian (of a user's: 1e-12).
+constexpr double kRankFactor = 100.0;
+constexpr double kUserRankTolerance = 1e-12;
 
 // Runs a script function with b as a new "MVector", then the numbers, then
 // extra by reference; the answer lands in result.
@@ -74,6 +76,7 @@ struct LeastSquaresFit::Work {
     int stop = 0;               // status set by a failed call
     bool jacobianAtB = false;   // jac was computed at b
     bool central = false;       // central differences
+    double jacError = 0.0;      // relative error level of jac
 
     Work(int mm, int pp)
         : m(mm), p(pp), b(pp), r(mm), bTrial(pp), rTrial(mm), jac(static_cast<size_t>(mm) * pp),
@@ -350,6 +353,7 @@ bool LeastSquaresFit::UserColumn(Work& w, const double* b, int j, double* col) {
 
 bool LeastSquaresFit::JacobianAt(Work& w, const double* b, const double* r, double* jac) {
     const bool user = jacobianFunc.GetType() != VT_EMPTY;
+    w.jacError = user ? kUserRankTolerance : kRankFactor * (w.central ? std::cbrt(eta * eta) : std::sqrt(eta));
     for (int j = 0; j < p; ++j) {
         double* col = jac + static_cast<size_t>(j) * m;
         if (lo[j] == hi[j]) {  // a fixed parameter
@@ -663,7 +667,7 @@ void LeastSquaresFit::Covariance(Work& w) {
     }
     QrFactor(m, p, a.data(), m, w.ipvt.data(), w.rdiag.data(), w.acnorm.data(), w.wa1.data());
     rank = 0;
-    while (rank < p && std::fabs(w.rdiag[rank]) > kRankTolerance * std::fabs(w.rdiag[0])) ++rank;
+    while (rank < p && std::fabs(w.rdiag[rank]) > w.jacError * std::fabs(w.rdiag[0])) ++rank;
     // Rinv (rank x rank, upper) into the leading block of a, column-major.
     auto R = [&a, this](int i, int j) -> double& { return a[i + static_cast<size_t>(j) * m]; };
     for (int k = 0; k < rank; ++k) R(k, k) = w.rdiag[k];

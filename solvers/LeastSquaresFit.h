@@ -34,7 +34,10 @@
 //   condition would lose the digits of small-residual problems); D holds
 //   the largest column norms of J seen so far (Moré's scaling, so the
 //   method does not depend on the units of the parameters), and the first
-//   radius is 100 |D b0| (100 when b0 = 0). A step is taken when the actual
+//   radius is |D b0| (1 when b0 = 0): a first step may change the
+//   parameters by about their own size (a wider first radius sent some
+//   hard problems, such as MGH09 from its first start, to a distant
+//   valley). A step is taken when the actual
 //   reduction of S is at least 1e-4 of the reduction the linear model
 //   predicts; the radius shrinks (to at most a tenth, at least a tenth of
 //   it) after a ratio below 1/4 and doubles after one above 3/4.
@@ -46,11 +49,17 @@
 //   (r(b + h_j e_j) - r(b)) / h_j with h_j = sqrt(eta) |b_j| (sqrt(eta) when
 //   b_j = 0), eta = the relative rounding level of the residuals
 //   (SetRoundingLevel, default 2^-52), taken backwards when b_j + h_j lies
-//   beyond hi_j; after SetSymmetricDerivative(1) central differences with
-//   h_j = eta^(1/3) |b_j| (one-sided where a sample would leave the box).
-//   A forward Jacobian costs p residual evaluations, a central one 2p.
+//   beyond hi_j; central differences use h_j = eta^(1/3) |b_j| (one-sided
+//   where a sample would leave the box). A forward Jacobian costs p
+//   residual evaluations, a central one 2p. By default the iteration runs
+//   with forward differences until a stop rule holds at 100 times the
+//   tolerances, then goes on from there with central ones until a rule
+//   holds at the tolerances themselves: the error of forward differences
+//   (about sqrt(eta) of J) shifts the point where J'r = 0 by more than the
+//   certified problems allow (Lanczos3: 5 digits instead of 7).
+//   SetSymmetricDerivative(1) uses central differences throughout.
 //
-// Stop rules (default tolerances ftol = xtol = 1e-10, gtol = 0)
+// Stop rules (default tolerances ftol = xtol = 1e-12, gtol = 0)
 //   reduction   both the actual and the predicted relative reduction of S
 //               in a step are at most ftol (and the ratio of the two is at
 //               most 2): S is within about ftol of its minimum.
@@ -66,19 +75,24 @@
 //               as a failure otherwise.
 //   The evaluation cap (SetMaxEvaluations, default 200 (p + 1) residual
 //   evaluations, Jacobian differences included) ends the fit unconverged.
-//   Converged runs end with the Jacobian at the solution (when the last
-//   step moved b, it costs one more Jacobian).
+//   Converged runs end with the Jacobian at the solution: the one of the
+//   last iteration when b has since moved by at most sqrt(eta) |b_j| in
+//   every parameter (less than the error of the differences), else a new
+//   one.
 //
 // Results
 //   GetResult (the parameters), GetResiduals, GetRSS, GetEvaluations (every
-//   residual vector counts 1), GetIterations (Jacobians), GetStatus.
+//   residual vector counts 1; calls of a Jacobian function are not
+//   counted), GetIterations (Jacobians), GetStatus.
 //   GetJacobian and GetCovariance answer new m x p and p x p matrices that
 //   the caller releases (null after error 1 or before a fit). The
 //   covariance is s^2 (J'J)^-1 with s^2 = S/(m - p) (or (J'J)^-1 after
 //   SetSigmaKnown(1)), formed from a pivoted QR of J with its columns scaled
-//   to unit norm; parameters whose columns are dependent (pivot below
-//   1e-12 of the largest, see GetRank) get NaN rows and columns and NaN
-//   standard errors. With m = p, s^2 is NaN unless the sigmas are known.
+//   to unit norm; parameters whose columns are dependent (pivot below 100
+//   times the Jacobian's relative error -- eta^(2/3) for central, sqrt(eta)
+//   for forward differences -- times the largest, or 1e-12 of it with a
+//   Jacobian function; see GetRank) get NaN rows and columns and NaN standard
+//   errors. Parameters held at a face count like the others. With m = p, s^2 is NaN unless the sigmas are known.
 //   Copies of this object are not allowed (it holds the caller's window).
 //
 // Host conventions (as Climb)
