@@ -543,7 +543,7 @@ int LeastSquaresFit::Run(Work& w) {
                 Finish(w, w.stop);
                 return status;
             }
-            const double fnorm1 = Norm(m, w.rTrial.data());
+            double fnorm1 = Norm(m, w.rTrial.data());
             const bool finite = std::isfinite(fnorm1);
             double actred = -1;
             if (finite && 0.1 * fnorm1 < fnorm) actred = 1 - (fnorm1 / fnorm) * (fnorm1 / fnorm);
@@ -584,6 +584,28 @@ int LeastSquaresFit::Run(Work& w) {
                 par *= 0.5;
             }
             if (ratio >= 1e-4) {
+                if (ratio < 0.75 && par == 0) {
+                    // A Gauss-Newton step that overshoots (large residuals
+                    // make S curve more than J'J says): S(t) along it is
+                    // taken as the parabola through S(0), S'(0) and S(1), and
+                    // its minimum, when in [0.1, 0.9], is evaluated and kept
+                    // if lower.
+                    const double c = -actred - 2 * dirder;
+                    const double t = c > 0 ? -dirder / c : 1.0;
+                    if (t >= 0.1 && t <= 0.9) {
+                        for (int j = 0; j < p; ++j) w.wa3[j] = std::min(std::max(b[j] + t * w.step[j], lo[j]), hi[j]);
+                        if (!Evaluate(w, w.wa3.data(), w.sample.data())) {
+                            Finish(w, w.stop);
+                            return status;
+                        }
+                        const double fnormT = Norm(m, w.sample.data());
+                        if (fnormT < fnorm1) {
+                            std::copy(w.wa3.begin(), w.wa3.begin() + p, w.bTrial.begin());
+                            std::copy(w.sample.begin(), w.sample.end(), w.rTrial.begin());
+                            fnorm1 = fnormT;
+                        }
+                    }
+                }
                 b.swap(w.bTrial);
                 w.r.swap(w.rTrial);
                 fnorm = fnorm1;
