@@ -447,7 +447,7 @@ int LeastSquaresFit::Run(Work& w) {
     std::vector<double>& b = w.b;
     for (int j = 0; j < p; ++j) b[j] = std::min(std::max(start[j], lo[j]), hi[j]);
 
-    const int maxfev = maxEvaluations > 0 ? maxEvaluations : 200 * (p + 1);
+    const int maxfev = maxEvaluations > 0 ? maxEvaluations : 1000 * (p + 1);
     ProgressCall("SetProgress", 0, 0, false);
     ProgressCall("CheckCancel", 0, 0, false);
     if (HostFailed(w) || !Evaluate(w, b.data(), w.r.data())) {
