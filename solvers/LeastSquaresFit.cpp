@@ -233,27 +233,23 @@ int LeastSquaresFit::GetIterations() { return iterations; }
 int LeastSquaresFit::GetStatus() { return status; }
 int LeastSquaresFit::GetRank() { return rank; }
 
-Matrix* LeastSquaresFit::GetJacobian() {
-    if (!haveJacobian) return nullptr;
-    Matrix* out = new (std::nothrow) Matrix(jacobian);
-    if (out == nullptr || out->Y() != m) {
+namespace {
+
+// A new copy of m (caller releases); null after error 1.
+Matrix* NewCopy(const Matrix& m) {
+    Matrix* out = new (std::nothrow) Matrix(m);
+    if (out == nullptr || out->Y() != m.Y()) {
         delete out;
-        VeskError(1, "LeastSquaresFit::GetJacobian: storage not obtained");
+        VeskError(1, "LeastSquaresFit: storage not obtained");
         return nullptr;
     }
     return out;
 }
 
-Matrix* LeastSquaresFit::GetCovariance() {
-    if (!haveJacobian) return nullptr;
-    Matrix* out = new (std::nothrow) Matrix(covariance);
-    if (out == nullptr || out->Y() != p) {
-        delete out;
-        VeskError(1, "LeastSquaresFit::GetCovariance: storage not obtained");
-        return nullptr;
-    }
-    return out;
-}
+}  // namespace
+
+Matrix* LeastSquaresFit::GetJacobian() { return haveJacobian ? NewCopy(jacobian) : nullptr; }
+Matrix* LeastSquaresFit::GetCovariance() { return haveJacobian ? NewCopy(covariance) : nullptr; }
 
 // --------------------------------------------------------- calls into host
 
