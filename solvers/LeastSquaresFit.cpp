@@ -62,7 +62,9 @@ bool AllFinite(const double* v, int n) {
     return true;
 }
 
-bool Converged(int status) { return status >= LeastSquaresFit::kReduction && status <= LeastSquaresFit::kRounding; }
+bool Converged(int status) {
+    return status >= LeastSquaresFit::kReduction && status <= LeastSquaresFit::kRounding;
+}
 
 }  // namespace
 
@@ -103,7 +105,8 @@ LeastSquaresFit::LeastSquaresFit(Variable& model, int n, double* x, double* y, d
       jacobian(0), covariance(0) {
     bool good = x != nullptr && y != nullptr && n > 0;
     for (int i = 0; good && i < n; ++i)
-        good = std::isfinite(x[i]) && std::isfinite(y[i]) && (sg == nullptr || (std::isfinite(sg[i]) && sg[i] > 0));
+        good = std::isfinite(x[i]) && std::isfinite(y[i]) &&
+               (sg == nullptr || (std::isfinite(sg[i]) && sg[i] > 0));
     if (!good) {
         VeskError(3, "LeastSquaresFit: data missing, not finite, or a sigma <= 0");
         n = 0;
@@ -142,7 +145,8 @@ void LeastSquaresFit::Init(int mm, int pp, double* boundaries, double* st) {
     jacobian = Matrix(mm, pp);
     covariance = Matrix(pp);
     bool ok = lo.Len() == pp && hi.Len() == pp && start.Len() == pp && result.Len() == pp &&
-              residuals.Len() == mm && standardErrors.Len() == pp && jacobian.Y() == mm && covariance.Y() == pp;
+              residuals.Len() == mm && standardErrors.Len() == pp && jacobian.Y() == mm &&
+              covariance.Y() == pp;
     if (!ok) {
         VeskError(1, "LeastSquaresFit: storage not obtained");
         return;
@@ -349,7 +353,8 @@ bool LeastSquaresFit::UserColumn(Work& w, const double* b, int j, double* col) {
 
 bool LeastSquaresFit::JacobianAt(Work& w, const double* b, const double* r, double* jac) {
     const bool user = jacobianFunc.GetType() != VT_EMPTY;
-    w.jacError = user ? kUserRankTolerance : kRankFactor * (w.central ? std::cbrt(eta * eta) : std::sqrt(eta));
+    w.jacError = user ? kUserRankTolerance
+                      : kRankFactor * (w.central ? std::cbrt(eta * eta) : std::sqrt(eta));
     for (int j = 0; j < p; ++j) {
         double* col = jac + static_cast<size_t>(j) * m;
         if (lo[j] == hi[j]) {  // a fixed parameter
@@ -550,7 +555,8 @@ int LeastSquaresFit::Run(Work& w) {
                 // From R: |J s|^2 = |R P's|^2, and r'J s = -(|J s|^2 + par |D s|^2).
                 for (int k = 0; k < nf; ++k) {
                     double sum = 0;
-                    for (int i = k; i < nf; ++i) sum += w.a[k + static_cast<size_t>(i) * m] * w.wa1[w.ipvt[i]];
+                    for (int i = k; i < nf; ++i)
+                        sum += w.a[k + static_cast<size_t>(i) * m] * w.wa1[w.ipvt[i]];
                     w.sample[k] = sum;
                 }
                 const double t1 = Norm(nf, w.sample.data()) / fnorm;
@@ -589,7 +595,8 @@ int LeastSquaresFit::Run(Work& w) {
                     const double c = -actred - 2 * dirder;
                     const double t = c > 0 ? -dirder / c : 1.0;
                     if (t >= 0.1 && t <= 0.9) {
-                        for (int j = 0; j < p; ++j) w.wa3[j] = std::min(std::max(b[j] + t * w.step[j], lo[j]), hi[j]);
+                        for (int j = 0; j < p; ++j)
+                            w.wa3[j] = std::min(std::max(b[j] + t * w.step[j], lo[j]), hi[j]);
                         if (!Evaluate(w, w.wa3.data(), w.sample.data())) {
                             Finish(w, w.stop);
                             return status;
@@ -612,7 +619,8 @@ int LeastSquaresFit::Run(Work& w) {
             // The forward phase stops 100 times earlier: the central one
             // refines b to the tolerances.
             const double fscale = w.central ? 1.0 : 100.0;
-            if (std::fabs(actred) <= ftol * fscale && prered <= ftol * fscale && 0.5 * ratio <= 1) done = kReduction;
+            if (std::fabs(actred) <= ftol * fscale && prered <= ftol * fscale && 0.5 * ratio <= 1)
+                done = kReduction;
             if (delta <= xtol * fscale * xnorm) done = done == kReduction ? kReductionAndStep : kStep;
             if (fnorm == 0) done = kReduction;
             if (done == 0 && evaluations >= maxfev) {
@@ -620,7 +628,8 @@ int LeastSquaresFit::Run(Work& w) {
                 return status;
             }
             const bool noReduction = std::fabs(actred) <= kEpsmch && prered <= kEpsmch && 0.5 * ratio <= 1;
-            if (done == 0 && (noReduction || delta <= kEpsmch * xnorm)) done = gnorm <= sqrtEta ? kRounding : kNoProgress;
+            if (done == 0 && (noReduction || delta <= kEpsmch * xnorm))
+                done = gnorm <= sqrtEta ? kRounding : kNoProgress;
             if (done != 0) {
                 // Forward differences end here: the iteration goes on from b
                 // with central ones until a stop rule holds again.
@@ -645,7 +654,8 @@ void LeastSquaresFit::Finish(Work& w, int st) {
     // A Jacobian of the last iteration within rounding-level differences of
     // b serves as the one at b (it differs by less than its own error).
     bool near = true;
-    for (int j = 0; j < p; ++j) near = near && std::fabs(w.b[j] - w.bJ[j]) <= std::sqrt(eta) * std::fabs(w.b[j]);
+    for (int j = 0; j < p; ++j)
+        near = near && std::fabs(w.b[j] - w.bJ[j]) <= std::sqrt(eta) * std::fabs(w.b[j]);
     if (Converged(st) && !w.jacobianAtB && !near) {
         if (JacobianAt(w, w.b.data(), w.r.data(), w.jac.data()))
             w.jacobianAtB = true;

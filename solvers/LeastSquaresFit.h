@@ -28,8 +28,8 @@
 //
 // Method
 //   Levenberg-Marquardt in Moré's trust-region form: at b the Jacobian J is
-//   factored J P = Q R by Householder QR with column pivoting; the step p
-//   minimises |r + J p| subject to |D p| <= delta, found by the Levenberg
+//   factored J P = Q R by Householder QR with column pivoting; the step s
+//   minimises |r + J s| subject to |D s| <= delta, found by the Levenberg
 //   parameter iteration on R (never the normal equations, whose squared
 //   condition would lose the digits of small-residual problems); D holds
 //   the largest column norms of J seen so far (Moré's scaling, so the
@@ -37,10 +37,10 @@
 //   radius is |D b0| (1 when b0 = 0): a first step may change the
 //   parameters by about their own size (a wider first radius sent some
 //   hard problems, such as MGH09 from its first start, to a distant
-//   valley). A step is taken when the actual
-//   reduction of S is at least 1e-4 of the reduction the linear model
-//   predicts; the radius shrinks (to at most a tenth, at least a tenth of
-//   it) after a ratio below 1/4 and doubles after one above 3/4.
+//   valley). A step is taken when the actual reduction of S is at least
+//   1e-4 of the reduction the linear model predicts; the radius shrinks
+//   (by a factor from 1/2 to 1/10) after a ratio below 1/4 and becomes
+//   twice the step after one above 3/4 or a Gauss-Newton step.
 //   Line search on overshooting Gauss-Newton steps: when the step lies
 //   inside the region (Levenberg parameter 0) and is taken with a ratio
 //   below 3/4, S along it is modelled by the parabola through S(b), the
@@ -104,9 +104,11 @@
 //   to unit norm; parameters whose columns are dependent (pivot below 100
 //   times the Jacobian's relative error -- eta^(2/3) for central, sqrt(eta)
 //   for forward differences -- times the largest, or 1e-12 of it with a
-//   Jacobian function; see GetRank) get NaN rows and columns and NaN standard
-//   errors. Parameters held at a face count like the others. With m = p, s^2 is NaN unless the sigmas are known.
-//   Copies of this object are not allowed (it holds the caller's window).
+//   Jacobian function; see GetRank) get NaN rows and columns and NaN
+//   standard errors. Parameters held at a face count like the others. With
+//   m = p, s^2 is NaN unless the sigmas are known. A run that failed keeps
+//   the Jacobian of its last iteration. Copies of this object are not
+//   allowed (it holds the caller's window).
 //
 // Host conventions (as Climb)
 //   Without a processor Solve evaluates nothing and answers kNotRun. A
@@ -117,7 +119,8 @@
 //   "SetProgress"(100), "SetCaption" with the final S and "CheckCancel" at
 //   the end. A cancel (the host error "Progress window got cancel") or any
 //   error raised by a function ends the fit at its best point, with that
-//   error left set; the status is then kCancelled or kFunctionError.
+//   error left set (no further error is raised and the window gets no final
+//   calls); the status is then kCancelled or kFunctionError.
 //
 // Errors: 3 for bad input (m < p or p < 1, missing arrays, x, y or sigma
 // not finite, a sigma <= 0, bounds NaN or reversed, a start not finite;

@@ -71,7 +71,8 @@ Outcome FitOurs(const nist::Problem& pr, int start) {
     Variable model, extra(static_cast<VInt64>(reinterpret_cast<std::intptr_t>(&pr)));
     vrt::MakeNativeFunction(model, reinterpret_cast<void*>(Model));
     std::vector<double> x = pr.x, y = pr.y, st = pr.start[start];
-    LeastSquaresFit fit(model, static_cast<int>(x.size()), x.data(), y.data(), nullptr, pr.p, nullptr, st.data());
+    const int n = static_cast<int>(x.size());
+    LeastSquaresFit fit(model, n, x.data(), y.data(), nullptr, pr.p, nullptr, st.data());
     fit.SetExtraParam(extra);
     g_evals = 0;
     fit.Solve();
@@ -190,10 +191,11 @@ void RegisterAll() {
         for (size_t k = 0; k < nist::Problems().size(); ++k)
             for (int s = 0; s < 2; ++s)
                 benchmark::RegisterBenchmark(
-                    (name + "/" + nist::Problems()[k].name + "/start" + std::to_string(s + 1)).c_str(), BM_Fit,
-                    fit, static_cast<int>(k), s)
+                    (name + "/" + nist::Problems()[k].name + "/start" + std::to_string(s + 1)).c_str(),
+                    BM_Fit, fit, static_cast<int>(k), s)
                     ->Unit(benchmark::kMicrosecond);
-        benchmark::RegisterBenchmark((name + "/summary").c_str(), BM_Summary, fit)->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark((name + "/summary").c_str(), BM_Summary, fit)
+            ->Unit(benchmark::kMillisecond);
     }
 }
 

@@ -63,8 +63,8 @@ protected:
         g_res = std::move(f);
         g_resCalls = 0;
         Variable fn = script ? ScriptResiduals(m) : Native(reinterpret_cast<void*>(NativeResiduals));
-        return std::make_unique<LSF>(fn, m, static_cast<int>(start.size()), box.empty() ? nullptr : box.data(),
-                                     start.data());
+        double* bounds = box.empty() ? nullptr : box.data();
+        return std::make_unique<LSF>(fn, m, static_cast<int>(start.size()), bounds, start.data());
     }
     static Vec Result(LSF& f) { return climb_test::ToVec(f.GetResult()); }
 };
@@ -91,9 +91,11 @@ TEST_F(LeastSquaresFitTest, CertifiedProblemsFromBothStarts) {
         Variable extra(static_cast<VInt64>(reinterpret_cast<std::intptr_t>(&pr)));
         for (int s = 0; s < 2; ++s)
             for (int central = 0; central < 2; ++central) {
-                SCOPED_TRACE(std::string(e.name) + " start " + std::to_string(s + 1) + (central ? " central" : ""));
+                SCOPED_TRACE(std::string(e.name) + " start " + std::to_string(s + 1) +
+                             (central ? " central" : ""));
                 Vec x = pr.x, y = pr.y, st = pr.start[s];
-                LSF fit(model, static_cast<int>(x.size()), x.data(), y.data(), nullptr, pr.p, nullptr, st.data());
+                const int n = static_cast<int>(x.size());
+                LSF fit(model, n, x.data(), y.data(), nullptr, pr.p, nullptr, st.data());
                 fit.SetExtraParam(extra);
                 fit.SetSymmetricDerivative(central);
                 const int status = fit.Solve();
