@@ -269,85 +269,55 @@ bool LeastSquaresFit::HostFailed(Work& w) {
 bool LeastSquaresFit::Evaluate(Work& w, const double* b, double* r) {
     if (HostFailed(w)) return false;
     ++evaluations;
-    std::copy(b, b + p, w.bArg.GetData());
-    bool native;
-    void* fn = NativeOf(function, native);
-    if (native && fn == nullptr) return !HostFailed(w);
-    if (dataForm) {
-        for (int i = 0; i < m; ++i) {
-            double f;
-            if (native) {
-                f = reinterpret_cast<ModelFn>(fn)(xData[i], w.bArg, extraParam);
-            } else {
-                VarRegister res;
-                const double xi = xData[i];
-                RunScript(function, w.bArg, &xi, 1, extraParam, res);
-                if (HostFailed(w)) return false;
-                f = static_cast<double>(res);
-            }
-            r[i] = (yData[i] - f) / sigma[i];
-        }
-    } else if (native) {
-        w.vecArg.Set(0.0);
-        reinterpret_cast<ResidualFn>(fn)(w.bArg, w.vecArg, extraParam);
-        if (w.vecArg.Len() != m) {
-            VeskError(3, "LeastSquaresFit: the residual function changed the length of its vector");
-            return !HostFailed(w);
-        }
-        std::copy(w.vecArg.GetData(), w.vecArg.GetData() + m, r);
-    } else {
-        VarRegister res;
-        RunScript(function, w.bArg, nullptr, 0, extraParam, res);
-        if (HostFailed(w)) return false;
-        MatVector v(res.GetVar());
-        if (v.Len() != m) {
-            VeskError(3, "LeastSquaresFit: the residual function answered the wrong number of values");
-            return !HostFailed(w);
-        }
-        std::copy(v.GetData(), v.GetData() + m, r);
-    }
-    return !HostFailed(w);
+    return Call(w, function, b, -1, r);
 }
 
-bool LeastSquaresFit::UserColumn(Work& w, const double* b, int j, double* col) {
+bool LeastSquaresFit::Call(Work& w, Variable& f, const double* b, int j, double* out) {
     std::copy(b, b + p, w.bArg.GetData());
     bool native;
-    void* fn = NativeOf(jacobianFunc, native);
+    void* fn = NativeOf(f, native);
     if (native && fn == nullptr) return !HostFailed(w);
+    const double jj = j;
     if (dataForm) {
+        // The model (j < 0) or its derivative by b_j at each x_i.
         for (int i = 0; i < m; ++i) {
-            double d;
+            double v;
             if (native) {
-                d = reinterpret_cast<ModelDerivFn>(fn)(xData[i], w.bArg, j, extraParam);
+                v = j < 0 ? reinterpret_cast<ModelFn>(fn)(xData[i], w.bArg, extraParam)
+                          : reinterpret_cast<ModelDerivFn>(fn)(xData[i], w.bArg, j, extraParam);
             } else {
                 VarRegister res;
-                const double nums[2] = {xData[i], static_cast<double>(j)};
-                RunScript(jacobianFunc, w.bArg, nums, 2, extraParam, res);
+                const double nums[2] = {xData[i], jj};
+                RunScript(f, w.bArg, nums, j < 0 ? 1 : 2, extraParam, res);
                 if (HostFailed(w)) return false;
-                d = static_cast<double>(res);
+                v = static_cast<double>(res);
             }
-            col[i] = -d / sigma[i];
+            out[i] = j < 0 ? (yData[i] - v) / sigma[i] : -v / sigma[i];
         }
-    } else if (native) {
+        return !HostFailed(w);
+    }
+    // The residual vector (j < 0) or column j of the Jacobian.
+    const double* values;
+    MatVector answer(0);
+    if (native) {
         w.vecArg.Set(0.0);
-        reinterpret_cast<ColumnFn>(fn)(w.bArg, j, w.vecArg, extraParam);
-        if (w.vecArg.Len() != m) {
-            VeskError(3, "LeastSquaresFit: the Jacobian function changed the length of its vector");
-            return !HostFailed(w);
-        }
-        std::copy(w.vecArg.GetData(), w.vecArg.GetData() + m, col);
+        if (j < 0)
+            reinterpret_cast<ResidualFn>(fn)(w.bArg, w.vecArg, extraParam);
+        else
+            reinterpret_cast<ColumnFn>(fn)(w.bArg, j, w.vecArg, extraParam);
+        values = w.vecArg.Len() == m ? w.vecArg.GetData() : nullptr;
     } else {
         VarRegister res;
-        const double jj = j;
-        RunScript(jacobianFunc, w.bArg, &jj, 1, extraParam, res);
+        RunScript(f, w.bArg, &jj, j < 0 ? 0 : 1, extraParam, res);
         if (HostFailed(w)) return false;
-        MatVector v(res.GetVar());
-        if (v.Len() != m) {
-            VeskError(3, "LeastSquaresFit: the Jacobian function answered the wrong number of values");
-            return !HostFailed(w);
-        }
-        std::copy(v.GetData(), v.GetData() + m, col);
+        answer = res.GetVar();
+        values = answer.Len() == m ? answer.GetData() : nullptr;
     }
+    if (values == nullptr) {
+        VeskError(3, "LeastSquaresFit: a function answered another number of values than m");
+        return !HostFailed(w);
+    }
+    std::copy(values, values + m, out);
     return !HostFailed(w);
 }
 
@@ -362,7 +332,7 @@ bool LeastSquaresFit::JacobianAt(Work& w, const double* b, const double* r, doub
             continue;
         }
         if (user) {
-            if (!UserColumn(w, b, j, col)) return false;
+            if (!Call(w, jacobianFunc, b, j, col)) return false;
             continue;
         }
         std::copy(b, b + p, w.bTrial.begin());

@@ -22,8 +22,9 @@
 //   Climb runs script objectives: b as a new "MVector" instance, then x (data
 //   form) and j (Jacobians) as numbers, then the extra parameter by
 //   reference. A script residual function or script Jacobian column answers
-//   an array or "MVector" of m numbers (a shorter answer counts as an error:
-//   the fit ends as after a script error); a script model answers a number.
+//   an array or "MVector" of m numbers (an answer of another length, like a
+//   native function that resizes its vector, raises error 3 and ends the fit
+//   as a script error does); a script model answers a number.
 //   extra is the stored copy of SetExtraParam.
 //
 // Method
@@ -209,7 +210,9 @@ private:
     int Run(Work& w);
     bool Evaluate(Work& w, const double* b, double* r);
     bool JacobianAt(Work& w, const double* b, const double* r, double* jac);
-    bool UserColumn(Work& w, const double* b, int j, double* col);
+    // Runs f at b into out (m values): the residuals for j < 0, column j of
+    // the Jacobian otherwise. False when a host error ended the call.
+    bool Call(Work& w, Variable& f, const double* b, int j, double* out);
     bool HostFailed(Work& w);
     void Finish(Work& w, int status);
     void Covariance(Work& w);
