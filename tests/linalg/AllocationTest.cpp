@@ -15,44 +15,10 @@
 #include "linalg/MatVector.h"
 #include "linalg/Matrix.h"
 #include "tests/host/ErrorTest.h"
+#include "tests/host/ReplacedAllocation.h"
 
-namespace {
-
-long g_live = 0;     // blocks allocated and not yet freed
-int g_failAt = 0;    // the g_failAt-th allocation from now fails (0: none)
-
-void* Allocate(std::size_t n) {
-    if (g_failAt > 0 && --g_failAt == 0) return nullptr;
-    if (n > (std::size_t{1} << 40)) return nullptr;
-    void* p = std::malloc(n > 0 ? n : 1);
-    if (p != nullptr) ++g_live;
-    return p;
-}
-
-void Free(void* p) {
-    if (p == nullptr) return;
-    --g_live;
-    std::free(p);
-}
-
-}  // namespace
-
-void* operator new(std::size_t n) {
-    if (void* p = Allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) {
-    if (void* p = Allocate(n)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void* operator new[](std::size_t n, const std::nothrow_t&) noexcept { return Allocate(n); }
-void operator delete(void* p) noexcept { Free(p); }
-void operator delete[](void* p) noexcept { Free(p); }
-void operator delete(void* p, std::size_t) noexcept { Free(p); }
-void operator delete[](void* p, std::size_t) noexcept { Free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { Free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { Free(p); }
+using replaced_allocation::g_failAt;
+using replaced_allocation::g_live;
 
 namespace {
 
