@@ -36,4 +36,4 @@ echo "pkg-config: $(pkg-config --modversion Vesk_base_math): $(pkg-config --cfla
 g++ -std=c++20 examples/client/main.cpp $(pkg-config --cflags --libs Vesk_base_math) \
     -o "$client/pkg-config/vesk_client"
 "$client/pkg-config/vesk_client"
-vesk 'BesselJ0(1)'
+/usr/bin/vesk 'BesselJ0(1)'
