@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, tests, benchmarks and fuzzer need,
-# only those that are missing. Given package names, installs those instead
-# (scripts/deps-cross.sh).
+# Installs the Debian packages the build, tests, benchmarks, fuzzer and the
+# Debian package (scripts/package-deb.sh: dpkg-shlibdeps, file, pkg-config)
+# need, only those that are missing. Given package names, installs those
+# instead (scripts/deps-cross.sh).
 set -euo pipefail
 packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liblapack-dev libgsl-dev
-          clang libclang-rt-14-dev)
+          clang libclang-rt-14-dev dpkg-dev file pkgconf)
 [ $# -gt 0 ] && packages=("$@")
 missing=()
 for p in "${packages[@]}"; do

@@ -184,6 +184,11 @@ TEST_F(ArraysTest, RecordsMoveWholeAndMayBeInsertedFromTheArrayItself) {
     a.InsertItem(1, a[1] + 1);  // straddles records 1 and 2
     a.InsertItem(4, a[1]);
     EXPECT_EQ(Values(a), Doubles({5, 6, 4, 5, 3, 4, 5, 6, 4, 5, 5, 6}));
+    // Width 3, from the middle of the record before: its last two values and
+    // the first of the record that moves up.
+    DoubleArrayEx r(2, 3);
+    Fill(r, {1.0, 2.0, 3.0, 4.0, 5.0, 6.0}).InsertItem(1, r[0] + 1);
+    EXPECT_EQ(Values(r), Doubles({1, 2, 3, 2, 3, 4, 4, 5, 6}));
     a.RemoveItem(0);
     a.RemoveItem(1);
     const Doubles expected = {4, 5, 5, 6, 4, 5, 5, 6};

@@ -190,6 +190,24 @@ def ftest_rows():
     return rows
 
 
+def rounding_rows():
+    """Rows function,a,b,x,value where the result is held to its rounding
+    error, far below the ln Γ bound of the tables above: ln Q(a, x) at a small
+    a, where the series fixes it to about 1e-12, and I_x(a, b) with a + b
+    beyond 1e4, whose Stirling prefactor has no Lanczos error (b is "nan"
+    for the gamma rows)."""
+    rows = []
+    for x in [0.1, 0.5, 0.9]:
+        q = mp.gammainc(1e-3, x, mp.inf, regularized=True)
+        rows.append(["LnGamma_Q", f(1e-3), "nan", f(x), f(mp.log(q))])
+    for x in [1e-4, 2e-4, 5e-4, 1e-3, 2e-3]:
+        for a, b, y in [(10.0, 2e4, x), (2e4, 10.0, 1.0 - x)]:
+            i = mp.betainc(a, b, 0, y, regularized=True)
+            rows.append(["Beta_I", f(a), f(b), f(y), f(i)])
+            rows.append(["LnBeta_I", f(a), f(b), f(y), f(mp.log(i))])
+    return rows
+
+
 def main():
     write("func_lngamma.csv", "x,lngamma", lngamma_rows())
     write("func_gamma_inc.csv", "a,x,P,Q,lnP,lnQ", gamma_inc_rows())
@@ -202,6 +220,7 @@ def main():
     write("func_bessel_ik.csv", "nu,x,I,K,Ip,Kp", bessel_ik_rows())
     write("func_bessel_ln.csv", "function,region,nu,x,value", bessel_ln_rows())
     write("func_ftest.csv", "dataA,dataB,f,prob", ftest_rows())
+    write("func_inc_rounding.csv", "function,a,b,x,value", rounding_rows())
 
 
 if __name__ == "__main__":

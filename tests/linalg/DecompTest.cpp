@@ -315,6 +315,21 @@ TEST_F(DecompTest, SmallCasesAndFailures) {
     ASSERT_EQ(Codes(), (std::vector<int>{3, 3}));
     EXPECT_EQ(vrt::Errors()[0].text, "Matrix, with rounding errors, is is not positive defined");
     EXPECT_EQ(vrt::Errors()[1].text, "Matrix is not symmetric");
+    vrt::ClearErrors();
+    // A zero pivot is not positive either: null, not a factor of NaNs.
+    EXPECT_EQ(Matrix(2).CholeskyDecompse(), nullptr);
+    EXPECT_EQ(FromRows({{0, 0}, {0, 1}}).CholeskyDecompse(), nullptr);
+    EXPECT_EQ(Codes(), (std::vector<int>{3, 3}));
+}
+
+// Singular values count as zero only up to 1e-15 of their sum: 1e-13 is
+// still inverted.
+TEST_F(DecompTest, PseudoInverseKeepsSmallSingularValues) {
+    std::unique_ptr<Matrix> pinv(FromRows({{1, 0}, {0, 1e-13}}).PseudoInverse()),
+        cut(FromRows({{1, 0}, {0, 1e-16}}).PseudoInverse());
+    EXPECT_LE(DiffInf(*pinv, FromRows({{1, 0}, {0, 1e13}})), 4 * kEps * 1e13);
+    EXPECT_LE(DiffInf(*cut, FromRows({{1, 0}, {0, 0}})), 4 * kEps);
+    EXPECT_TRUE(vrt::Errors().empty());
 }
 
 // NaN keeps the QR steps from converging; the split test must not read

@@ -177,6 +177,32 @@ TEST_F(StatTest, WeightedCumulativeDistributionAndMedian) {
     ExpectErrors({});
 }
 
+// Without a host processor there is no fit and the medians come from the
+// weighted median itself: where the cumulative weight reaches exactly half,
+// the mean of that value and the next.
+TEST_F(StatTest, WeightedMedianWithoutTheFit) {
+    const struct {
+        Values x, w;
+        double median;
+    } cases[] = {
+        {{6, 1, 5, 2, 4, 3}, {1, 1, 1, 1, 1, 1}, 3.5},
+        {{1, 2, 3, 4, 5, 6, 7, 8}, {2, 2, 2, 2, 2, 2, 2, 2}, 4.5},
+        {{1, 2, 3, 4, 5, 6}, {3, 1, 1, 1, 1, 1}, 2.5},  // weight 4 of 8 through the value 2
+        {{1, 2, 3, 4, 5, 6}, {1, 1, 1, 1, 1, 2}, 4},    // past half within the value 4
+    };
+    vrt::SetCurrentProcessor(nullptr);
+    for (auto c : cases) {
+        Stat_Weighted s(c.x.data(), c.w.data(), static_cast<int>(c.x.size()));
+        double median = -1, err = -1;
+        s.GetMedian_SD(median, err);
+        EXPECT_EQ(median, c.median);
+        s.GetMedian_MAD(median, err);
+        EXPECT_EQ(median, c.median);
+    }
+    vrt::SetCurrentProcessor(&proc);
+    ExpectErrors({});
+}
+
 TEST_F(StatTest, WeightedOverridesExportAndCopies) {
     Values x = UniformSample(1000, 1, 2, 61), w = UniformSample(1000, 1, 2, 62);
     Stat_Weighted s(x.data(), w.data(), 1000);

@@ -49,6 +49,11 @@ def cases():
     yield "jumps", 1e-13, [0.0, 1.0, 1.5, 3.0], [0.0, 20.0, -5.0, 15.0]
     # A repeated abscissa: the zero-width step is skipped.
     yield "repeated", 1e-13, [0.0, 1.0, 1.0, 2.0], [0.0, 1.0, 3.0, 2.0]
+    # A rise of 1e-4: the table forms e^dy - 1 directly, whose rounding near
+    # 1 (2.2e-16) over dy bounds the error at 2.3e-12.
+    yield "gentle", 2.3e-12, [0.0, 1.0], [0.0, 1e-4]
+    # A fall of 2, well short of the one-sided form: ln((1 - e^-2)/2).
+    yield "fall", 1e-15, [0.0, 1.0], [0.0, -2.0]
 
 
 def main():

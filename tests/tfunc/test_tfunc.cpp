@@ -40,6 +40,10 @@ TEST_F(TFuncTest, LookupAndExtremes) {
     double x2[2] = {1, 3}, y2[2] = {4, 0}, rx[6] = {0, 1, 1, 2, 3, 4};
     TFunc line(x2, y2, 2), repeated(rx, rx, 6);
     EXPECT_EQ(V({line(2), 1.0 * line.pos(2.5), 1.0 * repeated.Index(1), 1.0 * repeated.Index(3.5)}), (V{2, 1, 2, 4}));
+    // Three points with a kink: beyond x[1] the second segment answers.
+    double ky[3] = {0, 10, 0};
+    TFunc kinked(xs, ky, 3);
+    EXPECT_EQ(V({kinked(1.5), 1.0 * kinked.pos(1.6), 1.0 * kinked.Index(1.5)}), (V{5, 2, 1}));
 
     double ex[5] = {1, 2, 3, 4, 5}, ey[5] = {3, 1, 1, 7, 7};
     TFunc h(ex, ey, 5);  // the first extreme wins

@@ -175,7 +175,7 @@ TEST_F(Calculus, LogIntegralExp) {
         EXPECT_NEAR(f.LogIntegralExp(), expected, tol) << name;
         ++cases;
     }
-    EXPECT_EQ(cases, 4);
+    EXPECT_EQ(cases, 6);
     EXPECT_NEAR(Table({0, 2}, {1.5, 1.5}).LogIntegralExp(), 1.5 + std::log(2.0), 1e-15);
     EXPECT_EQ(Table({0, 1}, {0, 20}).LogIntegralExp(), 20 - std::log(20.0));
     EXPECT_EQ(TFunc(0).LogIntegralExp(), -HUGE_VAL);
