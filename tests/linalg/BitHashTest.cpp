@@ -1,0 +1,272 @@
+// Results of the decompositions, solvers and vector operations are defined
+// bit for bit by the order of their operations. This program hashes every
+// double they answer, on fixed inputs of many sizes (every size up to 40,
+// then a spread up to 300 with odd sizes and sizes beside powers of two), and
+// compares with hashes recorded from the straightforward kernels: a faster
+// kernel must reproduce them exactly, on every platform.
+//
+// The inputs come from an integer generator whose doubles are exact on any
+// machine (53-bit integers scaled by a power of two). Every result except
+// LogAbsDet is made of + - * / and sqrt alone, which IEEE 754 rounds the same
+// everywhere; LogAbsDet also calls log, so it is hashed apart.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <vector>
+
+#include "linalg/MatVector.h"
+#include "linalg/Matrix.h"
+#include "tests/linalg/LinalgTestUtil.h"
+
+namespace {
+
+using linalg_test::LinalgTest;
+
+// 64-bit linear congruential generator; its top 53 bits become a double in
+// [-1, 1), exactly.
+class Lcg {
+public:
+    explicit Lcg(std::uint64_t seed) : state_(seed * 2862933555777941757ULL + 3037000493ULL) {}
+    double Next() {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(static_cast<std::int64_t>(state_ >> 11)) * 0x1.0p-52 - 1.0;
+    }
+    Matrix Random(int rows, int cols) {
+        Matrix m(rows, cols);
+        for (int i = 0; i < rows; ++i)
+            for (int j = 0; j < cols; ++j) m(i, j) = Next();
+        return m;
+    }
+    MatVectorCol Vector(int n) {
+        MatVectorCol v(n);
+        for (int i = 0; i < n; ++i) v[i] = Next();
+        return v;
+    }
+
+private:
+    std::uint64_t state_;
+};
+
+// FNV-1a over the bytes of each value, least significant first, so the hash
+// does not depend on the machine's byte order.
+class Hash {
+public:
+    void Add(double d) {
+        std::uint64_t bits = 0;
+        std::memcpy(&bits, &d, sizeof bits);
+        for (int b = 0; b < 8; ++b) {
+            value_ ^= (bits >> (8 * b)) & 0xffU;
+            value_ *= 1099511628211ULL;
+        }
+    }
+    void Add(int i) { Add(static_cast<double>(i)); }
+    // A null answer counts as one marker value, followed by nothing.
+    void Add(const Matrix* m) {
+        if (m == nullptr) return Add(-7777.0);
+        Add(m->Y());
+        Add(m->X());
+        for (int i = 0; i < m->Y(); ++i)
+            for (int j = 0; j < m->X(); ++j) Add((*m)(i, j));
+    }
+    void Add(const MatVector* v) {
+        if (v == nullptr) return Add(-7777.0);
+        Add(v->Len());
+        for (int i = 0; i < v->Len(); ++i) Add((*v)[i]);
+    }
+    void Add(const double* p, int n) {
+        if (p == nullptr) return Add(-7777.0);
+        for (int i = 0; i < n; ++i) Add(p[i]);
+    }
+    std::uint64_t Value() const { return value_; }
+
+private:
+    std::uint64_t value_ = 14695981039346656037ULL;
+};
+
+// Every size to 40, then odd sizes, sizes beside multiples of 4, 16, 32, 64,
+// 128 and 256, and a few larger even ones.
+std::vector<int> Sizes() {
+    std::vector<int> sizes;
+    for (int n = 1; n <= 40; ++n) sizes.push_back(n);
+    for (int n : {47, 50, 63, 64, 65, 97, 100, 127, 129, 150, 200, 255, 257, 300}) sizes.push_back(n);
+    return sizes;
+}
+
+// Symmetric positive definite B B^T + n I, the sums formed here in k order.
+Matrix SymmetricPositive(Lcg& gen, int n) {
+    const Matrix b = gen.Random(n, n);
+    Matrix a(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) {
+            double s = 0.0;
+            for (int k = 0; k < n; ++k) s += b(i, k) * b(j, k);
+            a(i, j) = s + (i == j ? n : 0.0);
+        }
+    return a;
+}
+
+// The recorded hashes, one per family of results.
+struct Expected {
+    const char* name;
+    std::uint64_t value;
+};
+
+class BitHashTest : public LinalgTest {
+protected:
+    void Check(const Expected& e, const Hash& h) {
+        EXPECT_EQ(h.Value(), e.value) << e.name << ": got 0x" << std::hex << h.Value() << "ULL";
+    }
+};
+
+TEST_F(BitHashTest, SquareDecompositionsAndSolvers) {
+    Hash chol, solve, inverse, det, logDet, svd, svdSolve, pinv;
+    for (int n : Sizes()) {
+        Lcg gen(static_cast<std::uint64_t>(n));
+        const Matrix a = gen.Random(n, n);
+        const Matrix spd = SymmetricPositive(gen, n);
+        const MatVectorCol b = gen.Vector(n);
+
+        std::unique_ptr<Matrix> l(spd.CholeskyDecompse());
+        chol.Add(l.get());
+        std::unique_ptr<double[]> x(a.SolveSystem(b.GetData()));
+        solve.Add(x.get(), n);
+        std::unique_ptr<double[]> xs(spd.SolveSystem(b.GetData()));
+        solve.Add(xs.get(), n);
+        std::unique_ptr<Matrix> inv(a.Inverse());
+        inverse.Add(inv.get());
+        std::unique_ptr<Matrix> invSpd(spd.Inverse());
+        inverse.Add(invSpd.get());
+        det.Add(a.Det());
+        det.Add(spd.Det());
+        logDet.Add(a.LogAbsDet());
+        logDet.Add(spd.LogAbsDet());
+
+        // Up to 150 the SVD and what rests on it run at every size; beyond,
+        // the decomposition alone.
+        Matrix u(a);
+        MatVectorCol* w = nullptr;
+        Matrix* v = nullptr;
+        svd.Add(u.SVD(w, v));
+        svd.Add(&u);
+        svd.Add(w);
+        svd.Add(v);
+        delete w;
+        delete v;
+        if (n <= 150) {
+            std::unique_ptr<double[]> y(a.SolveSystemBySVD(b.GetData()));
+            svdSolve.Add(y.get(), n);
+            std::unique_ptr<Matrix> p(a.PseudoInverse());
+            pinv.Add(p.get());
+        }
+    }
+    Check({"CholeskyDecompse", 0xc8b227da86006f8aULL}, chol);
+    Check({"SolveSystem", 0xd9fde17afe2aa70aULL}, solve);
+    Check({"Inverse", 0x3c1f1f029b4a0054ULL}, inverse);
+    Check({"Det", 0x2639008fc1e39e1bULL}, det);
+    Check({"LogAbsDet", 0x48b78d44b06a997dULL}, logDet);
+    Check({"SVD", 0x12a2154950de47baULL}, svd);
+    Check({"SolveSystemBySVD", 0x2ab65d5027a60668ULL}, svdSolve);
+    Check({"PseudoInverse", 0x714659fda510e93aULL}, pinv);
+}
+
+// Rectangular SVDs (more rows, more columns), a rank-deficient and a singular
+// matrix (equal rows), and a matrix with an overflowing factor.
+TEST_F(BitHashTest, SpecialShapesAndValues) {
+    Hash h;
+    for (const auto& shape : std::vector<std::pair<int, int>>{{5, 3}, {3, 5}, {41, 17}, {17, 41}, {130, 65}, {65, 130}}) {
+        Lcg gen(static_cast<std::uint64_t>(shape.first * 1000 + shape.second));
+        Matrix u = gen.Random(shape.first, shape.second);
+        const MatVectorCol b = gen.Vector(shape.first);
+        std::unique_ptr<double[]> y(u.SolveSystemBySVD(b.GetData()));
+        h.Add(y.get(), shape.second);
+        std::unique_ptr<Matrix> p(u.PseudoInverse());
+        h.Add(p.get());
+        MatVectorCol* w = nullptr;
+        Matrix* v = nullptr;
+        h.Add(u.SVD(w, v));
+        h.Add(&u);
+        h.Add(w);
+        h.Add(v);
+        delete w;
+        delete v;
+    }
+    for (int n : {3, 17, 66}) {
+        Lcg gen(static_cast<std::uint64_t>(500 + n));
+        Matrix a = gen.Random(n, n);
+        // Two equal rows: singular; the SVD sees a rank-deficient matrix.
+        for (int j = 0; j < n; ++j) a(n - 1, j) = a(0, j);
+        std::unique_ptr<Matrix> inv(a.Inverse());
+        h.Add(inv.get());
+        h.Add(a.Det());
+        std::unique_ptr<Matrix> p(a.PseudoInverse());
+        h.Add(p.get());
+        // A huge row makes later factors overflow to infinity.
+        Matrix big = gen.Random(n, n);
+        for (int j = 0; j < n; ++j) big(0, j) *= 1e-300;
+        for (int j = 0; j < n; ++j) big(n - 1, j) *= 1e300;
+        std::unique_ptr<Matrix> bigInv(big.Inverse());
+        h.Add(bigInv.get());
+        h.Add(big.Det());
+        std::unique_ptr<double[]> x(big.SolveSystem(a[0]));
+        h.Add(x.get(), n);
+    }
+    Check({"special shapes and values", 0xb645c0866c702535ULL}, h);
+}
+
+// The products and measures of matrices and vectors.
+TEST_F(BitHashTest, ProductsAndVectorOperations) {
+    Hash h;
+    for (int n : Sizes()) {
+        Lcg gen(static_cast<std::uint64_t>(7000 + n));
+        const int m = n % 7 + 1;
+        const Matrix a = gen.Random(n, n);
+        const Matrix r = gen.Random(n, m);
+        const Matrix spd = SymmetricPositive(gen, n);
+        MatVectorCol x = gen.Vector(n);
+        const MatVectorCol y = gen.Vector(n);
+        const MatVectorRow row(gen.Vector(n));
+
+        std::unique_ptr<Matrix> ab(a * spd);
+        h.Add(ab.get());
+        std::unique_ptr<Matrix> ar(a * r);
+        h.Add(ar.get());
+        Matrix c(a);
+        c *= spd;
+        h.Add(&c);
+        std::unique_ptr<Matrix> t(r.Transpose());
+        h.Add(t.get());
+        h.Add(a.Convolove(spd));
+        std::unique_ptr<MatVectorCol> ax(a * x);
+        h.Add(ax.get());
+        MatVectorCol out;
+        a.RightMultiply(out, x);
+        h.Add(&out);
+        std::unique_ptr<MatVectorRow> xa(row * a);
+        h.Add(xa.get());
+        std::unique_ptr<Matrix> outer(x * row);
+        h.Add(outer.get());
+        Matrix d(a);
+        d.MultByDiagonalMatrix(y);
+        h.Add(&d);
+
+        h.Add(x.Norm());
+        h.Add(x.Norm(spd));
+        h.Add(x.Distance(y));
+        h.Add(x.MahalonabisDistance(y, spd));
+        h.Add(x.Cosine(y));
+        h.Add(x.MahalonabisCosine(y, spd));
+        h.Add(x.ScalarMultiply(y));
+        h.Add(row * y);
+        MatVectorCol z = x + y;
+        z -= y * 0.375;
+        z *= 3.0;
+        z += 0.5;
+        z.DivByItem(y);
+        h.Add(&z);
+    }
+    Check({"products and vector operations", 0x7a11d17894b91f75ULL}, h);
+}
+
+}  // namespace
