@@ -120,6 +120,76 @@ void SubtractRows(double* s, const double* f, const double* r, int n, int from, 
     }
 }
 
+// Two doubles processed as one SSE2 (or NEON) register. Every operation acts
+// on each lane as the scalar operation would, rounding the same way, so a
+// lane's result is bit for bit the scalar one.
+using Pair = double __attribute__((vector_size(16)));
+
+inline Pair LoadPair(const double* p) {
+    Pair v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+inline void StorePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
+
+inline Pair Broadcast(double d) { return Pair{d, d}; }
+
+// Column i of the Cholesky factor into row i of t, which holds the factor
+// transposed (t(k, j) = L(j, k), rows 0 .. i-1 complete, zeros elsewhere), from
+// the row i of the n x n row-major a, diagonal and right of it:
+// L(j, i) = (a(i, j) - sum_{k = i-1 down to 0} L(i, k) L(j, k)) / L(i, i) with
+// L(i, i) the square root of the same sum for j = i. Every sum subtracts with
+// k falling; the sums of the row advance together over each k. Answers false,
+// leaving the row unfinished, when the diagonal sum is 0.0 or less.
+bool CholeskyColumn(double* t, const double* a, int n, int i) {
+    double* ti = t + static_cast<long>(i) * n;
+    std::copy(a + static_cast<long>(i) * n + i, a + static_cast<long>(i + 1) * n, ti + i);
+    const long stride = n;
+    // The k range is walked in blocks (falling), few enough rows for their
+    // pages and lines to stay at hand while every strip of the row passes
+    // over them: strips of eight sums held in registers over the block, then
+    // pairs, then single sums.
+    constexpr int kBlock = 32;
+    for (int top = i - 1; top >= 0; top -= kBlock) {
+        const int bottom = std::max(0, top - kBlock + 1);
+        const double* tTop = t + static_cast<long>(top) * n;
+        int j = i;
+        for (; j + 8 <= n; j += 8) {
+            Pair s0 = LoadPair(ti + j), s1 = LoadPair(ti + j + 2), s2 = LoadPair(ti + j + 4), s3 = LoadPair(ti + j + 6);
+            const double* tk = tTop;
+            for (int k = top; k >= bottom; --k, tk -= stride) {
+                const Pair f = Broadcast(tk[i]);
+                s0 = s0 - f * LoadPair(tk + j);
+                s1 = s1 - f * LoadPair(tk + j + 2);
+                s2 = s2 - f * LoadPair(tk + j + 4);
+                s3 = s3 - f * LoadPair(tk + j + 6);
+            }
+            StorePair(ti + j, s0);
+            StorePair(ti + j + 2, s1);
+            StorePair(ti + j + 4, s2);
+            StorePair(ti + j + 6, s3);
+        }
+        for (; j + 2 <= n; j += 2) {
+            Pair s0 = LoadPair(ti + j);
+            const double* tk = tTop;
+            for (int k = top; k >= bottom; --k, tk -= stride) s0 = s0 - Broadcast(tk[i]) * LoadPair(tk + j);
+            StorePair(ti + j, s0);
+        }
+        for (; j < n; ++j) {
+            double s0 = ti[j];
+            for (int k = top; k >= bottom; --k) s0 -= t[k * stride + i] * t[k * stride + j];
+            ti[j] = s0;
+        }
+    }
+    const double s = ti[i];
+    if (s <= 0.0) return false;
+    const double diagonal = std::sqrt(s);
+    ti[i] = diagonal;
+    for (int j = i + 1; j < n; ++j) ti[j] = ti[j] / diagonal;
+    return true;
+}
+
 // n values of T without throwing (value-initialised); null when they cannot
 // be obtained, with error 1 raised.
 template <class T>
@@ -440,45 +510,20 @@ Matrix* Matrix::CholeskyDecompse() const {
     const int n = nX;
     Matrix* L = NewMatrix(n, n);
     if (L == nullptr) return nullptr;
+    // L is formed transposed in its own storage (row i holding column i of
+    // L), so that the sums of a column, L(j, i) for every j >= i, advance
+    // together along contiguous memory over the same k; it is transposed in
+    // place at the end.
+    double* t = L->data;
     for (int i = 0; i < n; ++i) {
-        const double* li = (*L)[i];
-        double s = (*this)(i, i);
-        for (int k = i - 1; k >= 0; --k) s -= li[k] * li[k];
-        if (s <= 0.0) {
+        if (!CholeskyColumn(t, data, n, i)) {
             VeskError(3, "Matrix, with rounding errors, is is not positive defined");
             delete L;
             return nullptr;
         }
-        const double diagonal = std::sqrt(s);
-        (*L)(i, i) = diagonal;
-        // Below the diagonal, four rows at a time: their sums are independent
-        // chains that overlap, each still subtracting with k falling.
-        int j = i + 1;
-        for (; j + 3 < n; j += 4) {
-            const double* l0 = (*L)[j];
-            const double* l1 = (*L)[j + 1];
-            const double* l2 = (*L)[j + 2];
-            const double* l3 = (*L)[j + 3];
-            double s0 = (*this)(i, j), s1 = (*this)(i, j + 1), s2 = (*this)(i, j + 2), s3 = (*this)(i, j + 3);
-            for (int k = i - 1; k >= 0; --k) {
-                const double f = li[k];
-                s0 -= f * l0[k];
-                s1 -= f * l1[k];
-                s2 -= f * l2[k];
-                s3 -= f * l3[k];
-            }
-            (*L)(j, i) = s0 / diagonal;
-            (*L)(j + 1, i) = s1 / diagonal;
-            (*L)(j + 2, i) = s2 / diagonal;
-            (*L)(j + 3, i) = s3 / diagonal;
-        }
-        for (; j < n; ++j) {
-            const double* lj = (*L)[j];
-            double sj = (*this)(i, j);
-            for (int k = i - 1; k >= 0; --k) sj -= li[k] * lj[k];
-            (*L)(j, i) = sj / diagonal;
-        }
     }
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) std::swap(t[static_cast<long>(i) * n + j], t[static_cast<long>(j) * n + i]);
     return L;
 }
 
