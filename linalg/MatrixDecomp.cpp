@@ -11,6 +11,7 @@
 #include <new>
 
 #include "host/Plugin.h"
+#include "linalg/LinalgKernels.h"
 #include "linalg/Matrix.h"
 #include "linalg/NewLinalg.h"
 
@@ -36,37 +37,6 @@ int CompareDescending(const void* a, const void* b) {
     if (x > y) return -1;
     if (x == y) return 0;
     return 1;
-}
-
-// Plane rotations of column pairs, (y, z) becoming (y c + z s, z c - y s),
-// applied to every row of the rows x cols row-major block m. A rotation's
-// coefficients never depend on the block, and rotations of different rows are
-// independent, so a whole chain is applied after its coefficients are known,
-// walking the rows in blocks (each element still receives its rotations in
-// their order). A block's rows are interleaved so that the dependent steps of
-// one row's chain overlap with those of the others.
-constexpr int kRotationBlock = 16;
-
-// Rotation i of the chain (i = first .. last) acts on columns (i, i + 1) when
-// `fixed` is negative (neighbours), else on columns (fixed, i).
-void RotateChain(double* m, int rows, int cols, int fixed, int first, int last, const double* c,
-                 const double* s) {
-    for (int r0 = 0; r0 < rows; r0 += kRotationBlock) {
-        const int r1 = std::min(rows, r0 + kRotationBlock);
-        for (int i = first; i <= last; ++i) {
-            const int p = fixed < 0 ? i : fixed;
-            const int q = fixed < 0 ? i + 1 : i;
-            const double ci = c[i];
-            const double si = s[i];
-            for (int r = r0; r < r1; ++r) {
-                double* row = m + static_cast<long>(r) * cols;
-                const double y = row[p];
-                const double z = row[q];
-                row[p] = y * ci + z * si;
-                row[q] = z * ci - y * si;
-            }
-        }
-    }
 }
 
 // t(j) = sum over k from k0 to k1 - 1 of m(k, col) m(k, j) for j in [j0, cols),
@@ -120,83 +90,21 @@ void SubtractRows(double* s, const double* f, const double* r, int n, int from, 
     }
 }
 
-// Two doubles processed as one SSE2 (or NEON) register. Every operation acts
-// on each lane as the scalar operation would, rounding the same way, so a
-// lane's result is bit for bit the scalar one.
-using Pair = double __attribute__((vector_size(16)));
-
-inline Pair LoadPair(const double* p) {
-    Pair v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-
-inline void StorePair(double* p, Pair v) { std::memcpy(p, &v, sizeof v); }
-
-inline Pair Broadcast(double d) { return Pair{d, d}; }
-
-// Column i of the Cholesky factor into row i of t, which holds the factor
-// transposed (t(k, j) = L(j, k), rows 0 .. i-1 complete, zeros elsewhere), from
-// the row i of the n x n row-major a, diagonal and right of it:
-// L(j, i) = (a(i, j) - sum_{k = i-1 down to 0} L(i, k) L(j, k)) / L(i, i) with
-// L(i, i) the square root of the same sum for j = i. Every sum subtracts with
-// k falling; the sums of the row advance together over each k. Answers false,
-// leaving the row unfinished, when the diagonal sum is 0.0 or less.
-bool CholeskyColumn(double* t, const double* a, int n, int i) {
-    double* ti = t + static_cast<long>(i) * n;
-    std::copy(a + static_cast<long>(i) * n + i, a + static_cast<long>(i + 1) * n, ti + i);
-    const long stride = n;
-    // The k range is walked in blocks (falling), few enough rows for their
-    // pages and lines to stay at hand while every strip of the row passes
-    // over them: strips of eight sums held in registers over the block, then
-    // pairs, then single sums.
-    constexpr int kBlock = 32;
-    for (int top = i - 1; top >= 0; top -= kBlock) {
-        const int bottom = std::max(0, top - kBlock + 1);
-        const double* tTop = t + static_cast<long>(top) * n;
-        int j = i;
-        for (; j + 8 <= n; j += 8) {
-            Pair s0 = LoadPair(ti + j), s1 = LoadPair(ti + j + 2), s2 = LoadPair(ti + j + 4), s3 = LoadPair(ti + j + 6);
-            const double* tk = tTop;
-            for (int k = top; k >= bottom; --k, tk -= stride) {
-                const Pair f = Broadcast(tk[i]);
-                s0 = s0 - f * LoadPair(tk + j);
-                s1 = s1 - f * LoadPair(tk + j + 2);
-                s2 = s2 - f * LoadPair(tk + j + 4);
-                s3 = s3 - f * LoadPair(tk + j + 6);
-            }
-            StorePair(ti + j, s0);
-            StorePair(ti + j + 2, s1);
-            StorePair(ti + j + 4, s2);
-            StorePair(ti + j + 6, s3);
-        }
-        for (; j + 2 <= n; j += 2) {
-            Pair s0 = LoadPair(ti + j);
-            const double* tk = tTop;
-            for (int k = top; k >= bottom; --k, tk -= stride) s0 = s0 - Broadcast(tk[i]) * LoadPair(tk + j);
-            StorePair(ti + j, s0);
-        }
-        for (; j < n; ++j) {
-            double s0 = ti[j];
-            for (int k = top; k >= bottom; --k) s0 -= t[k * stride + i] * t[k * stride + j];
-            ti[j] = s0;
-        }
-    }
-    const double s = ti[i];
-    if (s <= 0.0) return false;
-    const double diagonal = std::sqrt(s);
-    ti[i] = diagonal;
-    for (int j = i + 1; j < n; ++j) ti[j] = ti[j] / diagonal;
-    return true;
-}
-
 // n values of T without throwing (value-initialised); null when they cannot
 // be obtained, with error 1 raised.
 template <class T>
-std::unique_ptr<T[]> NewArray(int n) {
-    std::unique_ptr<T[]> p(new (std::nothrow) T[static_cast<size_t>(n > 0 ? n : 0)]());
+std::unique_ptr<T[]> NewArray(long n) {
+    const size_t count = static_cast<size_t>(n > 0 ? n : 0);
+    std::unique_ptr<T[]> p(count <= static_cast<size_t>(PTRDIFF_MAX) / sizeof(T) ? new (std::nothrow) T[count]()
+                                                                                 : nullptr);
     if (!p) VeskError(1);
     return p;
+}
+
+// to = the transpose of the rows x cols row-major from.
+void TransposeInto(double* to, const double* from, int rows, int cols) {
+    for (int r = 0; r < rows; ++r)
+        for (int c = 0; c < cols; ++c) to[static_cast<long>(c) * rows + r] = from[static_cast<long>(r) * cols + c];
 }
 
 // True when the private copy of a decomposition did not get its storage
@@ -516,7 +424,7 @@ Matrix* Matrix::CholeskyDecompse() const {
     // place at the end.
     double* t = L->data;
     for (int i = 0; i < n; ++i) {
-        if (!CholeskyColumn(t, data, n, i)) {
+        if (!linalg_kernels::CholeskyColumn(t, data, n, i)) {
             VeskError(3, "Matrix, with rounding errors, is is not positive defined");
             delete L;
             return nullptr;
@@ -547,7 +455,11 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     // Work arrays: the superdiagonal, a row of sums and the rotation
     // coefficients of one QR step, applied to U and V afterwards.
     std::unique_ptr<double[]> work = vOut != nullptr ? NewArray<double>(6 * n + 4) : nullptr;
-    if (!work) {
+    // U and V transposed for the QR sweeps, whose rotations combine columns:
+    // there each rotation runs along two contiguous rows.
+    std::unique_ptr<double[]> transposed =
+        work ? NewArray<double>(static_cast<long>(n) * (static_cast<long>(m) + n)) : nullptr;
+    if (!transposed) {
         delete wOut;
         delete vOut;
         wOut = nullptr;
@@ -657,6 +569,11 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
         a(i, i) += 1.0;
     }
 
+    double* ut = transposed.get();
+    double* vt = ut + static_cast<long>(n) * m;
+    TransposeInto(ut, data, m, n);
+    TransposeInto(vt, vOut->data, n, n);
+
     // Diagonalisation of the bidiagonal form by implicit-shift QR.
     for (int k = n - 1; k >= 0; --k) {
         for (int its = 1; its <= kMaxSvdIterations; ++its) {
@@ -690,18 +607,21 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                     sU[i] = s;
                     last = i;
                 }
-                RotateChain(data, m, n, nm, l, last, cU, sU);
+                linalg_kernels::RotateAgainst(ut, m, m, nm, l, last, cU, sU);
             }
             double z = w[k];
             if (l == k) {
                 if (z < 0.0) {
                     w[k] = -z;
-                    for (int j = 0; j < n; ++j) v(j, k) = -v(j, k);
+                    double* vk = vt + static_cast<long>(k) * n;
+                    for (int j = 0; j < n; ++j) vk[j] = -vk[j];
                 }
                 break;
             }
             if (its == kMaxSvdIterations) {
                 VeskError(VeskModuleErrorCode, "no convergence in 30 SVD iterations");
+                TransposeInto(data, ut, n, m);
+                TransposeInto(vOut->data, vt, n, n);
                 return 0;
             }
             double x = w[l];
@@ -742,13 +662,16 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 cU[j] = c;
                 sU[j] = s;
             }
-            RotateChain(vOut->data, n, n, -1, l, nm, cV, sV);
-            RotateChain(data, m, n, -1, l, nm, cU, sU);
+            linalg_kernels::RotateNeighbours(vt, n, n, l, nm, cV, sV);
+            linalg_kernels::RotateNeighbours(ut, m, m, l, nm, cU, sU);
             rv1[l] = 0.0;
             rv1[k] = f;
             w[k] = x;
         }
     }
+
+    TransposeInto(data, ut, n, m);
+    TransposeInto(vOut->data, vt, n, n);
 
     // Descending order of the singular values, columns of U and V following.
     std::unique_ptr<SingularPair[]> pairs = NewArray<SingularPair>(n);
