@@ -1,6 +1,8 @@
 // Inner kernels of the matrix decompositions: one template per kernel over
 // the vector type, instantiated for two lanes (baseline) and, on x86-64, for
-// four lanes in functions compiled for AVX2 and chosen at run time.
+// four lanes in functions compiled for AVX2, chosen at run time through a
+// table of function pointers. (Eight lanes, AVX-512F, measured no faster on
+// the decompositions here, and slower for the Cholesky factor.)
 #include "linalg/LinalgKernels.h"
 
 #include <algorithm>
@@ -10,7 +12,6 @@
 
 #if defined(__x86_64__) || defined(__i386__)
 #define VESK_WIDE_KERNELS 1
-#define VESK_WIDE_TARGET __attribute__((target("avx2")))
 #endif
 
 namespace linalg_kernels {
@@ -22,10 +23,13 @@ using Quad = double __attribute__((vector_size(32)));
 #endif
 
 // The helpers below are always inlined into the kernel that uses them, so
-// no vector crosses a call: the warning about the calling convention of
-// four-lane vectors in functions compiled without AVX does not apply.
+// no vector crosses a call: the warning about the calling convention of wide
+// vectors in functions compiled without AVX does not apply.
 #pragma GCC diagnostic ignored "-Wpsabi"
 #define VESK_KERNEL inline __attribute__((always_inline))
+
+template <class V>
+constexpr int kLanes = sizeof(V) / sizeof(double);
 
 template <class V>
 VESK_KERNEL V Load(const double* p) {
@@ -44,69 +48,94 @@ VESK_KERNEL V Splat(double d) {
     return d - V{};
 }
 
-bool Detect() {
-#ifdef VESK_WIDE_KERNELS
-    __builtin_cpu_init();
-    return __builtin_cpu_supports("avx2") != 0;
-#else
-    return false;
-#endif
-}
+// Rows of k taken per pass of the strip kernels: few enough for their pages
+// and lines to stay at hand while every strip of the outputs passes over them.
+constexpr int kRowBlock = 32;
 
-std::atomic<bool>& WideFlag() {
-    static std::atomic<bool> flag(Detect());
-    return flag;
-}
-
-// The sums of column i advance together: strips of four vectors held in
-// registers over a block of k (falling), the blocks few enough rows for their
-// pages and lines to stay at hand while every strip passes over them; then
-// single vectors, then single sums.
-template <class V>
-VESK_KERNEL bool CholeskyColumnT(double* t, const double* a, int n, int i) {
-    constexpr int w = sizeof(V) / sizeof(double);
-    double* ti = t + static_cast<long>(i) * n;
-    std::copy(a + static_cast<long>(i) * n + i, a + static_cast<long>(i + 1) * n, ti + i);
-    const long stride = n;
-    constexpr int kBlock = 32;
-    for (int top = i - 1; top >= 0; top -= kBlock) {
-        const int bottom = std::max(0, top - kBlock + 1);
-        const double* tTop = t + static_cast<long>(top) * n;
-        int j = i;
-        for (; j + 4 * w <= n; j += 4 * w) {
-            V s0 = Load<V>(ti + j), s1 = Load<V>(ti + j + w), s2 = Load<V>(ti + j + 2 * w),
-              s3 = Load<V>(ti + j + 3 * w);
-            const double* tk = tTop;
-            for (int k = top; k >= bottom; --k, tk -= stride) {
-                const V f = Splat<V>(tk[i]);
-                s0 = s0 - f * Load<V>(tk + j);
-                s1 = s1 - f * Load<V>(tk + j + w);
-                s2 = s2 - f * Load<V>(tk + j + 2 * w);
-                s3 = s3 - f * Load<V>(tk + j + 3 * w);
+// t(j) = t(j) - f(k) r(k, j) (Subtract) or t(j) + f(k) r(k, j), one term at a
+// time for k = k0, k0 + step, ... (count terms), for j in [j0, j1): strips of
+// four vectors held in registers over a block of k, then single vectors, then
+// single values.
+template <class V, bool Subtract>
+VESK_KERNEL void StripSumsT(double* t, int j0, int j1, const double* r, long stride, const double* f, long fStride,
+                            int k0, int count, int step) {
+    constexpr int w = kLanes<V>;
+    for (int done = 0; done < count; done += kRowBlock) {
+        const int block = std::min(kRowBlock, count - done);
+        const int first = k0 + done * step;
+        const double* rFirst = r + first * stride;
+        const double* fFirst = f + first * fStride;
+        const long rStep = step * stride;
+        const long fStep = step * fStride;
+        int j = j0;
+        for (; j + 4 * w <= j1; j += 4 * w) {
+            V s0 = Load<V>(t + j), s1 = Load<V>(t + j + w), s2 = Load<V>(t + j + 2 * w), s3 = Load<V>(t + j + 3 * w);
+            const double* rk = rFirst + j;
+            const double* fk = fFirst;
+            for (int b = 0; b < block; ++b, rk += rStep, fk += fStep) {
+                const V fv = Splat<V>(*fk);
+                if (Subtract) {
+                    s0 = s0 - fv * Load<V>(rk);
+                    s1 = s1 - fv * Load<V>(rk + w);
+                    s2 = s2 - fv * Load<V>(rk + 2 * w);
+                    s3 = s3 - fv * Load<V>(rk + 3 * w);
+                } else {
+                    s0 = s0 + fv * Load<V>(rk);
+                    s1 = s1 + fv * Load<V>(rk + w);
+                    s2 = s2 + fv * Load<V>(rk + 2 * w);
+                    s3 = s3 + fv * Load<V>(rk + 3 * w);
+                }
             }
-            Store(ti + j, s0);
-            Store(ti + j + w, s1);
-            Store(ti + j + 2 * w, s2);
-            Store(ti + j + 3 * w, s3);
+            Store(t + j, s0);
+            Store(t + j + w, s1);
+            Store(t + j + 2 * w, s2);
+            Store(t + j + 3 * w, s3);
         }
-        for (; j + w <= n; j += w) {
-            V s0 = Load<V>(ti + j);
-            const double* tk = tTop;
-            for (int k = top; k >= bottom; --k, tk -= stride) s0 = s0 - Splat<V>(tk[i]) * Load<V>(tk + j);
-            Store(ti + j, s0);
+        for (; j + w <= j1; j += w) {
+            V s0 = Load<V>(t + j);
+            const double* rk = rFirst + j;
+            const double* fk = fFirst;
+            for (int b = 0; b < block; ++b, rk += rStep, fk += fStep)
+                s0 = Subtract ? s0 - Splat<V>(*fk) * Load<V>(rk) : s0 + Splat<V>(*fk) * Load<V>(rk);
+            Store(t + j, s0);
         }
-        for (; j < n; ++j) {
-            double s0 = ti[j];
-            for (int k = top; k >= bottom; --k) s0 -= t[k * stride + i] * t[k * stride + j];
-            ti[j] = s0;
+        for (; j < j1; ++j) {
+            double s0 = t[j];
+            const double* rk = rFirst + j;
+            const double* fk = fFirst;
+            for (int b = 0; b < block; ++b, rk += rStep, fk += fStep) s0 = Subtract ? s0 - *fk * *rk : s0 + *fk * *rk;
+            t[j] = s0;
         }
     }
+}
+
+template <class V>
+VESK_KERNEL bool CholeskyColumnT(double* t, const double* a, int n, int i) {
+    double* ti = t + static_cast<long>(i) * n;
+    std::copy(a + static_cast<long>(i) * n + i, a + static_cast<long>(i + 1) * n, ti + i);
+    // Row k of t holds L(., k); its element i is the factor L(i, k).
+    if (i > 0) StripSumsT<V, true>(ti, i, n, t, n, t + i, n, i - 1, i, -1);
     const double s = ti[i];
     if (s <= 0.0) return false;
     const double diagonal = std::sqrt(s);
     ti[i] = diagonal;
     for (int j = i + 1; j < n; ++j) ti[j] = ti[j] / diagonal;
     return true;
+}
+
+template <class V>
+VESK_KERNEL void AddRowSumsT(double* t, int j0, int j1, const double* r, long stride, const double* f, long fStride,
+                             int k0, int k1) {
+    if (k1 > k0) StripSumsT<V, false>(t, j0, j1, r, stride, f, fStride, k0, k1 - k0, 1);
+}
+
+template <class V>
+VESK_KERNEL void AddScaledT(double* row, const double* f, double a, int j0, int j1) {
+    constexpr int w = kLanes<V>;
+    const V av = Splat<V>(a);
+    int j = j0;
+    for (; j + w <= j1; j += w) Store(row + j, Load<V>(row + j) + Load<V>(f + j) * av);
+    for (; j < j1; ++j) row[j] += f[j] * a;
 }
 
 // One rotation of the pair (y, z) held in registers: y becomes y c + z s and
@@ -118,16 +147,16 @@ VESK_KERNEL void Rotate(V& y, V& z, V c, V s) {
     y = ny;
 }
 
-// A chain of rotations over a strip of columns of t (u vectors of w values
-// from column r): the row that stays in every rotation of the chain (the
-// pivot `fixed`, or for neighbours the lower row of the pair, which the next
-// rotation takes as its upper row) is carried in registers, so each rotation
-// loads and stores one row segment. Several vectors per strip keep enough
-// independent chains in flight.
+// A chain of rotations over a strip of columns of t (u vectors from column
+// r): the row that stays in every rotation of the chain (the pivot `fixed`,
+// or for neighbours the lower row of the pair, which the next rotation takes
+// as its upper row) is carried in registers, so each rotation loads and
+// stores one row segment. Several vectors per strip keep enough independent
+// chains in flight.
 template <class V, int u>
 VESK_KERNEL void RotateStrip(double* t, long stride, int r, int fixed, int first, int last, const double* c,
                              const double* s) {
-    constexpr int w = sizeof(V) / sizeof(double);
+    constexpr int w = kLanes<V>;
     V carry[u];
     const int carried = fixed < 0 ? first : fixed;
     for (int v = 0; v < u; ++v) carry[v] = Load<V>(t + carried * stride + r + v * w);
@@ -138,12 +167,11 @@ VESK_KERNEL void RotateStrip(double* t, long stride, int r, int fixed, int first
         double* upper = t + i * stride + r;
         for (int v = 0; v < u; ++v) {
             V z = Load<V>(other + v * w);
+            Rotate(carry[v], z, ci, si);
             if (fixed < 0) {
-                Rotate(carry[v], z, ci, si);
                 Store(upper + v * w, carry[v]);
                 carry[v] = z;
             } else {
-                Rotate(carry[v], z, ci, si);
                 Store(other + v * w, z);
             }
         }
@@ -156,7 +184,7 @@ template <class V>
 VESK_KERNEL void RotateChainT(double* t, long stride, int len, int fixed, int first, int last, const double* c,
                               const double* s) {
     if (last < first) return;
-    constexpr int w = sizeof(V) / sizeof(double);
+    constexpr int w = kLanes<V>;
     int r = 0;
     for (; r + 4 * w <= len; r += 4 * w) RotateStrip<V, 4>(t, stride, r, fixed, first, last, c, s);
     for (; r + w <= len; r += w) RotateStrip<V, 1>(t, stride, r, fixed, first, last, c, s);
@@ -171,50 +199,161 @@ VESK_KERNEL void RotateChainT(double* t, long stride, int len, int fixed, int fi
     }
 }
 
-bool CholeskyColumnBase(double* t, const double* a, int n, int i) { return CholeskyColumnT<Pair>(t, a, n, i); }
-void RotateChainBase(double* t, long stride, int len, int fixed, int first, int last, const double* c,
-                     const double* s) {
-    RotateChainT<Pair>(t, stride, len, fixed, first, last, c, s);
+// Every operation of the batch on the strip of columns [r, r + u w) of t.
+template <class V, int u>
+VESK_KERNEL void RowOpsStrip(double* t, long stride, int r, const RowOp* ops, int count) {
+    constexpr int w = kLanes<V>;
+    for (int o = 0; o < count; ++o) {
+        const RowOp& op = ops[o];
+        if (op.fixed == RowOp::kNegate) {
+            double* row = t + op.first * stride + r;
+            for (int v = 0; v < u; ++v) Store(row + v * w, -Load<V>(row + v * w));
+        } else if (op.last >= op.first) {
+            RotateStrip<V, u>(t, stride, r, op.fixed, op.first, op.last, op.c, op.s);
+        }
+    }
 }
 
+template <class V>
+VESK_KERNEL void ApplyRowOpsT(double* t, long stride, int len, const RowOp* ops, int count) {
+    constexpr int w = kLanes<V>;
+    int r = 0;
+    for (; r + 4 * w <= len; r += 4 * w) RowOpsStrip<V, 4>(t, stride, r, ops, count);
+    for (; r + w <= len; r += w) RowOpsStrip<V, 1>(t, stride, r, ops, count);
+    for (; r < len; ++r) {
+        for (int o = 0; o < count; ++o) {
+            const RowOp& op = ops[o];
+            if (op.fixed == RowOp::kNegate) {
+                double& x = t[op.first * stride + r];
+                x = -x;
+                continue;
+            }
+            for (int i = op.first; i <= op.last; ++i) {
+                double& y = t[(op.fixed < 0 ? i : op.fixed) * stride + r];
+                double& z = t[(op.fixed < 0 ? i + 1 : i) * stride + r];
+                const double ny = y * op.c[i] + z * op.s[i];
+                z = z * op.c[i] - y * op.s[i];
+                y = ny;
+            }
+        }
+    }
+}
+
+// The kernels of one width.
+struct Table {
+    int lanes;
+    bool (*choleskyColumn)(double*, const double*, int, int);
+    void (*rotateChain)(double*, long, int, int, int, int, const double*, const double*);
+    void (*addRowSums)(double*, int, int, const double*, long, const double*, long, int, int);
+    void (*addScaled)(double*, const double*, double, int, int);
+    void (*applyRowOps)(double*, long, int, const RowOp*, int);
+};
+
+#define VESK_KERNEL_TABLE(name, V, attributes)                                                              \
+    namespace name {                                                                                        \
+    attributes bool CholeskyColumn(double* t, const double* a, int n, int i) {                              \
+        return CholeskyColumnT<V>(t, a, n, i);                                                              \
+    }                                                                                                       \
+    attributes void RotateChain(double* t, long stride, int len, int fixed, int first, int last,            \
+                                const double* c, const double* s) {                                        \
+        RotateChainT<V>(t, stride, len, fixed, first, last, c, s);                                          \
+    }                                                                                                       \
+    attributes void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f,    \
+                               long fStride, int k0, int k1) {                                              \
+        AddRowSumsT<V>(t, j0, j1, r, stride, f, fStride, k0, k1);                                           \
+    }                                                                                                       \
+    attributes void AddScaled(double* row, const double* f, double a, int j0, int j1) {                     \
+        AddScaledT<V>(row, f, a, j0, j1);                                                                   \
+    }                                                                                                       \
+    attributes void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {             \
+        ApplyRowOpsT<V>(t, stride, len, ops, count);                                                        \
+    }                                                                                                       \
+    constexpr Table kTable{kLanes<V>, CholeskyColumn, RotateChain, AddRowSums, AddScaled, ApplyRowOps};     \
+    }
+
+VESK_KERNEL_TABLE(lanes2, Pair, )
 #ifdef VESK_WIDE_KERNELS
-VESK_WIDE_TARGET bool CholeskyColumnWide(double* t, const double* a, int n, int i) {
-    return CholeskyColumnT<Quad>(t, a, n, i);
-}
-VESK_WIDE_TARGET void RotateChainWide(double* t, long stride, int len, int fixed, int first, int last,
-                                      const double* c, const double* s) {
-    RotateChainT<Quad>(t, stride, len, fixed, first, last, c, s);
-}
+VESK_KERNEL_TABLE(lanes4, Quad, __attribute__((target("avx2"))))
 #endif
 
-void RotateChain(double* t, long stride, int len, int fixed, int first, int last, const double* c,
-                 const double* s) {
+#undef VESK_KERNEL_TABLE
+
+// The widest table the processor runs with at most `lanes` lanes.
+const Table* Widest(int lanes) {
 #ifdef VESK_WIDE_KERNELS
-    if (WideVectors()) return RotateChainWide(t, stride, len, fixed, first, last, c, s);
+    __builtin_cpu_init();
+    if (lanes >= 4 && __builtin_cpu_supports("avx2")) return &lanes4::kTable;
+#else
+    (void)lanes;
 #endif
-    RotateChainBase(t, stride, len, fixed, first, last, c, s);
+    return &lanes2::kTable;
 }
+
+std::atomic<const Table*>& Current() {
+    static std::atomic<const Table*> table(Widest(4));
+    return table;
+}
+
+const Table& Kernels() { return *Current().load(std::memory_order_relaxed); }
 
 }  // namespace
 
-bool WideVectors() { return WideFlag().load(std::memory_order_relaxed); }
+int Lanes() { return Kernels().lanes; }
 
-void UseWideVectors(bool use) { WideFlag().store(use && Detect(), std::memory_order_relaxed); }
-
-bool CholeskyColumn(double* t, const double* a, int n, int i) {
-#ifdef VESK_WIDE_KERNELS
-    if (WideVectors()) return CholeskyColumnWide(t, a, n, i);
-#endif
-    return CholeskyColumnBase(t, a, n, i);
+int UseLanes(int lanes) {
+    Current().store(Widest(lanes), std::memory_order_relaxed);
+    return Lanes();
 }
 
+bool CholeskyColumn(double* t, const double* a, int n, int i) { return Kernels().choleskyColumn(t, a, n, i); }
+
 void RotateNeighbours(double* t, long stride, int len, int first, int last, const double* c, const double* s) {
-    RotateChain(t, stride, len, -1, first, last, c, s);
+    Kernels().rotateChain(t, stride, len, -1, first, last, c, s);
 }
 
 void RotateAgainst(double* t, long stride, int len, int fixed, int first, int last, const double* c,
                    const double* s) {
-    RotateChain(t, stride, len, fixed, first, last, c, s);
+    Kernels().rotateChain(t, stride, len, fixed, first, last, c, s);
+}
+
+void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, long fStride, int k0,
+                int k1) {
+    Kernels().addRowSums(t, j0, j1, r, stride, f, fStride, k0, k1);
+}
+
+void AddScaled(double* row, const double* f, double a, int j0, int j1) { Kernels().addScaled(row, f, a, j0, j1); }
+
+void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {
+    if (count > 0) Kernels().applyRowOps(t, stride, len, ops, count);
+}
+
+void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y) {
+    // Four rows at a time: four independent sums in flight.
+    int j = j0;
+    for (; j + 4 <= j1; j += 4) {
+        double* r0 = m + j * stride;
+        double* r1 = r0 + stride;
+        double* r2 = r1 + stride;
+        double* r3 = r2 + stride;
+        double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+        for (int k = k0; k < k1; ++k) {
+            const double xk = x[k];
+            d0 += r0[k] * xk;
+            d1 += r1[k] * xk;
+            d2 += r2[k] * xk;
+            d3 += r3[k] * xk;
+        }
+        AddScaled(r0, y, d0, k0, k1);
+        AddScaled(r1, y, d1, k0, k1);
+        AddScaled(r2, y, d2, k0, k1);
+        AddScaled(r3, y, d3, k0, k1);
+    }
+    for (; j < j1; ++j) {
+        double* row = m + j * stride;
+        double d = 0.0;
+        for (int k = k0; k < k1; ++k) d += row[k] * x[k];
+        AddScaled(row, y, d, k0, k1);
+    }
 }
 
 }  // namespace linalg_kernels

@@ -40,23 +40,17 @@ int CompareDescending(const void* a, const void* b) {
 }
 
 // t(j) = sum over k from k0 to k1 - 1 of m(k, col) m(k, j) for j in [j0, cols),
-// each sum from 0.0 with k rising; rows are walked outermost so that every
-// access is contiguous.
+// each sum from 0.0 with k rising; the sums advance together along the rows.
 void ColumnDots(const double* m, int cols, int col, int k0, int k1, int j0, double* t) {
     std::fill(t + j0, t + cols, 0.0);
-    for (int k = k0; k < k1; ++k) {
-        const double* row = m + static_cast<long>(k) * cols;
-        const double f = row[col];
-        for (int j = j0; j < cols; ++j) t[j] += f * row[j];
-    }
+    linalg_kernels::AddRowSums(t, j0, cols, m, cols, m + col, cols, k0, k1);
 }
 
-// m(k, j) += f(j) m(k, col) for k in [k0, k1), j in [j0, cols).
+// m(k, j) += f(j) m(k, col) for k in [k0, k1), j in [j0, cols), with col < j0.
 void AddScaledColumn(double* m, int cols, int col, int k0, int k1, int j0, const double* f) {
     for (int k = k0; k < k1; ++k) {
         double* row = m + static_cast<long>(k) * cols;
-        const double a = row[col];
-        for (int j = j0; j < cols; ++j) row[j] += f[j] * a;
+        linalg_kernels::AddScaled(row, f, row[col], j0, cols);
     }
 }
 
@@ -89,6 +83,47 @@ void SubtractRows(double* s, const double* f, const double* r, int n, int from, 
         for (int t = t0; t < t1; ++t) s[t] -= fk * rk[t];
     }
 }
+
+// Row operations on a transposed factor of the SVD (rotation chains of the
+// QR sweeps, sign changes), kept until a batch is full or Flush is called,
+// then applied together in their order: each strip of the factor passes
+// through the whole batch while in cache. The coefficients of queued chains
+// live in slots of slotSize values (c, then s) taken from `slots`, which holds
+// 2 kBatch of them.
+class RowOpQueue {
+public:
+    static constexpr int kBatch = 8;
+
+    RowOpQueue(double* t, long stride, int len, double* slots, long slotSize)
+        : t_(t), stride_(stride), len_(len), slots_(slots), slotSize_(slotSize) {}
+
+    // Where the coefficients of the next chain go (indices first .. last).
+    double* NextC() const { return slots_ + 2 * count_ * slotSize_; }
+    double* NextS() const { return NextC() + slotSize_; }
+    // Queues the chain whose coefficients were written to NextC, NextS.
+    void Chain(int fixed, int first, int last) {
+        if (last >= first) Add({fixed, first, last, NextC(), NextS()});
+    }
+    void Negate(int row) { Add({linalg_kernels::RowOp::kNegate, row, row, nullptr, nullptr}); }
+    void Flush() {
+        linalg_kernels::ApplyRowOps(t_, stride_, len_, ops_, count_);
+        count_ = 0;
+    }
+
+private:
+    void Add(const linalg_kernels::RowOp& op) {
+        ops_[count_++] = op;
+        if (count_ == kBatch) Flush();
+    }
+
+    double* t_;
+    long stride_;
+    int len_;
+    double* slots_;
+    long slotSize_;
+    linalg_kernels::RowOp ops_[kBatch];
+    int count_ = 0;
+};
 
 // n values of T without throwing (value-initialised); null when they cannot
 // be obtained, with error 1 raised.
@@ -453,8 +488,10 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     wOut = linalg_alloc::NewVector<MatVectorCol>(n);
     vOut = wOut != nullptr ? NewMatrix(n, n) : nullptr;
     // Work arrays: the superdiagonal, a row of sums and the rotation
-    // coefficients of one QR step, applied to U and V afterwards.
-    std::unique_ptr<double[]> work = vOut != nullptr ? NewArray<double>(6 * n + 4) : nullptr;
+    // coefficients of the QR steps queued for U and for V.
+    const long slotSize = n + 1L;
+    std::unique_ptr<double[]> work =
+        vOut != nullptr ? NewArray<double>(2L * n + 2 * 2 * RowOpQueue::kBatch * slotSize) : nullptr;
     // U and V transposed for the QR sweeps, whose rotations combine columns:
     // there each rotation runs along two contiguous rows.
     std::unique_ptr<double[]> transposed =
@@ -471,10 +508,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     Matrix& a = *this;
     double* rv1 = work.get();
     double* tmp = rv1 + n;
-    double* cU = tmp + n;
-    double* sU = cU + n + 1;
-    double* cV = sU + n + 1;
-    double* sV = cV + n + 1;
+    double* slots = tmp + n;
 
     // Householder reduction to bidiagonal form.
     double g = 0.0;
@@ -518,12 +552,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 const double h = f * g - s;
                 ai[l] = f - g;
                 for (int k = l; k < n; ++k) rv1[k] = ai[k] / h;
-                for (int j = l; j < m; ++j) {
-                    double* aj = a[j];
-                    double dot = 0.0;
-                    for (int k = l; k < n; ++k) dot += aj[k] * ai[k];
-                    for (int k = l; k < n; ++k) aj[k] += dot * rv1[k];
-                }
+                linalg_kernels::DotAndUpdateRows(data, n, l, m, l, n, ai, rv1);
                 for (int k = l; k < n; ++k) ai[k] *= scale;
             }
         }
@@ -538,11 +567,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 const double* ai = a[i];
                 for (int j = l; j < n; ++j) v(j, i) = (ai[j] / ai[l]) / g;
                 std::fill(tmp, tmp + n, 0.0);
-                for (int k = l; k < n; ++k) {
-                    const double f = ai[k];
-                    const double* vk = v[k];
-                    for (int j = l; j < n; ++j) tmp[j] += f * vk[j];
-                }
+                linalg_kernels::AddRowSums(tmp, l, n, vOut->data, n, ai, 1, l, n);
                 AddScaledColumn(vOut->data, n, i, l, n, l, tmp);
             }
             for (int j = l; j < n; ++j) v(i, j) = v(j, i) = 0.0;
@@ -573,6 +598,8 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     double* vt = ut + static_cast<long>(n) * m;
     TransposeInto(ut, data, m, n);
     TransposeInto(vt, vOut->data, n, n);
+    RowOpQueue toU(ut, m, m, slots, slotSize);
+    RowOpQueue toV(vt, n, n, slots + 2 * RowOpQueue::kBatch * slotSize, slotSize);
 
     // Diagonalisation of the bidiagonal form by implicit-shift QR.
     for (int k = n - 1; k >= 0; --k) {
@@ -593,6 +620,8 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 double c = 0.0;
                 s = 1.0;
                 int last = l - 1;
+                double* cU = toU.NextC();
+                double* sU = toU.NextS();
                 for (int i = l; i <= k; ++i) {
                     const double f = s * rv1[i];
                     rv1[i] = c * rv1[i];
@@ -607,19 +636,20 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                     sU[i] = s;
                     last = i;
                 }
-                linalg_kernels::RotateAgainst(ut, m, m, nm, l, last, cU, sU);
+                toU.Chain(nm, l, last);
             }
             double z = w[k];
             if (l == k) {
                 if (z < 0.0) {
                     w[k] = -z;
-                    double* vk = vt + static_cast<long>(k) * n;
-                    for (int j = 0; j < n; ++j) vk[j] = -vk[j];
+                    toV.Negate(k);
                 }
                 break;
             }
             if (its == kMaxSvdIterations) {
                 VeskError(VeskModuleErrorCode, "no convergence in 30 SVD iterations");
+                toU.Flush();
+                toV.Flush();
                 TransposeInto(data, ut, n, m);
                 TransposeInto(vOut->data, vt, n, n);
                 return 0;
@@ -634,6 +664,10 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
             f = ((x - z) * (x + z) + h * ((y / (f + (f >= 0.0 ? g : -g))) - h)) / x;
             double c = 1.0;
             s = 1.0;
+            double* cU = toU.NextC();
+            double* sU = toU.NextS();
+            double* cV = toV.NextC();
+            double* sV = toV.NextS();
             for (int j = l; j <= nm; ++j) {
                 const int i = j + 1;
                 g = rv1[i];
@@ -662,14 +696,16 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 cU[j] = c;
                 sU[j] = s;
             }
-            linalg_kernels::RotateNeighbours(vt, n, n, l, nm, cV, sV);
-            linalg_kernels::RotateNeighbours(ut, m, m, l, nm, cU, sU);
+            toV.Chain(linalg_kernels::RowOp::kNeighbours, l, nm);
+            toU.Chain(linalg_kernels::RowOp::kNeighbours, l, nm);
             rv1[l] = 0.0;
             rv1[k] = f;
             w[k] = x;
         }
     }
 
+    toU.Flush();
+    toV.Flush();
     TransposeInto(data, ut, n, m);
     TransposeInto(vOut->data, vt, n, n);
 

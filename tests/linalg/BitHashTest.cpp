@@ -121,18 +121,17 @@ struct Expected {
 
 class BitHashTest : public LinalgTest {
 protected:
-    // Runs body with the widest kernels the processor offers and again with
-    // the baseline ones; both must give the recorded bits.
+    // Runs body with the widest kernels the processor offers, then with each
+    // narrower width down to the baseline; all must give the recorded bits.
     template <class Body>
     static void EachKernelWidth(Body body) {
-        for (bool wide : {true, false}) {
-            SCOPED_TRACE(wide ? "widest kernels" : "baseline kernels");
-            linalg_kernels::UseWideVectors(wide);
+        for (int lanes = linalg_kernels::UseLanes(4); lanes >= 2; lanes /= 2) {
+            if (linalg_kernels::UseLanes(lanes) != lanes) continue;
+            SCOPED_TRACE(testing::Message() << lanes << "-lane kernels");
             body();
         }
-        linalg_kernels::UseWideVectors(true);
+        linalg_kernels::UseLanes(4);
     }
-
     void Check(const Expected& e, const Hash& h) {
         EXPECT_EQ(h.Value(), e.value) << e.name << ": got 0x" << std::hex << h.Value() << "ULL";
     }
