@@ -3,7 +3,6 @@
 // and the solvers built on it.
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -30,13 +29,30 @@ struct SingularPair {
     int index;
 };
 
-// Descending order of value for qsort.
-int CompareDescending(const void* a, const void* b) {
-    const double x = static_cast<const SingularPair*>(a)->value;
-    const double y = static_cast<const SingularPair*>(b)->value;
-    if (x > y) return -1;
-    if (x == y) return 0;
+// Descending order of value: negative when a goes first, 0 for equal values,
+// positive otherwise (also whenever a NaN is involved).
+int CompareDescending(const SingularPair& a, const SingularPair& b) {
+    if (a.value > b.value) return -1;
+    if (a.value == b.value) return 0;
     return 1;
+}
+
+// Sorts p[0 .. n) by CompareDescending with a top-down merge sort that takes
+// from the left half unless the right element must go first (tmp: n
+// elements of scratch). Equal values keep their order, the same on every
+// platform; the C library's qsort, used before, leaves that order to the
+// library (the glibc of 2.36 sorts exactly like this, others do not).
+void SortDescending(SingularPair* p, SingularPair* tmp, int n) {
+    if (n <= 1) return;
+    const int n1 = n / 2;
+    SortDescending(p, tmp, n1);
+    SortDescending(p + n1, tmp, n - n1);
+    int i = 0;
+    int j = n1;
+    int k = 0;
+    while (i < n1 && j < n) tmp[k++] = CompareDescending(p[i], p[j]) <= 0 ? p[i++] : p[j++];
+    while (i < n1) tmp[k++] = p[i++];
+    std::copy(tmp, tmp + k, p);
 }
 
 // t(j) = sum over k from k0 to k1 - 1 of m(k, col) m(k, j) for j in [j0, cols),
@@ -710,7 +726,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     TransposeInto(vOut->data, vt, n, n);
 
     // Descending order of the singular values, columns of U and V following.
-    std::unique_ptr<SingularPair[]> pairs = NewArray<SingularPair>(n);
+    std::unique_ptr<SingularPair[]> pairs = NewArray<SingularPair>(2L * n);
     if (!pairs) {
         delete wOut;
         delete vOut;
@@ -719,7 +735,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
         return 0;
     }
     for (int i = 0; i < n; ++i) pairs[i] = {w[i], i};
-    if (n > 0) std::qsort(pairs.get(), static_cast<size_t>(n), sizeof(SingularPair), CompareDescending);
+    SortDescending(pairs.get(), pairs.get() + n, n);
     for (int p = n - 1; p >= 0; --p) {
         const int src = pairs[p].index;
         if (src != p) {
