@@ -130,6 +130,12 @@ VESK_KERNEL void AddRowSumsT(double* t, int j0, int j1, const double* r, long st
 }
 
 template <class V>
+VESK_KERNEL void SubtractRowSumsT(double* t, int j0, int j1, const double* r, long stride, const double* f, int k0,
+                                  int count, int step) {
+    if (count > 0) StripSumsT<V, true>(t, j0, j1, r, stride, f, 1, k0, count, step);
+}
+
+template <class V>
 VESK_KERNEL void AddScaledT(double* row, const double* f, double a, int j0, int j1) {
     constexpr int w = kLanes<V>;
     const V av = Splat<V>(a);
@@ -245,6 +251,7 @@ struct Table {
     bool (*choleskyColumn)(double*, const double*, int, int);
     void (*rotateChain)(double*, long, int, int, int, int, const double*, const double*);
     void (*addRowSums)(double*, int, int, const double*, long, const double*, long, int, int);
+    void (*subtractRowSums)(double*, int, int, const double*, long, const double*, int, int, int);
     void (*addScaled)(double*, const double*, double, int, int);
     void (*applyRowOps)(double*, long, int, const RowOp*, int);
 };
@@ -262,13 +269,18 @@ struct Table {
                                long fStride, int k0, int k1) {                                              \
         AddRowSumsT<V>(t, j0, j1, r, stride, f, fStride, k0, k1);                                           \
     }                                                                                                       \
+    attributes void SubtractRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, \
+                                    int k0, int count, int step) {                                          \
+        SubtractRowSumsT<V>(t, j0, j1, r, stride, f, k0, count, step);                                      \
+    }                                                                                                       \
     attributes void AddScaled(double* row, const double* f, double a, int j0, int j1) {                     \
         AddScaledT<V>(row, f, a, j0, j1);                                                                   \
     }                                                                                                       \
     attributes void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {             \
         ApplyRowOpsT<V>(t, stride, len, ops, count);                                                        \
     }                                                                                                       \
-    constexpr Table kTable{kLanes<V>, CholeskyColumn, RotateChain, AddRowSums, AddScaled, ApplyRowOps};     \
+    constexpr Table kTable{kLanes<V>,  CholeskyColumn,  RotateChain, AddRowSums,                           \
+                           SubtractRowSums, AddScaled, ApplyRowOps};                                        \
     }
 
 VESK_KERNEL_TABLE(lanes2, Pair, )
@@ -321,6 +333,11 @@ void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const d
     Kernels().addRowSums(t, j0, j1, r, stride, f, fStride, k0, k1);
 }
 
+void SubtractRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, int k0, int count,
+                     int step) {
+    Kernels().subtractRowSums(t, j0, j1, r, stride, f, k0, count, step);
+}
+
 void AddScaled(double* row, const double* f, double a, int j0, int j1) { Kernels().addScaled(row, f, a, j0, j1); }
 
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {
@@ -328,25 +345,20 @@ void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {
 }
 
 void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y) {
-    // Four rows at a time: four independent sums in flight.
+    constexpr int kRows = 8;
     int j = j0;
-    for (; j + 4 <= j1; j += 4) {
-        double* r0 = m + j * stride;
-        double* r1 = r0 + stride;
-        double* r2 = r1 + stride;
-        double* r3 = r2 + stride;
-        double d0 = 0.0, d1 = 0.0, d2 = 0.0, d3 = 0.0;
+    for (; j + kRows <= j1; j += kRows) {
+        double* r[kRows];
+        double d[kRows];
+        for (int q = 0; q < kRows; ++q) {
+            r[q] = m + (j + q) * stride;
+            d[q] = 0.0;
+        }
         for (int k = k0; k < k1; ++k) {
             const double xk = x[k];
-            d0 += r0[k] * xk;
-            d1 += r1[k] * xk;
-            d2 += r2[k] * xk;
-            d3 += r3[k] * xk;
+            for (int q = 0; q < kRows; ++q) d[q] += r[q][k] * xk;
         }
-        AddScaled(r0, y, d0, k0, k1);
-        AddScaled(r1, y, d1, k0, k1);
-        AddScaled(r2, y, d2, k0, k1);
-        AddScaled(r3, y, d3, k0, k1);
+        for (int q = 0; q < kRows; ++q) AddScaled(r[q], y, d[q], k0, k1);
     }
     for (; j < j1; ++j) {
         double* row = m + j * stride;

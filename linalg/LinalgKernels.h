@@ -59,12 +59,17 @@ void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count);
 void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, long fStride, int k0,
                 int k1);
 
+// t(j) -= f(k) r(k, j) for j in [j0, j1), one term at a time for
+// k = k0, k0 + step, ... (count terms; step 1 or -1), with f(k) = f[k].
+void SubtractRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, int k0, int count,
+                     int step);
+
 // row(j) += f(j) a for j in [j0, j1).
 void AddScaled(double* row, const double* f, double a, int j0, int j1);
 
 // For each row j in [j0, j1) of the row-major m (stride `stride`):
 // d = sum_{k = k0 .. k1 - 1} m(j, k) x(k) with k rising from 0.0, then
-// m(j, k) += d y(k) for k in [k0, k1). The rows are independent; several are
+// m(j, k) += d y(k) for k in [k0, k1). The rows are independent; eight are
 // formed together so that their sums overlap.
 void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y);
 

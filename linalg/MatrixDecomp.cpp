@@ -71,32 +71,24 @@ void AddScaledColumn(double* m, int cols, int col, int k0, int k1, int j0, const
 }
 
 // s(t) -= f(k) r(k, t) for k = from, from + step, ... (count rows) and t in
-// [t0, t1), with r row-major of stride n. Four rows are taken per pass; each
-// s(t) still receives its subtractions one at a time in the order of k.
-void SubtractRows(double* s, const double* f, const double* r, int n, int from, int count, int step,
-                  int t0, int t1) {
-    const long stride = static_cast<long>(step) * n;
-    int k = from;
-    int done = 0;
-    for (; done + 4 <= count; done += 4, k += 4 * step) {
-        const double f0 = f[k], f1 = f[k + step], f2 = f[k + 2 * step], f3 = f[k + 3 * step];
-        const double* r0 = r + static_cast<long>(k) * n;
-        const double* r1 = r0 + stride;
-        const double* r2 = r1 + stride;
-        const double* r3 = r2 + stride;
-        for (int t = t0; t < t1; ++t) {
-            double v = s[t];
-            v -= f0 * r0[t];
-            v -= f1 * r1[t];
-            v -= f2 * r2[t];
-            v -= f3 * r3[t];
-            s[t] = v;
+// [t0, t1), with r row-major of stride n; each s(t) receives its
+// subtractions one at a time in the order of k.
+void SubtractRows(double* s, const double* f, const double* r, int n, int from, int count, int step, int t0,
+                  int t1) {
+    linalg_kernels::SubtractRowSums(s, t0, t1, r, n, f, from, count, step);
+}
+
+// to = the transpose of the rows x cols row-major from, in tiles that keep
+// both sides' lines in cache.
+void TransposeInto(double* to, const double* from, int rows, int cols) {
+    constexpr int kTile = 16;
+    for (int r0 = 0; r0 < rows; r0 += kTile) {
+        const int r1 = std::min(rows, r0 + kTile);
+        for (int c0 = 0; c0 < cols; c0 += kTile) {
+            const int c1 = std::min(cols, c0 + kTile);
+            for (int c = c0; c < c1; ++c)
+                for (int r = r0; r < r1; ++r) to[static_cast<long>(c) * rows + r] = from[static_cast<long>(r) * cols + c];
         }
-    }
-    for (; done < count; ++done, k += step) {
-        const double fk = f[k];
-        const double* rk = r + static_cast<long>(k) * n;
-        for (int t = t0; t < t1; ++t) s[t] -= fk * rk[t];
     }
 }
 
@@ -152,11 +144,6 @@ std::unique_ptr<T[]> NewArray(long n) {
     return p;
 }
 
-// to = the transpose of the rows x cols row-major from.
-void TransposeInto(double* to, const double* from, int rows, int cols) {
-    for (int r = 0; r < rows; ++r)
-        for (int c = 0; c < cols; ++c) to[static_cast<long>(c) * rows + r] = from[static_cast<long>(r) * cols + c];
-}
 
 // True when the private copy of a decomposition did not get its storage
 // (error 1 has been raised).
