@@ -39,7 +39,7 @@ VESK_KERNEL V Load(const double* p) {
 }
 
 template <class V>
-VESK_KERNEL void Store(double* p, V v) {
+VESK_KERNEL void Store(double* p, const V& v) {
     std::memcpy(p, &v, sizeof v);
 }
 
@@ -142,6 +142,71 @@ VESK_KERNEL void AddScaledT(double* row, const double* f, double a, int j0, int 
     int j = j0;
     for (; j + w <= j1; j += w) Store(row + j, Load<V>(row + j) + Load<V>(f + j) * av);
     for (; j < j1; ++j) row[j] += f[j] * a;
+}
+
+// a[q] (row q of a w x w block, w = the lanes) becomes column q.
+template <class V>
+VESK_KERNEL void TransposeBlock(V* a) {
+    if constexpr (kLanes<V> == 2) {
+        using M = long long __attribute__((vector_size(16)));
+        const V c0 = __builtin_shuffle(a[0], a[1], M{0, 2});
+        const V c1 = __builtin_shuffle(a[0], a[1], M{1, 3});
+        a[0] = c0;
+        a[1] = c1;
+    } else {
+        using M = long long __attribute__((vector_size(32)));
+        const V t0 = __builtin_shuffle(a[0], a[1], M{0, 4, 2, 6});
+        const V t1 = __builtin_shuffle(a[0], a[1], M{1, 5, 3, 7});
+        const V t2 = __builtin_shuffle(a[2], a[3], M{0, 4, 2, 6});
+        const V t3 = __builtin_shuffle(a[2], a[3], M{1, 5, 3, 7});
+        a[0] = __builtin_shuffle(t0, t2, M{0, 1, 4, 5});
+        a[1] = __builtin_shuffle(t1, t3, M{0, 1, 4, 5});
+        a[2] = __builtin_shuffle(t0, t2, M{2, 3, 6, 7});
+        a[3] = __builtin_shuffle(t1, t3, M{2, 3, 6, 7});
+    }
+}
+
+// Eight rows at a time: the sums of w rows share a vector (lane q: row q),
+// fed by w x w blocks of the rows transposed in registers, so each lane still
+// adds m(j, k) x(k) with k rising; 8 / w such vectors overlap. The last
+// k (fewer than w) and the last rows are summed one value at a time.
+template <class V>
+VESK_KERNEL void DotAndUpdateRowsT(double* m, long stride, int j0, int j1, int k0, int k1, const double* x,
+                                   const double* y) {
+    constexpr int w = kLanes<V>;
+    constexpr int kRows = 8;
+    constexpr int kGroups = kRows / w;
+    const int kv = k0 + (k1 - k0) / w * w;
+    int j = j0;
+    for (; j + kRows <= j1; j += kRows) {
+        double* r = m + j * stride;
+        V acc[kGroups];
+        for (int g = 0; g < kGroups; ++g) acc[g] = V{};
+        for (int k = k0; k < kv; k += w) {
+            V xs[w];
+            for (int q = 0; q < w; ++q) xs[q] = Splat<V>(x[k + q]);
+            for (int g = 0; g < kGroups; ++g) {
+                V block[w];
+                for (int q = 0; q < w; ++q) block[q] = Load<V>(r + (g * w + q) * stride + k);
+                TransposeBlock(block);
+                for (int q = 0; q < w; ++q) acc[g] = acc[g] + block[q] * xs[q];
+            }
+        }
+        for (int g = 0; g < kGroups; ++g) {
+            for (int q = 0; q < w; ++q) {
+                double* row = r + (g * w + q) * stride;
+                double d = acc[g][q];
+                for (int k = kv; k < k1; ++k) d += row[k] * x[k];
+                AddScaledT<V>(row, y, d, k0, k1);
+            }
+        }
+    }
+    for (; j < j1; ++j) {
+        double* row = m + j * stride;
+        double d = 0.0;
+        for (int k = k0; k < k1; ++k) d += row[k] * x[k];
+        AddScaledT<V>(row, y, d, k0, k1);
+    }
 }
 
 // One rotation of the pair (y, z) held in registers: y becomes y c + z s and
@@ -254,6 +319,7 @@ struct Table {
     void (*subtractRowSums)(double*, int, int, const double*, long, const double*, int, int, int);
     void (*addScaled)(double*, const double*, double, int, int);
     void (*applyRowOps)(double*, long, int, const RowOp*, int);
+    void (*dotAndUpdateRows)(double*, long, int, int, int, int, const double*, const double*);
 };
 
 #define VESK_KERNEL_TABLE(name, V, attributes)                                                              \
@@ -279,8 +345,12 @@ struct Table {
     attributes void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {             \
         ApplyRowOpsT<V>(t, stride, len, ops, count);                                                        \
     }                                                                                                       \
-    constexpr Table kTable{kLanes<V>,  CholeskyColumn,  RotateChain, AddRowSums,                           \
-                           SubtractRowSums, AddScaled, ApplyRowOps};                                        \
+    attributes void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1,               \
+                                     const double* x, const double* y) {                                    \
+        DotAndUpdateRowsT<V>(m, stride, j0, j1, k0, k1, x, y);                                              \
+    }                                                                                                       \
+    constexpr Table kTable{kLanes<V>,       CholeskyColumn, RotateChain, AddRowSums,                        \
+                           SubtractRowSums, AddScaled,      ApplyRowOps, DotAndUpdateRows};                 \
     }
 
 VESK_KERNEL_TABLE(lanes2, Pair, )
@@ -345,27 +415,7 @@ void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {
 }
 
 void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y) {
-    constexpr int kRows = 8;
-    int j = j0;
-    for (; j + kRows <= j1; j += kRows) {
-        double* r[kRows];
-        double d[kRows];
-        for (int q = 0; q < kRows; ++q) {
-            r[q] = m + (j + q) * stride;
-            d[q] = 0.0;
-        }
-        for (int k = k0; k < k1; ++k) {
-            const double xk = x[k];
-            for (int q = 0; q < kRows; ++q) d[q] += r[q][k] * xk;
-        }
-        for (int q = 0; q < kRows; ++q) AddScaled(r[q], y, d[q], k0, k1);
-    }
-    for (; j < j1; ++j) {
-        double* row = m + j * stride;
-        double d = 0.0;
-        for (int k = k0; k < k1; ++k) d += row[k] * x[k];
-        AddScaled(row, y, d, k0, k1);
-    }
+    Kernels().dotAndUpdateRows(m, stride, j0, j1, k0, k1, x, y);
 }
 
 }  // namespace linalg_kernels
