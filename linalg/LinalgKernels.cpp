@@ -148,21 +148,19 @@ VESK_KERNEL void AddScaledT(double* row, const double* f, double a, int j0, int 
 template <class V>
 VESK_KERNEL void TransposeBlock(V* a) {
     if constexpr (kLanes<V> == 2) {
-        using M = long long __attribute__((vector_size(16)));
-        const V c0 = __builtin_shuffle(a[0], a[1], M{0, 2});
-        const V c1 = __builtin_shuffle(a[0], a[1], M{1, 3});
+        const V c0 = __builtin_shufflevector(a[0], a[1], 0, 2);
+        const V c1 = __builtin_shufflevector(a[0], a[1], 1, 3);
         a[0] = c0;
         a[1] = c1;
     } else {
-        using M = long long __attribute__((vector_size(32)));
-        const V t0 = __builtin_shuffle(a[0], a[1], M{0, 4, 2, 6});
-        const V t1 = __builtin_shuffle(a[0], a[1], M{1, 5, 3, 7});
-        const V t2 = __builtin_shuffle(a[2], a[3], M{0, 4, 2, 6});
-        const V t3 = __builtin_shuffle(a[2], a[3], M{1, 5, 3, 7});
-        a[0] = __builtin_shuffle(t0, t2, M{0, 1, 4, 5});
-        a[1] = __builtin_shuffle(t1, t3, M{0, 1, 4, 5});
-        a[2] = __builtin_shuffle(t0, t2, M{2, 3, 6, 7});
-        a[3] = __builtin_shuffle(t1, t3, M{2, 3, 6, 7});
+        const V t0 = __builtin_shufflevector(a[0], a[1], 0, 4, 2, 6);
+        const V t1 = __builtin_shufflevector(a[0], a[1], 1, 5, 3, 7);
+        const V t2 = __builtin_shufflevector(a[2], a[3], 0, 4, 2, 6);
+        const V t3 = __builtin_shufflevector(a[2], a[3], 1, 5, 3, 7);
+        a[0] = __builtin_shufflevector(t0, t2, 0, 1, 4, 5);
+        a[1] = __builtin_shufflevector(t1, t3, 0, 1, 4, 5);
+        a[2] = __builtin_shufflevector(t0, t2, 2, 3, 6, 7);
+        a[3] = __builtin_shufflevector(t1, t3, 2, 3, 6, 7);
     }
 }
 
@@ -251,25 +249,6 @@ VESK_KERNEL void RotateStrip(double* t, long stride, int r, int fixed, int first
     for (int v = 0; v < u; ++v) Store(t + stays * stride + r + v * w, carry[v]);
 }
 
-template <class V>
-VESK_KERNEL void RotateChainT(double* t, long stride, int len, int fixed, int first, int last, const double* c,
-                              const double* s) {
-    if (last < first) return;
-    constexpr int w = kLanes<V>;
-    int r = 0;
-    for (; r + 4 * w <= len; r += 4 * w) RotateStrip<V, 4>(t, stride, r, fixed, first, last, c, s);
-    for (; r + w <= len; r += w) RotateStrip<V, 1>(t, stride, r, fixed, first, last, c, s);
-    for (; r < len; ++r) {
-        for (int i = first; i <= last; ++i) {
-            double& y = t[(fixed < 0 ? i : fixed) * stride + r];
-            double& z = t[(fixed < 0 ? i + 1 : i) * stride + r];
-            const double ny = y * c[i] + z * s[i];
-            z = z * c[i] - y * s[i];
-            y = ny;
-        }
-    }
-}
-
 // Every operation of the batch on the strip of columns [r, r + u w) of t.
 template <class V, int u>
 VESK_KERNEL void RowOpsStrip(double* t, long stride, int r, const RowOp* ops, int count) {
@@ -314,7 +293,6 @@ VESK_KERNEL void ApplyRowOpsT(double* t, long stride, int len, const RowOp* ops,
 struct Table {
     int lanes;
     bool (*choleskyColumn)(double*, const double*, int, int);
-    void (*rotateChain)(double*, long, int, int, int, int, const double*, const double*);
     void (*addRowSums)(double*, int, int, const double*, long, const double*, long, int, int);
     void (*subtractRowSums)(double*, int, int, const double*, long, const double*, int, int, int);
     void (*addScaled)(double*, const double*, double, int, int);
@@ -326,10 +304,6 @@ struct Table {
     namespace name {                                                                                        \
     attributes bool CholeskyColumn(double* t, const double* a, int n, int i) {                              \
         return CholeskyColumnT<V>(t, a, n, i);                                                              \
-    }                                                                                                       \
-    attributes void RotateChain(double* t, long stride, int len, int fixed, int first, int last,            \
-                                const double* c, const double* s) {                                        \
-        RotateChainT<V>(t, stride, len, fixed, first, last, c, s);                                          \
     }                                                                                                       \
     attributes void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f,    \
                                long fStride, int k0, int k1) {                                              \
@@ -349,8 +323,8 @@ struct Table {
                                      const double* x, const double* y) {                                    \
         DotAndUpdateRowsT<V>(m, stride, j0, j1, k0, k1, x, y);                                              \
     }                                                                                                       \
-    constexpr Table kTable{kLanes<V>,       CholeskyColumn, RotateChain, AddRowSums,                        \
-                           SubtractRowSums, AddScaled,      ApplyRowOps, DotAndUpdateRows};                 \
+    constexpr Table kTable{kLanes<V>, CholeskyColumn, AddRowSums,  SubtractRowSums,                       \
+                           AddScaled, ApplyRowOps,    DotAndUpdateRows};                                    \
     }
 
 VESK_KERNEL_TABLE(lanes2, Pair, )
@@ -388,15 +362,6 @@ int UseLanes(int lanes) {
 }
 
 bool CholeskyColumn(double* t, const double* a, int n, int i) { return Kernels().choleskyColumn(t, a, n, i); }
-
-void RotateNeighbours(double* t, long stride, int len, int first, int last, const double* c, const double* s) {
-    Kernels().rotateChain(t, stride, len, -1, first, last, c, s);
-}
-
-void RotateAgainst(double* t, long stride, int len, int fixed, int first, int last, const double* c,
-                   const double* s) {
-    Kernels().rotateChain(t, stride, len, fixed, first, last, c, s);
-}
 
 void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, long fStride, int k0,
                 int k1) {

@@ -25,18 +25,11 @@ int UseLanes(int lanes);
 // unfinished, when s(i) is 0.0 or less (a NaN s(i) goes on).
 bool CholeskyColumn(double* t, const double* a, int n, int i);
 
-// Plane rotations of rows of the row-major t (row stride `stride`, len
-// values used per row): rotation i, with c[i] and s[i], makes the rows (y, z)
-// (y c + z s, z c - y s). RotateNeighbours applies i = first .. last to rows
-// (i, i + 1); RotateAgainst applies them to rows (fixed, i). Every element
-// receives its rotations in the order of i.
-void RotateNeighbours(double* t, long stride, int len, int first, int last, const double* c, const double* s);
-void RotateAgainst(double* t, long stride, int len, int fixed, int first, int last, const double* c,
-                   const double* s);
-
-// One step of a batch of row operations on the row-major t: a chain of
-// rotations as above (fixed >= 0: rows (fixed, i); kNeighbours: rows
-// (i, i + 1)), or with fixed == kNegate the negation of row `first`.
+// One step of a batch of row operations on the row-major t: a chain of plane
+// rotations i = first .. last, rotation i with c[i] and s[i] making two rows
+// (y, z) into (y c + z s, z c - y s), on rows (fixed, i) for fixed >= 0 or on
+// rows (i, i + 1) for kNeighbours; or, with fixed == kNegate, the negation of
+// row `first`.
 struct RowOp {
     static constexpr int kNeighbours = -1;
     static constexpr int kNegate = -2;
