@@ -210,7 +210,7 @@ VESK_KERNEL void DotAndUpdateRowsT(double* m, long stride, int j0, int j1, int k
 // One rotation of the pair (y, z) held in registers: y becomes y c + z s and
 // z becomes z c - y s.
 template <class V>
-VESK_KERNEL void Rotate(V& y, V& z, V c, V s) {
+VESK_KERNEL void Rotate(V& y, V& z, const V& c, const V& s) {
     const V ny = y * c + z * s;
     z = z * c - y * s;
     y = ny;
