@@ -3,7 +3,6 @@
 // and the solvers built on it.
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -11,6 +10,7 @@
 #include <new>
 
 #include "host/Plugin.h"
+#include "linalg/LinalgKernels.h"
 #include "linalg/Matrix.h"
 #include "linalg/NewLinalg.h"
 
@@ -29,105 +29,121 @@ struct SingularPair {
     int index;
 };
 
-// Descending order of value for qsort.
-int CompareDescending(const void* a, const void* b) {
-    const double x = static_cast<const SingularPair*>(a)->value;
-    const double y = static_cast<const SingularPair*>(b)->value;
-    if (x > y) return -1;
-    if (x == y) return 0;
+// Descending order of value: negative when a goes first, 0 for equal values,
+// positive otherwise (also whenever a NaN is involved).
+int CompareDescending(const SingularPair& a, const SingularPair& b) {
+    if (a.value > b.value) return -1;
+    if (a.value == b.value) return 0;
     return 1;
 }
 
-// Plane rotations of column pairs, (y, z) becoming (y c + z s, z c - y s),
-// applied to every row of the rows x cols row-major block m. A rotation's
-// coefficients never depend on the block, and rotations of different rows are
-// independent, so a whole chain is applied after its coefficients are known,
-// walking the rows in blocks (each element still receives its rotations in
-// their order). A block's rows are interleaved so that the dependent steps of
-// one row's chain overlap with those of the others.
-constexpr int kRotationBlock = 16;
-
-// Rotation i of the chain (i = first .. last) acts on columns (i, i + 1) when
-// `fixed` is negative (neighbours), else on columns (fixed, i).
-void RotateChain(double* m, int rows, int cols, int fixed, int first, int last, const double* c,
-                 const double* s) {
-    for (int r0 = 0; r0 < rows; r0 += kRotationBlock) {
-        const int r1 = std::min(rows, r0 + kRotationBlock);
-        for (int i = first; i <= last; ++i) {
-            const int p = fixed < 0 ? i : fixed;
-            const int q = fixed < 0 ? i + 1 : i;
-            const double ci = c[i];
-            const double si = s[i];
-            for (int r = r0; r < r1; ++r) {
-                double* row = m + static_cast<long>(r) * cols;
-                const double y = row[p];
-                const double z = row[q];
-                row[p] = y * ci + z * si;
-                row[q] = z * ci - y * si;
-            }
-        }
-    }
+// Sorts p[0 .. n) by CompareDescending with a top-down merge sort that takes
+// from the left half unless the right element must go first (tmp: n
+// elements of scratch). Equal values keep their order, the same on every
+// platform; the C library's qsort, used before, leaves that order to the
+// library (the glibc of 2.36 sorts exactly like this, others do not).
+void SortDescending(SingularPair* p, SingularPair* tmp, int n) {
+    if (n <= 1) return;
+    const int n1 = n / 2;
+    SortDescending(p, tmp, n1);
+    SortDescending(p + n1, tmp, n - n1);
+    int i = 0;
+    int j = n1;
+    int k = 0;
+    while (i < n1 && j < n) tmp[k++] = CompareDescending(p[i], p[j]) <= 0 ? p[i++] : p[j++];
+    while (i < n1) tmp[k++] = p[i++];
+    std::copy(tmp, tmp + k, p);
 }
 
 // t(j) = sum over k from k0 to k1 - 1 of m(k, col) m(k, j) for j in [j0, cols),
-// each sum from 0.0 with k rising; rows are walked outermost so that every
-// access is contiguous.
+// each sum from 0.0 with k rising; the sums advance together along the rows.
 void ColumnDots(const double* m, int cols, int col, int k0, int k1, int j0, double* t) {
     std::fill(t + j0, t + cols, 0.0);
-    for (int k = k0; k < k1; ++k) {
-        const double* row = m + static_cast<long>(k) * cols;
-        const double f = row[col];
-        for (int j = j0; j < cols; ++j) t[j] += f * row[j];
-    }
+    linalg_kernels::AddRowSums(t, j0, cols, m, cols, m + col, cols, k0, k1);
 }
 
-// m(k, j) += f(j) m(k, col) for k in [k0, k1), j in [j0, cols).
+// m(k, j) += f(j) m(k, col) for k in [k0, k1), j in [j0, cols), with col < j0.
 void AddScaledColumn(double* m, int cols, int col, int k0, int k1, int j0, const double* f) {
     for (int k = k0; k < k1; ++k) {
         double* row = m + static_cast<long>(k) * cols;
-        const double a = row[col];
-        for (int j = j0; j < cols; ++j) row[j] += f[j] * a;
+        linalg_kernels::AddScaled(row, f, row[col], j0, cols);
     }
 }
 
 // s(t) -= f(k) r(k, t) for k = from, from + step, ... (count rows) and t in
-// [t0, t1), with r row-major of stride n. Four rows are taken per pass; each
-// s(t) still receives its subtractions one at a time in the order of k.
-void SubtractRows(double* s, const double* f, const double* r, int n, int from, int count, int step,
-                  int t0, int t1) {
-    const long stride = static_cast<long>(step) * n;
-    int k = from;
-    int done = 0;
-    for (; done + 4 <= count; done += 4, k += 4 * step) {
-        const double f0 = f[k], f1 = f[k + step], f2 = f[k + 2 * step], f3 = f[k + 3 * step];
-        const double* r0 = r + static_cast<long>(k) * n;
-        const double* r1 = r0 + stride;
-        const double* r2 = r1 + stride;
-        const double* r3 = r2 + stride;
-        for (int t = t0; t < t1; ++t) {
-            double v = s[t];
-            v -= f0 * r0[t];
-            v -= f1 * r1[t];
-            v -= f2 * r2[t];
-            v -= f3 * r3[t];
-            s[t] = v;
+// [t0, t1), with r row-major of stride n; each s(t) receives its
+// subtractions one at a time in the order of k.
+void SubtractRows(double* s, const double* f, const double* r, int n, int from, int count, int step, int t0,
+                  int t1) {
+    linalg_kernels::SubtractRowSums(s, t0, t1, r, n, f, from, count, step);
+}
+
+// to = the transpose of the rows x cols row-major from, in tiles that keep
+// both sides' lines in cache.
+void TransposeInto(double* to, const double* from, int rows, int cols) {
+    constexpr int kTile = 16;
+    for (int r0 = 0; r0 < rows; r0 += kTile) {
+        const int r1 = std::min(rows, r0 + kTile);
+        for (int c0 = 0; c0 < cols; c0 += kTile) {
+            const int c1 = std::min(cols, c0 + kTile);
+            for (int c = c0; c < c1; ++c)
+                for (int r = r0; r < r1; ++r) to[static_cast<long>(c) * rows + r] = from[static_cast<long>(r) * cols + c];
         }
     }
-    for (; done < count; ++done, k += step) {
-        const double fk = f[k];
-        const double* rk = r + static_cast<long>(k) * n;
-        for (int t = t0; t < t1; ++t) s[t] -= fk * rk[t];
-    }
 }
+
+// Row operations on a transposed factor of the SVD (rotation chains of the
+// QR sweeps, sign changes), kept until a batch is full or Flush is called,
+// then applied together in their order: each strip of the factor passes
+// through the whole batch while in cache. The coefficients of queued chains
+// live in slots of slotSize values (c, then s) taken from `slots`, which holds
+// 2 kBatch of them.
+class RowOpQueue {
+public:
+    static constexpr int kBatch = 8;
+
+    RowOpQueue(double* t, long stride, int len, double* slots, long slotSize)
+        : t_(t), stride_(stride), len_(len), slots_(slots), slotSize_(slotSize) {}
+
+    // Where the coefficients of the next chain go (indices first .. last).
+    double* NextC() const { return slots_ + 2 * count_ * slotSize_; }
+    double* NextS() const { return NextC() + slotSize_; }
+    // Queues the chain whose coefficients were written to NextC, NextS.
+    void Chain(int fixed, int first, int last) {
+        if (last >= first) Add({fixed, first, last, NextC(), NextS()});
+    }
+    void Negate(int row) { Add({linalg_kernels::RowOp::kNegate, row, row, nullptr, nullptr}); }
+    void Flush() {
+        linalg_kernels::ApplyRowOps(t_, stride_, len_, ops_, count_);
+        count_ = 0;
+    }
+
+private:
+    void Add(const linalg_kernels::RowOp& op) {
+        ops_[count_++] = op;
+        if (count_ == kBatch) Flush();
+    }
+
+    double* t_;
+    long stride_;
+    int len_;
+    double* slots_;
+    long slotSize_;
+    linalg_kernels::RowOp ops_[kBatch];
+    int count_ = 0;
+};
 
 // n values of T without throwing (value-initialised); null when they cannot
 // be obtained, with error 1 raised.
 template <class T>
-std::unique_ptr<T[]> NewArray(int n) {
-    std::unique_ptr<T[]> p(new (std::nothrow) T[static_cast<size_t>(n > 0 ? n : 0)]());
+std::unique_ptr<T[]> NewArray(long n) {
+    const size_t count = static_cast<size_t>(n > 0 ? n : 0);
+    std::unique_ptr<T[]> p(count <= static_cast<size_t>(PTRDIFF_MAX) / sizeof(T) ? new (std::nothrow) T[count]()
+                                                                                 : nullptr);
     if (!p) VeskError(1);
     return p;
 }
+
 
 // True when the private copy of a decomposition did not get its storage
 // (error 1 has been raised).
@@ -440,45 +456,20 @@ Matrix* Matrix::CholeskyDecompse() const {
     const int n = nX;
     Matrix* L = NewMatrix(n, n);
     if (L == nullptr) return nullptr;
+    // L is formed transposed in its own storage (row i holding column i of
+    // L), so that the sums of a column, L(j, i) for every j >= i, advance
+    // together along contiguous memory over the same k; it is transposed in
+    // place at the end.
+    double* t = L->data;
     for (int i = 0; i < n; ++i) {
-        const double* li = (*L)[i];
-        double s = (*this)(i, i);
-        for (int k = i - 1; k >= 0; --k) s -= li[k] * li[k];
-        if (s <= 0.0) {
+        if (!linalg_kernels::CholeskyColumn(t, data, n, i)) {
             VeskError(3, "Matrix, with rounding errors, is is not positive defined");
             delete L;
             return nullptr;
         }
-        const double diagonal = std::sqrt(s);
-        (*L)(i, i) = diagonal;
-        // Below the diagonal, four rows at a time: their sums are independent
-        // chains that overlap, each still subtracting with k falling.
-        int j = i + 1;
-        for (; j + 3 < n; j += 4) {
-            const double* l0 = (*L)[j];
-            const double* l1 = (*L)[j + 1];
-            const double* l2 = (*L)[j + 2];
-            const double* l3 = (*L)[j + 3];
-            double s0 = (*this)(i, j), s1 = (*this)(i, j + 1), s2 = (*this)(i, j + 2), s3 = (*this)(i, j + 3);
-            for (int k = i - 1; k >= 0; --k) {
-                const double f = li[k];
-                s0 -= f * l0[k];
-                s1 -= f * l1[k];
-                s2 -= f * l2[k];
-                s3 -= f * l3[k];
-            }
-            (*L)(j, i) = s0 / diagonal;
-            (*L)(j + 1, i) = s1 / diagonal;
-            (*L)(j + 2, i) = s2 / diagonal;
-            (*L)(j + 3, i) = s3 / diagonal;
-        }
-        for (; j < n; ++j) {
-            const double* lj = (*L)[j];
-            double sj = (*this)(i, j);
-            for (int k = i - 1; k >= 0; --k) sj -= li[k] * lj[k];
-            (*L)(j, i) = sj / diagonal;
-        }
     }
+    for (int i = 0; i < n; ++i)
+        for (int j = i + 1; j < n; ++j) std::swap(t[static_cast<long>(i) * n + j], t[static_cast<long>(j) * n + i]);
     return L;
 }
 
@@ -500,9 +491,15 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     wOut = linalg_alloc::NewVector<MatVectorCol>(n);
     vOut = wOut != nullptr ? NewMatrix(n, n) : nullptr;
     // Work arrays: the superdiagonal, a row of sums and the rotation
-    // coefficients of one QR step, applied to U and V afterwards.
-    std::unique_ptr<double[]> work = vOut != nullptr ? NewArray<double>(6 * n + 4) : nullptr;
-    if (!work) {
+    // coefficients of the QR steps queued for U and for V.
+    const long slotSize = n + 1L;
+    std::unique_ptr<double[]> work =
+        vOut != nullptr ? NewArray<double>(2L * n + 2 * 2 * RowOpQueue::kBatch * slotSize) : nullptr;
+    // U and V transposed for the QR sweeps, whose rotations combine columns:
+    // there each rotation runs along two contiguous rows.
+    std::unique_ptr<double[]> transposed =
+        work ? NewArray<double>(static_cast<long>(n) * (static_cast<long>(m) + n)) : nullptr;
+    if (!transposed) {
         delete wOut;
         delete vOut;
         wOut = nullptr;
@@ -514,10 +511,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
     Matrix& a = *this;
     double* rv1 = work.get();
     double* tmp = rv1 + n;
-    double* cU = tmp + n;
-    double* sU = cU + n + 1;
-    double* cV = sU + n + 1;
-    double* sV = cV + n + 1;
+    double* slots = tmp + n;
 
     // Householder reduction to bidiagonal form.
     double g = 0.0;
@@ -561,12 +555,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 const double h = f * g - s;
                 ai[l] = f - g;
                 for (int k = l; k < n; ++k) rv1[k] = ai[k] / h;
-                for (int j = l; j < m; ++j) {
-                    double* aj = a[j];
-                    double dot = 0.0;
-                    for (int k = l; k < n; ++k) dot += aj[k] * ai[k];
-                    for (int k = l; k < n; ++k) aj[k] += dot * rv1[k];
-                }
+                linalg_kernels::DotAndUpdateRows(data, n, l, m, l, n, ai, rv1);
                 for (int k = l; k < n; ++k) ai[k] *= scale;
             }
         }
@@ -581,11 +570,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 const double* ai = a[i];
                 for (int j = l; j < n; ++j) v(j, i) = (ai[j] / ai[l]) / g;
                 std::fill(tmp, tmp + n, 0.0);
-                for (int k = l; k < n; ++k) {
-                    const double f = ai[k];
-                    const double* vk = v[k];
-                    for (int j = l; j < n; ++j) tmp[j] += f * vk[j];
-                }
+                linalg_kernels::AddRowSums(tmp, l, n, vOut->data, n, ai, 1, l, n);
                 AddScaledColumn(vOut->data, n, i, l, n, l, tmp);
             }
             for (int j = l; j < n; ++j) v(i, j) = v(j, i) = 0.0;
@@ -612,6 +597,13 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
         a(i, i) += 1.0;
     }
 
+    double* ut = transposed.get();
+    double* vt = ut + static_cast<long>(n) * m;
+    TransposeInto(ut, data, m, n);
+    TransposeInto(vt, vOut->data, n, n);
+    RowOpQueue toU(ut, m, m, slots, slotSize);
+    RowOpQueue toV(vt, n, n, slots + 2 * RowOpQueue::kBatch * slotSize, slotSize);
+
     // Diagonalisation of the bidiagonal form by implicit-shift QR.
     for (int k = n - 1; k >= 0; --k) {
         for (int its = 1; its <= kMaxSvdIterations; ++its) {
@@ -631,6 +623,8 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 double c = 0.0;
                 s = 1.0;
                 int last = l - 1;
+                double* cU = toU.NextC();
+                double* sU = toU.NextS();
                 for (int i = l; i <= k; ++i) {
                     const double f = s * rv1[i];
                     rv1[i] = c * rv1[i];
@@ -645,18 +639,22 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                     sU[i] = s;
                     last = i;
                 }
-                RotateChain(data, m, n, nm, l, last, cU, sU);
+                toU.Chain(nm, l, last);
             }
             double z = w[k];
             if (l == k) {
                 if (z < 0.0) {
                     w[k] = -z;
-                    for (int j = 0; j < n; ++j) v(j, k) = -v(j, k);
+                    toV.Negate(k);
                 }
                 break;
             }
             if (its == kMaxSvdIterations) {
                 VeskError(VeskModuleErrorCode, "no convergence in 30 SVD iterations");
+                toU.Flush();
+                toV.Flush();
+                TransposeInto(data, ut, n, m);
+                TransposeInto(vOut->data, vt, n, n);
                 return 0;
             }
             double x = w[l];
@@ -669,6 +667,10 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
             f = ((x - z) * (x + z) + h * ((y / (f + (f >= 0.0 ? g : -g))) - h)) / x;
             double c = 1.0;
             s = 1.0;
+            double* cU = toU.NextC();
+            double* sU = toU.NextS();
+            double* cV = toV.NextC();
+            double* sV = toV.NextS();
             for (int j = l; j <= nm; ++j) {
                 const int i = j + 1;
                 g = rv1[i];
@@ -697,16 +699,21 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 cU[j] = c;
                 sU[j] = s;
             }
-            RotateChain(vOut->data, n, n, -1, l, nm, cV, sV);
-            RotateChain(data, m, n, -1, l, nm, cU, sU);
+            toV.Chain(linalg_kernels::RowOp::kNeighbours, l, nm);
+            toU.Chain(linalg_kernels::RowOp::kNeighbours, l, nm);
             rv1[l] = 0.0;
             rv1[k] = f;
             w[k] = x;
         }
     }
 
+    toU.Flush();
+    toV.Flush();
+    TransposeInto(data, ut, n, m);
+    TransposeInto(vOut->data, vt, n, n);
+
     // Descending order of the singular values, columns of U and V following.
-    std::unique_ptr<SingularPair[]> pairs = NewArray<SingularPair>(n);
+    std::unique_ptr<SingularPair[]> pairs = NewArray<SingularPair>(2L * n);
     if (!pairs) {
         delete wOut;
         delete vOut;
@@ -715,7 +722,7 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
         return 0;
     }
     for (int i = 0; i < n; ++i) pairs[i] = {w[i], i};
-    if (n > 0) std::qsort(pairs.get(), static_cast<size_t>(n), sizeof(SingularPair), CompareDescending);
+    SortDescending(pairs.get(), pairs.get() + n, n);
     for (int p = n - 1; p >= 0; --p) {
         const int src = pairs[p].index;
         if (src != p) {

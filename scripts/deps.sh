@@ -4,7 +4,7 @@
 # need, only those that are missing. Given package names, installs those
 # instead (scripts/deps-cross.sh).
 set -euo pipefail
-packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liblapack-dev libgsl-dev
+packages=(cmake make g++ libgtest-dev libgmock-dev libbenchmark-dev liblapack-dev libeigen3-dev libgsl-dev
           clang libclang-rt-14-dev dpkg-dev file pkgconf)
 [ $# -gt 0 ] && packages=("$@")
 missing=()

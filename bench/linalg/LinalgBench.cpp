@@ -1,6 +1,6 @@
-// Matrix decompositions and products against the reference LAPACK routines
-// and a plain triple-loop product, on the same fixed matrices, at n = 50, 200
-// and 500.
+// Matrix decompositions and products against the reference LAPACK routines,
+// Eigen's decompositions (row- and column-major storage) and a plain
+// triple-loop product, on the same fixed matrices, at n = 50, 200 and 500.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -21,6 +21,13 @@ void dgesvd_(const char* jobu, const char* jobvt, const int* m, const int* n, do
              const int* lda, double* s, double* u, const int* ldu, double* vt, const int* ldvt,
              double* work, const int* lwork, int* info);
 }
+#endif
+
+#ifdef VESK_BENCH_EIGEN
+#include <Eigen/Cholesky>
+#include <Eigen/Dense>
+#include <Eigen/LU>
+#include <Eigen/SVD>
 #endif
 
 namespace {
@@ -205,6 +212,64 @@ void BM_Lapack_dgesvd(benchmark::State& state) {
 }
 #endif
 
+#ifdef VESK_BENCH_EIGEN
+// Eigen's matrices of the benchmark data in either storage order (Order:
+// Eigen::RowMajor or Eigen::ColMajor); the timed work is the same as ours:
+// the factor, the solution of one right-hand side, the inverse, the SVD with
+// thin U and V (divide and conquer).
+template <int Order>
+using EigenMatrix = Eigen::Matrix<double, Eigen::Dynamic, Eigen::Dynamic, Order>;
+
+template <int Order>
+EigenMatrix<Order> ToEigen(const std::vector<double>& rowMajor, int n) {
+    EigenMatrix<Order> m(n, n);
+    for (int i = 0; i < n; ++i)
+        for (int j = 0; j < n; ++j) m(i, j) = rowMajor[static_cast<size_t>(i) * n + j];
+    return m;
+}
+
+template <int Order>
+void BM_Eigen_LLT(benchmark::State& state) {
+    const Inputs& in = For(static_cast<int>(state.range(0)));
+    const EigenMatrix<Order> a = ToEigen<Order>(in.spd, in.n);
+    for (auto _ : state) {
+        Eigen::LLT<EigenMatrix<Order>> llt(a);
+        benchmark::DoNotOptimize(llt.matrixLLT().data());
+    }
+}
+
+template <int Order>
+void BM_Eigen_LUSolve(benchmark::State& state) {
+    const Inputs& in = For(static_cast<int>(state.range(0)));
+    const EigenMatrix<Order> a = ToEigen<Order>(in.general, in.n);
+    const Eigen::VectorXd b = Eigen::Map<const Eigen::VectorXd>(in.rhs.data(), in.n);
+    for (auto _ : state) {
+        Eigen::VectorXd x = Eigen::PartialPivLU<EigenMatrix<Order>>(a).solve(b);
+        benchmark::DoNotOptimize(x.data());
+    }
+}
+
+template <int Order>
+void BM_Eigen_Inverse(benchmark::State& state) {
+    const Inputs& in = For(static_cast<int>(state.range(0)));
+    const EigenMatrix<Order> a = ToEigen<Order>(in.general, in.n);
+    for (auto _ : state) {
+        EigenMatrix<Order> inv = Eigen::PartialPivLU<EigenMatrix<Order>>(a).inverse();
+        benchmark::DoNotOptimize(inv.data());
+    }
+}
+
+template <int Order>
+void BM_Eigen_BDCSVD(benchmark::State& state) {
+    const Inputs& in = For(static_cast<int>(state.range(0)));
+    const EigenMatrix<Order> a = ToEigen<Order>(in.general, in.n);
+    for (auto _ : state) {
+        Eigen::BDCSVD<EigenMatrix<Order>> svd(a, Eigen::ComputeThinU | Eigen::ComputeThinV);
+        benchmark::DoNotOptimize(svd.singularValues().data());
+    }
+}
+#endif
+
 void Sizes(benchmark::internal::Benchmark* b) {
     b->Arg(50)->Arg(200)->Arg(500)->Unit(benchmark::kMillisecond);
 }
@@ -225,6 +290,16 @@ BENCHMARK(BM_Lapack_dgesv)->Apply(Sizes);
 BENCHMARK(BM_Lapack_dgetrf_dgetri)->Apply(Sizes);
 BENCHMARK(BM_Lapack_dpotrf)->Apply(Sizes);
 BENCHMARK(BM_Lapack_dgesvd)->Apply(Sizes);
+#endif
+#ifdef VESK_BENCH_EIGEN
+BENCHMARK_TEMPLATE(BM_Eigen_LLT, Eigen::RowMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_LLT, Eigen::ColMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_LUSolve, Eigen::RowMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_LUSolve, Eigen::ColMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_Inverse, Eigen::RowMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_Inverse, Eigen::ColMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_BDCSVD, Eigen::RowMajor)->Apply(Sizes);
+BENCHMARK_TEMPLATE(BM_Eigen_BDCSVD, Eigen::ColMajor)->Apply(Sizes);
 #endif
 
 BENCHMARK_MAIN();
