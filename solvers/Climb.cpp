@@ -8,6 +8,7 @@
 
 #include "host/Plugin.h"
 #include "solvers/ClimbInternal.h"
+#include "solvers/ScriptCall.h"
 
 namespace {
 
@@ -37,30 +38,16 @@ MatVectorCol* NewDirections(int n, const MatVectorCol* src) {
     return dirs;
 }
 
-// Registers that run a script call: the point as a new "MVector", then the
-// indices, then the extra parameter by reference. Answers the result, 0.0
-// without a processor.
+// A script objective's answer: 0.0 without a processor.
 double RunScript(Variable& f, MatVector& x, const int* index, int nIndex, Variable& extra) {
-    Processor* p = GetOwner();
-    if (p == nullptr) return 0.0;
+    if (GetOwner() == nullptr) return 0.0;
     VarRegister result;
-    VarRegister args[4];
-    x.ExportToMVector(args[0].GetVar());
-    for (int k = 0; k < nIndex; ++k) args[1 + k] = index[k];
-    args[1 + nIndex].PointTo(&extra);
-    args[1 + nIndex].SetRef();
-    p->RunFunctionAsIs(result, f, args, 2 + nIndex);
+    solver_calls::RunScriptCall(f, x, index, nIndex, extra, result);
     return static_cast<double>(result);
 }
 
-// The native pointer of a type-2 function value; raises error 3 when it is
-// null. Answers null for any other value.
 void* NativeOf(Variable& f, bool& isNative) {
-    isNative = f.GetType() == VT_INT64;
-    if (!isNative) return nullptr;
-    void* p = f.GetCppPointer();
-    if (p == nullptr) VeskError(3, "Climb: the function is a null pointer");
-    return p;
+    return solver_calls::NativeOf(f, isNative, "Climb: the function is a null pointer");
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 
 #include "host/Plugin.h"
 #include "solvers/LeastSquaresQR.h"
+#include "solvers/ScriptCall.h"
 
 namespace {
 
@@ -32,28 +33,10 @@ constexpr char kCancelName[] = "Progress window got cancel";
 constexpr double kRankFactor = 100.0;
 constexpr double kUserRankTolerance = 1e-12;
 
-// Runs a script function with b as a new "MVector", then the numbers, then
-// extra by reference; the answer lands in result.
-void RunScript(Variable& f, MatVector& b, const double* nums, int nNums, Variable& extra,
-               VarRegister& result) {
-    Processor* proc = GetOwner();
-    if (proc == nullptr) return;
-    VarRegister args[4];
-    b.ExportToMVector(args[0].GetVar());
-    for (int k = 0; k < nNums; ++k) args[1 + k] = nums[k];
-    args[1 + nNums].PointTo(&extra);
-    args[1 + nNums].SetRef();
-    proc->RunFunctionAsIs(result, f, args, 2 + nNums);
-}
+using solver_calls::RunScriptCall;
 
-// The native pointer of a type-2 function value (null otherwise; a null
-// pointer in a type-2 value raises error 3).
 void* NativeOf(Variable& f, bool& isNative) {
-    isNative = f.GetType() == VT_INT64;
-    if (!isNative) return nullptr;
-    void* p = f.GetCppPointer();
-    if (p == nullptr) VeskError(3, "LeastSquaresFit: the function is a null pointer");
-    return p;
+    return solver_calls::NativeOf(f, isNative, "LeastSquaresFit: the function is a null pointer");
 }
 
 bool AllFinite(const double* v, int n) {
@@ -288,7 +271,7 @@ bool LeastSquaresFit::Call(Work& w, Variable& f, const double* b, int j, double*
             } else {
                 VarRegister res;
                 const double nums[2] = {xData[i], jj};
-                RunScript(f, w.bArg, nums, j < 0 ? 1 : 2, extraParam, res);
+                RunScriptCall(f, w.bArg, nums, j < 0 ? 1 : 2, extraParam, res);
                 if (HostFailed(w)) return false;
                 v = static_cast<double>(res);
             }
@@ -308,7 +291,7 @@ bool LeastSquaresFit::Call(Work& w, Variable& f, const double* b, int j, double*
         values = w.vecArg.Len() == m ? w.vecArg.GetData() : nullptr;
     } else {
         VarRegister res;
-        RunScript(f, w.bArg, &jj, j < 0 ? 0 : 1, extraParam, res);
+        RunScriptCall(f, w.bArg, &jj, j < 0 ? 0 : 1, extraParam, res);
         if (HostFailed(w)) return false;
         answer = res.GetVar();
         values = answer.Len() == m ? answer.GetData() : nullptr;
