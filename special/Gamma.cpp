@@ -116,11 +116,12 @@ double LnOneMinusExp(double y) {
 
 // ln(1 − e^y) for the incomplete gamma functions: where e^y < 0.01 as
 // log1p(−e^y), which keeps the digits of a small complement (ln(1 − e^y)
-// answers ln of the rounded 1 − e^y: −1.11e-15 for −1.056e-15); as
-// LnOneMinusExp above, so those results stay as they were.
+// answers ln of the rounded 1 − e^y: −1.11e-15 for −1.056e-15), and +0 as
+// before where e^y underflows; above as LnOneMinusExp, so those results stay
+// as they were.
 double LnGammaComplement(double y) {
     constexpr double kLnOnePercent = -4.605170185988091;
-    if (y < kLnOnePercent) return std::log1p(-std::exp(y));
+    if (y < kLnOnePercent) return std::log1p(-std::exp(y)) + 0.0;
     return LnOneMinusExp(y);
 }
 

@@ -144,7 +144,8 @@ double UniformGamma(double a, double x, bool lower) {
 
 double LnUniformGamma(double a, double x, bool lower) {
     const Expansion e = Expand(a, x);
-    if (lower != (e.eta < 0.0)) return std::log1p(-Tail(a, e));
+    // +0 (ln 1) where the tail underflows, as the other methods answer.
+    if (lower != (e.eta < 0.0)) return std::log1p(-Tail(a, e)) + 0.0;
     const double ay = std::fabs(e.y);
     if (ay < kErfcLogFrom) return std::log(Tail(a, e));
     // ½·erfc(|y|) = e^(−a·½η²)/√(2πa) · ScaledErfcSeries(|y|)/|η|.
