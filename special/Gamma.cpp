@@ -170,10 +170,11 @@ struct GammaSum {
 };
 
 GammaSum GammaSeriesSum(double a, double x) {
-    // Where 1/a is subnormal (a above 4.5e307) the terms would lose their
-    // digits and never vanish: they are summed times a, the prefactor
-    // divided by a.
-    const bool scaled = a > 1.0 / std::numeric_limits<double>::min();
+    // From a = 1e280 the terms 1/a·(x/a)^n would reach the subnormal range
+    // before the sum converges (slow, 5 µs a call at 1e300; from 4.5e307, where
+    // 1/a itself is subnormal, they lose their digits and never vanish): they
+    // are summed times a, the prefactor divided by a.
+    const bool scaled = a > 1e280;
     double ap = a;
     double del = scaled ? 1.0 : 1.0 / a;
     double sum = del;
@@ -218,10 +219,11 @@ GammaSum GammaContFracValue(double a, double x) {
     // From 2^53 on x + 1 rounds (by up to 3e-9 of b at a = 1e16, x = a + 3√a);
     // x − a is exact there, as x lies within a factor 2 of a where b is small.
     double b = x < 0x1p53 ? x + 1.0 - a : (x - a) + 1.0;
-    // Where 1/b leaves the normal range the fraction's further terms, of
-    // relative size a/b², vanish: h = 1/b (before, the subnormal start kept the
-    // steps from 1 until the cap, and error 3 was raised).
-    if (b > 1.0 / std::numeric_limits<double>::min())
+    // Where the fraction's first correction, of relative size (a − 1)/b², lies
+    // below 2^-54 (x far above a; all of it once 1/b leaves the normal range),
+    // h = 1/b. Before, the steps could stay one unit away from 1 without end
+    // (b + 2 = b at b ≫ 2^53) and raised error 3 after 30 ms at the cap.
+    if (std::fabs(a - 1.0) < 0x1p-54 * b * b || b > 1.0 / std::numeric_limits<double>::min())
         return {1.0 / b, LnGammaPrefactor(a, x, 1), DescribedGammaPrefactor(a, 1)};
     double c = 1.0 / kTiny;
     double d = 1.0 / b;

@@ -72,7 +72,10 @@
 //     NaN for 0.5 from 10¹⁵). Far below the mean (x < a/2, from a = 1e4) the
 //     prefactor takes ln λ from x/a rather than ln(1 + t) of a rounded t =
 //     (x − a)/a: LnGamma_P(1736170, 1) is exact again (it was off by 8e-5,
-//     LnGamma_P(1e16, 1) was −∞); the rows above x = a/2 are unchanged.
+//     LnGamma_P(1e16, 1) was −∞); the rows above x = a/2 are unchanged. Far
+//     above it, where the fraction's first correction (a − 1)/b² (b = x + 1 −
+//     a) is below 2^-54, the fraction is 1/b (its steps could stay one unit
+//     from 1 up to the cap: x = 1000·a at a = 1e43 raised the error).
 //   - a ≤ 1e-4 and x < a + 1: Q/a = −v·(e^u − 1)/u − e^u·Σ (−x)^n/(n!(a + n))
 //     (v = ln x − ln Γ(1 + a)/a by its Taylor series, u = a·v) and P = 1 − Q,
 //     within 3e-16 (1 − P lost up to 3e-11 at a = 1e-4 and all digits at
