@@ -378,8 +378,10 @@ double IncompleteGamma(double a, double x, bool upper, bool log) {
         const double v = upper ? 1.0 - l.value : l.value;
         return log ? std::log(v) : v;
     }
-    if (gamma_detail::UniformApplies(a, x))
-        return log ? gamma_detail::LnUniformGamma(a, x, !upper) : gamma_detail::UniformGamma(a, x, !upper);
+    if (gamma_detail::UniformApplies(a, x)) {
+        return log ? gamma_detail::LnUniformGamma(a, x, !upper)
+                   : gamma_detail::UniformGamma(a, x, !upper);
+    }
     if (x > 0.0 && a <= kTinyParameter && x < a + 1.0) {
         const double t = TinyParameterQOverA(a, x);
         if (upper) return log ? std::log(a) + std::log(t) : a * t;

@@ -13,7 +13,8 @@ namespace {
 constexpr int kUniformTerms = 8;
 constexpr int kUniformStart[kUniformTerms + 1] = {0, 18, 34, 48, 60, 69, 76, 79, 80};
 // Σ_n |c_kn|·0.4^n, a bound on |C_k(η)| for |η| ≤ 0.4.
-constexpr double kUniformBound[kUniformTerms] = {0.369, 0.00373, 0.00533, 0.000835, 0.00123, 0.000424, 0.000812, 0.000344};
+constexpr double kUniformBound[kUniformTerms] = {
+    0.369, 0.00373, 0.00533, 0.000835, 0.00123, 0.000424, 0.000812, 0.000344};
 constexpr double kUniformCoef[] = {
     // C_0
     -0.3333333333333333, 0.08333333333333333, -0.014814814814814815,
@@ -83,7 +84,8 @@ double CoefficientSum(double a, double eta) {
     double sum = 0.0;
     for (int k = terms - 1; k >= 0; --k) {
         double c = 0.0;
-        for (int n = kUniformStart[k + 1] - 1; n >= kUniformStart[k]; --n) c = c * eta + kUniformCoef[n];
+        for (int n = kUniformStart[k + 1] - 1; n >= kUniformStart[k]; --n)
+            c = c * eta + kUniformCoef[n];
         sum = sum * r + c;
     }
     return sum;
@@ -149,7 +151,8 @@ double LnUniformGamma(double a, double x, bool lower) {
     const double ay = std::fabs(e.y);
     if (ay < kErfcLogFrom) return std::log(Tail(a, e));
     // ½·erfc(|y|) = e^(−a·½η²)/√(2πa) · ScaledErfcSeries(|y|)/|η|.
-    const double bracket = ScaledErfcSeries(ay) / std::fabs(e.eta) + (e.eta >= 0.0 ? e.sum : -e.sum);
+    const double sum = e.eta >= 0.0 ? e.sum : -e.sum;
+    const double bracket = ScaledErfcSeries(ay) / std::fabs(e.eta) + sum;
     return -e.aHalfEta2 - kLnSqrt2Pi - 0.5 * std::log(a) + std::log(bracket);
 }
 

@@ -18,8 +18,9 @@ two separate integrals (where both are above 1e-30), and, for a ≤ 1e5,
 mpmath's gammainc (to 1e-28). Far below the mean (x < a/2), where the
 series converges within a few hundred terms, mpmath's gammainc is taken
 and checked against the series of gen_large_parameter_reference.py. The side
-near 1 is then written as 1 − (the other side), its logarithm as log1p of it. Values below the double range are
-written as 0 (their logarithms as computed).
+near 1 is then written as 1 − (the other side), its logarithm as log1p of
+it. Values below the double range are written as 0 (their logarithms as
+computed).
 Run from any directory:  python3 tests/data/gen_gamma_uniform_reference.py
 """
 import math
@@ -134,7 +135,8 @@ def main():
         seen.add((a, x))
         mp.mp.dps = DPS
         p, q, lnp, lnq = reference(a, x)
-        lines.append(",".join([repr(a), repr(x), num(p), num(q), repr(float(lnp)), repr(float(lnq))]))
+        fields = [repr(a), repr(x), num(p), num(q), repr(float(lnp)), repr(float(lnq))]
+        lines.append(",".join(fields))
     with open(path, "w") as f:
         f.write("\n".join(lines) + "\n")
 

@@ -231,7 +231,8 @@ TEST_F(TableTest, ProbChi2AtTheEndsOfTheDoubleRange) {
     for (const auto& row : rows) {
         Variable d(row.degrees), c(row.chi2);
         Call("ProbChi2(number, number)", r, d, c);
-        EXPECT_NEAR(static_cast<double>(r), row.want, 1e-13 * row.want) << row.degrees << " " << row.chi2;
+        EXPECT_NEAR(static_cast<double>(r), row.want, 1e-13 * row.want)
+            << row.degrees << " " << row.chi2;
     }
     EXPECT_TRUE(vrt::Errors().empty());
 }

@@ -96,19 +96,24 @@ def main():
     for k, ck in enumerate(table):
         scale = float(A_MIN) ** -k
         n = len(ck)
-        while n and sum(abs(float(v)) * ETA_MAX ** i for i, v in enumerate(ck[n - 1:], n - 1)) * scale < DROP:
+        def weight(first):
+            """Σ |c_kn|·0.4^n over n ≥ first."""
+            return sum(abs(float(v)) * ETA_MAX ** i for i, v in enumerate(ck[first:], first))
+
+        while n and weight(n - 1) * scale < DROP:
             n -= 1
         if n == 0:
             break
         rows.append([repr(float(v)) for v in ck[:n]])
-        bounds.append(sum(abs(float(v)) * ETA_MAX ** i for i, v in enumerate(ck[:n])))
+        bounds.append(weight(0) - weight(n))
     print(f"constexpr int kUniformTerms = {len(rows)};")
     offsets = [0]
     for r in rows:
         offsets.append(offsets[-1] + len(r))
     print(f"constexpr int kUniformStart[kUniformTerms + 1] = {{{', '.join(map(str, offsets))}}};")
     print("// Σ_n |c_kn|·0.4^n, a bound on |C_k(η)| for |η| ≤ 0.4.")
-    print(f"constexpr double kUniformBound[kUniformTerms] = {{{', '.join('%.3g' % b for b in bounds)}}};")
+    print("constexpr double kUniformBound[kUniformTerms] = {")
+    print("    " + ", ".join("%.3g" % b for b in bounds) + "};")
     print("constexpr double kUniformCoef[] = {")
     for k, r in enumerate(rows):
         print(f"    // C_{k}")
