@@ -11,6 +11,7 @@
 #include "host/FunctionTable.h"
 
 #include <cmath>
+#include <limits>
 
 #include "host/Adapters.h"
 #include "special/Bessel.h"
@@ -58,8 +59,18 @@ void ConjugateRow(VarRegister& result, VarRegister* args) {
 }
 
 // Row 28: the chi-square distribution function of `degrees` degrees of
-// freedom at chi2.
-double ProbChi2(double degrees, double chi2) { return Gamma_P(degrees / 2, chi2 / 2); }
+// freedom at chi2, P(degrees/2, chi2/2). Halving a subnormal rounds it (5e-324
+// to 0): below the normal range chi2/2 is taken exactly as chi2·2^63 with the
+// factor 2^(−64·a) outside, since P(a, x) = x^a/Γ(a + 1)·(1 + O(x)) there
+// (ProbChi2(1, 5e-324) was 0 for 1.77e-162). Degrees whose half rounds to 0
+// keep their value: P is 1 for every such a (ProbChi2(5e-324, 1.5) was
+// refused).
+double ProbChi2(double degrees, double chi2) {
+    const double a = degrees / 2 > 0.0 ? degrees / 2 : degrees;
+    if (chi2 > 0.0 && chi2 < std::numeric_limits<double>::min())
+        return Gamma_P(a, chi2 * 0x1p63) * std::exp2(-64.0 * a);
+    return Gamma_P(a, chi2 / 2);
+}
 
 // The elements of v as a new host-heap array of doubles (at least one slot,
 // so that an empty sample is not mistaken for a failed allocation); null

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "host/VeskHost.h"
+#include "special/GammaUniform.h"
 
 namespace {
 
@@ -56,11 +57,24 @@ double Log1pMinus(double t) {
     return s;
 }
 
+// a·(ln λ − (λ − 1)) for λ = x/a, as a·(ln(1 + t) − t) with t = (x − a)/a.
+// Below x = a/2 the rounding of t, which ln(1 + t) magnifies by 1/λ (8e-5 in
+// ln P(1736170, 1), t = −1 and −∞ at a = 1e16), is avoided: ln λ is taken
+// from x/a (from ln x − ln a where x/a leaves the normal range) and a·t is
+// x − a.
+double ScaledLogRatioMinus(double a, double x) {
+    if (x >= 0.5 * a) return a * Log1pMinus((x - a) / a);
+    const double ratio = x / a;
+    const double lnRatio =
+        ratio >= std::numeric_limits<double>::min() ? std::log(ratio) : std::log(x) - std::log(a);
+    return a * lnRatio - (x - a);
+}
+
 // ln(x^a·e^−x/Γ(a)), the prefactor of the incomplete gamma function, for
-// large a: a·(ln(1 + t) − t) + ½·ln(a/2π) − δ(a) with t = (x − a)/a, so that
-// the large logarithms a·ln x and ln Γ(a) are not formed and cancelled.
+// large a: a·(ln λ − λ + 1) + ½·ln(a/2π) − δ(a), so that the large
+// logarithms a·ln x and ln Γ(a) are not formed and cancelled.
 double LnGammaPrefactorLarge(double a, double x) {
-    return a * Log1pMinus((x - a) / a) + 0.5 * std::log(a) - kHalfLn2Pi - StirlingRemainder(a);
+    return ScaledLogRatioMinus(a, x) + 0.5 * std::log(a) - kHalfLn2Pi - StirlingRemainder(a);
 }
 
 // From this parameter on the described ln Γ differences and prefactors lose
@@ -100,10 +114,55 @@ double LnOneMinusExp(double y) {
     return std::log(-s);
 }
 
+// ln(1 − e^y) for the incomplete gamma functions: where e^y < 0.01 as
+// log1p(−e^y), which keeps the digits of a small complement (ln(1 − e^y)
+// answers ln of the rounded 1 − e^y: −1.11e-15 for −1.056e-15), and +0 as
+// before where e^y underflows; above as LnOneMinusExp, so those results stay
+// as they were.
+double LnGammaComplement(double y) {
+    constexpr double kLnOnePercent = -4.605170185988091;
+    if (y < kLnOnePercent) return std::log1p(-std::exp(y)) + 0.0;
+    return LnOneMinusExp(y);
+}
+
+// Parameters below this are "tiny": Q = a·T with T → E1(x) as a → 0 is
+// formed directly for x < a + 1, where 1 − P would keep nothing of it
+// (Gamma_Q(1e-300, 0.5) was −2.4e-14 for 5.6e-301).
+constexpr double kTinyParameter = 1e-4;
+
+// ln Γ(1 + a)/a for a ≤ kTinyParameter: −γ + Σ (−1)^k·ζ(k)/k·a^(k−1), k = 2 ... 5
+// (the next term is below 2e-21).
+double LnGammaOnePlusOverA(double a) {
+    constexpr double kEulerGamma = 0.57721566490153286061;
+    constexpr double kZ2 = 0.82246703342411321824;  // ζ(2)/2
+    constexpr double kZ3 = 0.40068563438653142847;  // ζ(3)/3
+    constexpr double kZ4 = 0.27058080842778454788;  // ζ(4)/4
+    constexpr double kZ5 = 0.20738555102867398527;  // ζ(5)/5
+    return -kEulerGamma + a * (kZ2 - a * (kZ3 - a * (kZ4 - a * kZ5)));
+}
+
+// Q(a, x)/a for a ≤ kTinyParameter and 0 < x < a + 1. From the power series of
+// γ(a, x), P = e^u·(1 + a·S) with u = a·v, v = ln x − ln Γ(1 + a)/a and
+// S = Σ_{n≥1} (−x)^n/(n!·(a + n)); so Q/a = −v·(e^u − 1)/u − e^u·S, without
+// forming 1 − P. The two parts cancel by less than a factor 4 for x < 1.
+double TinyParameterQOverA(double a, double x) {
+    const double v = std::log(x) - LnGammaOnePlusOverA(a);
+    const double u = a * v;
+    const double expm1OverU = std::fabs(u) < 1e-20 ? 1.0 : std::expm1(u) / u;
+    double term = 1.0;
+    double s = 0.0;
+    for (int n = 1; n <= kMaxIter; ++n) {
+        term *= -x / n;
+        const double add = term / (a + n);
+        s += add;
+        if (std::fabs(add) < kEps * std::fabs(s)) break;
+    }
+    return -v * expm1OverU - std::exp(u) * s;
+}
+
 // Series of P(a, x) for x < a + 1: the sum Σ x^n/(a(a+1)...(a+n)) and the
-// logarithm of its prefactor e^−x·x^a/Γ(a). x > 0. Where 1/a overflows (a
-// below the normal range) P is 1 (sum 1, prefactor e^0). A cap reached raises
-// error 3 and leaves the last estimate.
+// logarithm of its prefactor e^−x·x^a/Γ(a). x > 0, a above kTinyParameter.
+// A cap reached raises error 3 and leaves the last estimate.
 struct GammaSum {
     double sum;
     double lnPrefactor;
@@ -111,11 +170,13 @@ struct GammaSum {
 };
 
 GammaSum GammaSeriesSum(double a, double x) {
-    // a·sum is e^x to rounding and x^a/Γ(a + 1) is 1: P is 1 to double
-    // precision (Q ≈ a·E1(x) lies below the smallest double's spacing at 1).
-    if (!(1.0 / a < kInf)) return {1.0, 0.0, false};
+    // From a = 1e280 the terms 1/a·(x/a)^n would reach the subnormal range
+    // before the sum converges (slow, 5 µs a call at 1e300; from 4.5e307, where
+    // 1/a itself is subnormal, they lose their digits and never vanish): they
+    // are summed times a, the prefactor divided by a.
+    const bool scaled = a > 1e280;
     double ap = a;
-    double del = 1.0 / a;
+    double del = scaled ? 1.0 : 1.0 / a;
     double sum = del;
     const long cap = TermCap(a);
     long n = 1;
@@ -126,7 +187,8 @@ GammaSum GammaSeriesSum(double a, double x) {
         if (std::fabs(del) < std::fabs(sum) * kEps) break;
     }
     if (n > cap) VeskError(3, kGammaNoConvergence);
-    return {sum, LnGammaPrefactor(a, x, n), DescribedGammaPrefactor(a, n)};
+    const double lnPrefactor = LnGammaPrefactor(a, x, n);
+    return {sum, scaled ? lnPrefactor - std::log(a) : lnPrefactor, DescribedGammaPrefactor(a, n)};
 }
 
 // P(a, x) by the series. x < 0 raises error 3; x ≤ 0 answers 0.
@@ -154,7 +216,15 @@ double LnGammaSeries(double a, double x) {
 // logarithm of its prefactor e^−x·x^a/Γ(a). A cap reached raises error 3
 // and leaves the last estimate.
 GammaSum GammaContFracValue(double a, double x) {
-    double b = x + 1.0 - a;
+    // From 2^53 on x + 1 rounds (by up to 3e-9 of b at a = 1e16, x = a + 3√a);
+    // x − a is exact there, as x lies within a factor 2 of a where b is small.
+    double b = x < 0x1p53 ? x + 1.0 - a : (x - a) + 1.0;
+    // Where the fraction's first correction, of relative size (a − 1)/b², lies
+    // below 2^-54 (x far above a; all of it once 1/b leaves the normal range),
+    // h = 1/b. Before, the steps could stay one unit away from 1 without end
+    // (b + 2 = b at b ≫ 2^53) and raised error 3 after 30 ms at the cap.
+    if (std::fabs(a - 1.0) < 0x1p-54 * b * b || b > 1.0 / std::numeric_limits<double>::min())
+        return {1.0 / b, LnGammaPrefactor(a, x, 1), DescribedGammaPrefactor(a, 1)};
     double c = 1.0 / kTiny;
     double d = 1.0 / b;
     double h = d;
@@ -297,6 +367,36 @@ double LnBetaPrefactor(double a, double b, double x) {
            StirlingRemainder(a) - StirlingRemainder(b);
 }
 
+// P(a, x) (Q where `upper`), or its logarithm where `log`, by the method of
+// the region: the limits at infinity; Temme's uniform expansion for large a
+// near the mean; Q/a directly for tiny a below x = a + 1; otherwise the
+// series (P, below x = a + 1) or the continued fraction (Q), with the other
+// side as the complement.
+double IncompleteGamma(double a, double x, bool upper, bool log) {
+    if (GammaArgsBad(a, x)) return 0.0;
+    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) {
+        const double v = upper ? 1.0 - l.value : l.value;
+        return log ? std::log(v) : v;
+    }
+    if (gamma_detail::UniformApplies(a, x)) {
+        return log ? gamma_detail::LnUniformGamma(a, x, !upper)
+                   : gamma_detail::UniformGamma(a, x, !upper);
+    }
+    if (x > 0.0 && a <= kTinyParameter && x < a + 1.0) {
+        const double t = TinyParameterQOverA(a, x);
+        if (upper) return log ? std::log(a) + std::log(t) : a * t;
+        return log ? std::log1p(-a * t) : 1.0 - a * t;
+    }
+    if (x < a + 1.0) {
+        if (!log) return upper ? 1.0 - GammaSeries(a, x) : GammaSeries(a, x);
+        const double lp = LnGammaSeries(a, x);
+        return upper ? LnGammaComplement(lp) : lp;
+    }
+    if (!log) return upper ? GammaContFrac(a, x) : 1.0 - GammaContFrac(a, x);
+    const double lq = LnGammaContFrac(a, x);
+    return upper ? lq : LnGammaComplement(lq);
+}
+
 // Unbiased variance of n ≥ 2 values from one pass of sums, (Σd² − n·m²)/(n − 1)
 // with d the values less the first one and m their mean: the one-pass
 // formula about a shift from inside the sample, so that a large common offset
@@ -328,33 +428,10 @@ double LnGamma(double x) {
     return std::log(ratio) - tmp;
 }
 
-double Gamma_P(double a, double x) {
-    if (GammaArgsBad(a, x)) return 0.0;
-    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return l.value;
-    if (x < a + 1.0) return GammaSeries(a, x);
-    return 1.0 - GammaContFrac(a, x);
-}
-
-double Gamma_Q(double a, double x) {
-    if (GammaArgsBad(a, x)) return 0.0;
-    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return 1.0 - l.value;
-    if (x < a + 1.0) return 1.0 - GammaSeries(a, x);
-    return GammaContFrac(a, x);
-}
-
-double LnGamma_P(double a, double x) {
-    if (GammaArgsBad(a, x)) return 0.0;
-    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return std::log(l.value);
-    if (x < a + 1.0) return LnGammaSeries(a, x);
-    return LnOneMinusExp(LnGammaContFrac(a, x));
-}
-
-double LnGamma_Q(double a, double x) {
-    if (GammaArgsBad(a, x)) return 0.0;
-    if (const Limit l = LimitAt(x, a, 1.0, 0.0); l.applies) return std::log(1.0 - l.value);
-    if (x < a + 1.0) return LnOneMinusExp(LnGammaSeries(a, x));
-    return LnGammaContFrac(a, x);
-}
+double Gamma_P(double a, double x) { return IncompleteGamma(a, x, false, false); }
+double Gamma_Q(double a, double x) { return IncompleteGamma(a, x, true, false); }
+double LnGamma_P(double a, double x) { return IncompleteGamma(a, x, false, true); }
+double LnGamma_Q(double a, double x) { return IncompleteGamma(a, x, true, true); }
 
 double Beta_I(double a, double b, double x) {
     if (BetaArgsBad(a, b, x)) return 0.0;

@@ -36,11 +36,11 @@ const std::vector<Point> kPoints = MakePoints();
 
 // One call per iteration, cycling through the points.
 template <class F>
-void Over(benchmark::State& state, F f) {
+void Over(benchmark::State& state, F f, const std::vector<Point>& points = kPoints) {
     size_t i = 0;
     for (auto _ : state) {
-        benchmark::DoNotOptimize(f(kPoints[i]));
-        if (++i == kPoints.size()) i = 0;
+        benchmark::DoNotOptimize(f(points[i]));
+        if (++i == points.size()) i = 0;
     }
 }
 
@@ -114,6 +114,33 @@ BENCHMARK_CAPTURE(HugeOrder, BesselKn_50000_int, [] { return BesselKn(30000.0, 5
 BENCHMARK_CAPTURE(HugeOrder, BesselIn_50000_int, [] { return BesselIn(33000.0, 50000.0); });
 BENCHMARK_CAPTURE(HugeOrder, BesselJn_50000_int, [] { return BesselJInteger(50000, 1e5); });
 BENCHMARK_CAPTURE(HugeOrder, BesselJFrac_1e6_turning, [] { return BesselJFrac(999950.0, 1e6); });
+
+// Incomplete gamma at large a: one call per iteration, cycling through a =
+// 10², 10⁴, ..., 10³⁰⁰ with x at −3, −1, 0, 1, 3 standard deviations from the
+// mean (the uniform expansion; before, the series and continued fraction
+// took 6–31 ms from a = 1e12 on), and far below it (x = a/10, the series).
+std::vector<Point> MakeLargeParameterPoints(double spread) {
+    std::vector<Point> p;
+    for (double a = 1e2; a < 1e301; a *= 1e2)
+        for (double k : {-3.0, -1.0, 0.0, 1.0, 3.0})
+            p.push_back({a, 0.0, spread == 0.0 ? a / 10 : a + spread * k * std::sqrt(a)});
+    return p;
+}
+const std::vector<Point> kNearMean = MakeLargeParameterPoints(1.0);
+const std::vector<Point> kFarBelow = MakeLargeParameterPoints(0.0);
+
+void Gamma_P_large_a_near_mean(benchmark::State& s) {
+    Over(s, [](const Point& p) { return Gamma_P(p.a, p.x); }, kNearMean);
+}
+void LnGamma_Q_large_a_near_mean(benchmark::State& s) {
+    Over(s, [](const Point& p) { return LnGamma_Q(p.a, p.x); }, kNearMean);
+}
+void LnGamma_P_large_a_far_below(benchmark::State& s) {
+    Over(s, [](const Point& p) { return LnGamma_P(p.a, p.x); }, kFarBelow);
+}
+BENCHMARK(Gamma_P_large_a_near_mean);
+BENCHMARK(LnGamma_Q_large_a_near_mean);
+BENCHMARK(LnGamma_P_large_a_far_below);
 
 void FTest_8_vs_12(benchmark::State& state) {
     const double a[] = {1.0, 2.5, 3.0, 4.5, 5.0, 6.5, 7.0, 8.5};

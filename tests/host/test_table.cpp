@@ -218,6 +218,26 @@ TEST_F(TableTest, NumberRowsReadTheirArgumentsInOrder) {
     EXPECT_EQ(static_cast<double>(r), 2.0);
 }
 
+// ProbChi2 where halving its arguments rounds (before: ProbChi2(1, 5e-324)
+// 0, the half of 5e-324 being 0; ProbChi2(5e-324, 1.5) refused for a = 0;
+// ProbChi2(2.2250738585072014e-308, 1.5) +∞). True values from mpmath.
+TEST_F(TableTest, ProbChi2AtTheEndsOfTheDoubleRange) {
+    const struct { double degrees, chi2, want; } rows[] = {
+        {1.0, 5e-324, 1.7735048886036272689e-162},
+        {2.0, 0x1p-1030, 0x1p-1031},  // 1 − e^−x for x = 2^−1031, subnormal
+        {5e-324, 1.5, 1.0},
+        {2.2250738585072014e-308, 1.5, 1.0},
+        {3.0, 5e-324, 0.0},  // 2.9e-486
+    };
+    for (const auto& row : rows) {
+        Variable d(row.degrees), c(row.chi2);
+        Call("ProbChi2(number, number)", r, d, c);
+        EXPECT_NEAR(static_cast<double>(r), row.want, 1e-13 * row.want)
+            << row.degrees << " " << row.chi2;
+    }
+    EXPECT_TRUE(vrt::Errors().empty());
+}
+
 // Arguments without a numeric shape are refused with error 3 and leave the
 // result alone, as a text is: they no longer come back unchanged, as NaN, or
 // as samples of zeros.

@@ -33,6 +33,14 @@ constexpr double kBetaBound = 3 * kLnGammaBound;
 // a, b = 1e9 (ratio 1e8) for the incomplete beta function.
 constexpr double kGammaIncLargeBound = 1e-11;
 constexpr double kBetaIncLargeBound = 1e-7;
+// From a = 100 (tests/data/gen_gamma_uniform_reference.py): Temme's uniform
+// expansion near the mean, the series and fraction beside it. One unit of
+// rounding in a·½η² (or in the prefactor's a·(ln λ − λ + 1)) reaches the
+// tail v = min(P, Q) as a relative error of |ln v| units, so every value and
+// the logarithm of the side near 1 are measured relative to
+// max(1, |ln v|); the tail's logarithm relative to itself. Rows beside the
+// uniform region below a = 1e4 keep the ln Γ prefactor and its bound.
+constexpr double kGammaIncUniformBound = 1e-15;
 // The rational approximation of erfc: fractional error below 1.2e-7.
 constexpr double kErfBound = 1.2e-7;
 // Polynomial approximations: the absolute bounds of the handbook divided by
@@ -197,6 +205,41 @@ void CheckGammaInc(const std::string& dir, const GammaTables& g, Results& out) {
     out.push_back(q.Finish());
     out.push_back(lp.Finish());
     out.push_back(lq.Finish());
+}
+
+// func_gamma_inc_uniform.csv (values below the double range, written as 0,
+// only through their logarithms), in two groups: the uniform region with the
+// rows from a = 1e4, and the rows beside the region below a = 1e4.
+void CheckGammaIncUniform(const std::string& dir, Results& out) {
+    const char* valueMetric = "rel / max(1, |ln tail|)";
+    const char* logMetric = "rel (near 1: / max(1, |ln tail|))";
+    struct Group {
+        Tracker p, q, lp, lq;
+    };
+    Group groups[] = {
+        {{"Gamma_P (from a = 100)", valueMetric, kGammaIncUniformBound},
+         {"Gamma_Q (from a = 100)", valueMetric, kGammaIncUniformBound},
+         {"LnGamma_P (from a = 100)", logMetric, kGammaIncUniformBound},
+         {"LnGamma_Q (from a = 100)", logMetric, kGammaIncUniformBound}},
+        {{"Gamma_P (from a = 100, ln Γ prefactor)", valueMetric, kGammaIncBound},
+         {"Gamma_Q (from a = 100, ln Γ prefactor)", valueMetric, kGammaIncBound},
+         {"LnGamma_P (from a = 100, ln Γ prefactor)", logMetric, kGammaIncBound},
+         {"LnGamma_Q (from a = 100, ln Γ prefactor)", logMetric, kGammaIncBound}}};
+    for (const auto& r : ReadTable(dir, "func_gamma_inc_uniform.csv").rows) {
+        const double a = Num(r[0]), x = Num(r[1]);
+        const double tp = Num(r[2]), tq = Num(r[3]), tlp = Num(r[4]), tlq = Num(r[5]);
+        const bool uniform = a >= 100.0 && x >= 0.7 * a && x - a <= 3.0 * std::sqrt(a);
+        Group& g = groups[uniform || a >= 1e4 ? 0 : 1];
+        const std::string where = Args({{"a", a}, {"x", x}});
+        const bool tailP = tlp < tlq;
+        const double scale = std::fmax(1.0, std::fabs(std::fmin(tlp, tlq)));
+        if (tp != 0.0) g.p.Add(Rel(Gamma_P(a, x), tp) / scale, where);
+        if (tq != 0.0) g.q.Add(Rel(Gamma_Q(a, x), tq) / scale, where);
+        if (tlp != 0.0) g.lp.Add(Rel(LnGamma_P(a, x), tlp) / (tailP ? 1.0 : scale), where);
+        if (tlq != 0.0) g.lq.Add(Rel(LnGamma_Q(a, x), tlq) / (tailP ? scale : 1.0), where);
+    }
+    for (Group& g : groups)
+        for (Tracker* t : {&g.p, &g.q, &g.lp, &g.lq}) out.push_back(t->Finish());
 }
 
 void CheckBetaInc(const std::string& dir, const GammaTables& g, Results& out) {
@@ -465,6 +508,7 @@ std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dat
         CheckBetaInc(dataDir, g, out);
         CheckBeta(dataDir, g, out);
     }
+    CheckGammaIncUniform(dataDir, out);
     CheckErf(dataDir, out);
     CheckFTest(dataDir, out);
     CheckPolynomials(dataDir, out);

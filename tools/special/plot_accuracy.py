@@ -36,6 +36,12 @@ FAMILIES = [
      ["LnGamma (large or tiny parameters)", "Gamma_P (large or tiny parameters)",
       "Gamma_Q (large or tiny parameters)", "LnGamma_P (large or tiny parameters)",
       "LnGamma_Q (large or tiny parameters)"]),
+    ("accuracy-gamma-uniform.png",
+     "Incomplete gamma from a = 100 (relative, values in units of max(1, |ln tail|))", "a",
+     ["Gamma_P (from a = 100)", "Gamma_Q (from a = 100)", "LnGamma_P (from a = 100)",
+      "LnGamma_Q (from a = 100)", "Gamma_P (from a = 100, ln Γ prefactor)",
+      "Gamma_Q (from a = 100, ln Γ prefactor)", "LnGamma_P (from a = 100, ln Γ prefactor)",
+      "LnGamma_Q (from a = 100, ln Γ prefactor)"]),
     ("accuracy-beta-large.png", "Incomplete beta and beta at large parameters", "b",
      ["Beta_I (large or tiny parameters)", "LnBeta_I (large or tiny parameters)",
       "Beta (large or tiny parameters)", "LnBeta (large or tiny parameters)"]),
@@ -91,21 +97,31 @@ def argument(args, name):
     return abs(next(iter(args.values()))) if args else 1.0
 
 
+# Arguments beyond this are drawn as log10 on a linear axis (a logarithmic
+# axis up to 1e308 overflows in matplotlib's transforms).
+LOG_AXIS_LIMIT = 1e250
+
+
 def draw(points, out_dir, file_name, title, axis, functions):
     fig, ax = plt.subplots(figsize=(6.4, 3.6), dpi=72)
+    drawn = [points[f][1] for f in functions if f in points]
+    log10_axis = any(argument(a, axis) > LOG_AXIS_LIMIT for rows in drawn for a, _ in rows)
     for n, function in enumerate(functions):
         if function not in points:
             continue
         bound, rows = points[function]
         colour = "C%d" % n
         xs = [argument(a, axis) for a, _ in rows]
+        if log10_axis:
+            xs = [math.log10(x) for x in xs]
         es = [max(e, FLOOR) if math.isfinite(e) else 1.0 for _, e in rows]
         ax.scatter(xs, es, s=10, marker=MARKERS[n % len(MARKERS)], color=colour, alpha=0.6,
                    label=function)
         ax.axhline(bound, color=colour, linestyle="--", linewidth=1)
-    ax.set_xscale("log")
+    if not log10_axis:
+        ax.set_xscale("log")
     ax.set_yscale("log")
-    ax.set_xlabel("|%s|" % axis)
+    ax.set_xlabel(("log10 |%s|" if log10_axis else "|%s|") % axis)
     ax.set_ylabel("error (dashed: bound)")
     ax.set_title(title, fontsize=10)
     ax.legend(fontsize=7, loc="best")
