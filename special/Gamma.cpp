@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "host/VeskHost.h"
+#include "special/BetaUniform.h"
 
 namespace {
 
@@ -24,6 +25,7 @@ const char* const kGammaNoConvergence = "a too big, incomplete gamma does not co
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kHalfLn2Pi = 0.91893853320467274178;
+constexpr double kLn2 = 0.69314718055994530942;
 
 // Cap on the terms of a series or fraction whose largest parameter is p.
 long TermCap(double p) {
@@ -297,6 +299,72 @@ double LnBetaPrefactor(double a, double b, double x) {
            StirlingRemainder(a) - StirlingRemainder(b);
 }
 
+// Where a + b ≥ kStirlingFrom the incomplete beta function is taken from
+// one of two expansions when x lies where they are accurate; elsewhere the
+// continued fraction remains. Returns whether one applied, and then the
+// logarithm of the side it evaluates directly (I or 1 − I, which that side
+// carries the relative error of).
+//   Gamma form: the smaller parameter p, the larger q, the argument xs on
+//     p's side (x, or 1 − x, exact from ½ on) with xs ≤ ½ and p·w² ≤ 4e-3,
+//     w = −ln(1 − xs): there x, not 1 − x, carries the distance from the
+//     mean, which the fraction of the other side loses.
+//   Temme's uniform expansion: p ≥ kUniformFrom and |λ| ≤ ½·p, λ = a − (a +
+//     b)·x formed without rounding error.
+constexpr double kUniformFrom = 30.0;
+
+// ln(1 − e^y) for y ≤ 0 to the rounding of y: log1p(−e^y) where e^y is small
+// (LnOneMinusExp's log(1 − e^y) would round 1 − e^y), ln(−expm1(y)) above.
+double LnComplement(double y) { return y < -0.6931 ? std::log1p(-std::exp(y)) : std::log(-std::expm1(y)); }
+constexpr double kGammaFormWidth = 4e-3;
+constexpr double kGammaFormCheapTo = 1000.0;
+constexpr double kUniformWidths = 30.0;
+
+struct BetaSide {
+    bool applies;
+    double lnDirect;
+    bool lowerDirect;  // lnDirect is ln I, else ln(1 − I)
+};
+
+// The gamma form for the smaller parameter p, the larger q and the argument
+// xs on p's side (x when p is a).
+BetaSide GammaFormSide(double p, double q, double xs, bool aSmall) {
+    const beta_detail::GammaFormBeta g = beta_detail::GammaFormLowerBeta(p, q, xs);
+    const double ln = g.lnDirect + StirlingRemainder(p + q) - StirlingRemainder(q);
+    return {true, ln, g.lowerDirect == aSmall};
+}
+
+// Temme's expansion for I (λ ≥ 0) or 1 − I (λ < 0).
+BetaSide UniformSide(double a, double b, double lambda) {
+    // Below the mean I directly; above it 1 − I = I_{1−x}(b, a) with −λ.
+    const bool lower = lambda >= 0.0;
+    const beta_detail::UniformBeta u = lower ? beta_detail::UniformLowerBeta(a, b, lambda)
+                                             : beta_detail::UniformLowerBeta(b, a, -lambda);
+    const double ln = u.lnFactor - StirlingRemainder(a) - StirlingRemainder(b) +
+                      StirlingRemainder(a + b) + std::log(u.sum);
+    return {true, ln, lower};
+}
+
+BetaSide LargeParameterBeta(double a, double b, double x) {
+    if (!(a + b >= kStirlingFrom)) return {false, 0.0, false};
+    // I_½(a, a) = ½ by symmetry, exactly.
+    if (a == b && x == 0.5) return {true, -kLn2, true};
+    const bool aSmall = a <= b;
+    const double p = aSmall ? a : b;
+    const double q = aSmall ? b : a;
+    const double xs = aSmall ? x : 1.0 - x;
+    const double w = -std::log1p(-xs);
+    const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth;
+    if (gammaForm && p <= kGammaFormCheapTo) return GammaFormSide(p, q, xs, aSmall);
+    const double lambda = p >= kUniformFrom ? beta_detail::MeanDistance(a, b, x) : kInf;
+    const bool uniform = std::fabs(lambda) <= 0.5 * p;
+    // Near the mean Temme's series is short; further out the gamma form's is.
+    if (uniform && std::fabs(lambda) <= kUniformWidths * std::sqrt(p / (p + q) * q))
+        return UniformSide(a, b, lambda);
+    if (gammaForm) return GammaFormSide(p, q, xs, aSmall);
+    if (uniform) return UniformSide(a, b, lambda);
+    return {false, 0.0, false};
+}
+
 // Unbiased variance of n ≥ 2 values from one pass of sums, (Σd² − n·m²)/(n − 1)
 // with d the values less the first one and m their mean: the one-pass
 // formula about a shift from inside the sample, so that a large common offset
@@ -361,12 +429,22 @@ double Beta_I(double a, double b, double x) {
     if (x == 0.0) return 0.0;
     if (x == 1.0) return 1.0;
     if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return l.value;
-    const double bt = std::exp(LnBetaPrefactor(a, b, x));
+    if (const BetaSide s = LargeParameterBeta(a, b, x); s.applies) {
+        const double direct = std::exp(s.lnDirect);
+        return s.lowerDirect ? direct : 1.0 - direct;
+    }
+    const double lbt = LnBetaPrefactor(a, b, x);
+    const double bt = std::exp(lbt);
+    // A parameter below the normal range: the prefactor and the division by
+    // the parameter are joined in the logarithm (e^lbt alone is subnormal).
+    const bool subnormal = std::fmin(a, b) < std::numeric_limits<double>::min();
     double i;
     if (x < (a + 1.0) / (a + b + 2.0))
-        i = bt * BetaContFrac(a, b, x) / a;
+        i = subnormal ? std::exp(lbt + std::log(BetaContFrac(a, b, x)) - std::log(a))
+                      : bt * BetaContFrac(a, b, x) / a;
     else
-        i = 1.0 - bt * BetaContFrac(b, a, 1.0 - x) / b;
+        i = 1.0 - (subnormal ? std::exp(lbt + std::log(BetaContFrac(b, a, 1.0 - x)) - std::log(b))
+                             : bt * BetaContFrac(b, a, 1.0 - x) / b);
     // An estimate left by a fraction that did not converge stays a probability.
     return std::fmin(1.0, std::fmax(0.0, i));
 }
@@ -376,12 +454,18 @@ double LnBeta_I(double a, double b, double x) {
     if (x == 0.0) return -kInf;
     if (x == 1.0) return 0.0;
     if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return std::log(l.value);
+    if (const BetaSide s = LargeParameterBeta(a, b, x); s.applies)
+        return std::fmin(0.0, s.lowerDirect ? s.lnDirect : LnComplement(s.lnDirect));
     const double lbt = LnBetaPrefactor(a, b, x);
     double li;
-    if (x < (a + 1.0) / (a + b + 2.0))
+    if (x < (a + 1.0) / (a + b + 2.0)) {
         li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
-    else
-        li = LnOneMinusExp(lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b));
+    } else {
+        // From y = −15 on, 1 − e^y would round away more than 1e-9 of
+        // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5).
+        const double y = lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b);
+        li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
+    }
     return std::fmin(0.0, li);
 }
 
@@ -393,8 +477,17 @@ double LnBeta(double a, double b) {
     const double small = std::fmin(a, b);
     const double large = std::fmax(a, b);
     if (small + large < kStirlingFrom) return LnGamma(a) + LnGamma(b) - LnGamma(a + b);
-    return LnGamma(small) + LnGammaDifference(small, large);
+    const double lnGammaSmall = LnGamma(small);
+    if (lnGammaSmall < kInf && small + large < kInf) return lnGammaSmall + LnGammaDifference(small, large);
+    // Both parameters so large that ln Γ or their sum overflows: Stirling's
+    // formula for all three, −a·ln(1 + b/a) − b·ln(1 + a/b) + ½·ln(2π(1/a +
+    // 1/b)) + δ(a) + δ(b) − δ(a + b), whose terms stay finite.
+    return -small * std::log1p(large / small) - large * std::log1p(small / large) +
+           0.5 * std::log(1.0 / small + 1.0 / large) + kHalfLn2Pi + StirlingRemainder(small) +
+           StirlingRemainder(large) - StirlingRemainder(small + large);
 }
+
+double beta_detail::StirlingDelta(double z) { return StirlingRemainder(z); }
 
 double FTest(const double* dataA, int na, const double* dataB, int nb, double* f) {
     if (na < 2 || nb < 2) return 0.0;
