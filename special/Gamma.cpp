@@ -287,7 +287,7 @@ double LnBetaPrefactor(double a, double b, double x) {
     const double s = a + b;
     if (s < kStirlingFrom)
         return LnGamma(a + b) - LnGamma(a) - LnGamma(b) + a * std::log(x) + b * std::log(1.0 - x);
-    const double n = x * b - (1.0 - x) * a;
+    const double n = -beta_detail::MeanDistance(a, b, x);  // x·b − (1 − x)·a, exactly
     const double u = n / a;
     const double v = -n / b;
     double t;
@@ -317,7 +317,9 @@ constexpr double kUniformFrom = 30.0;
 double LnComplement(double y) { return y < -0.6931 ? std::log1p(-std::exp(y)) : std::log(-std::expm1(y)); }
 constexpr double kGammaFormWidth = 4e-3;
 constexpr double kGammaFormCheapTo = 1000.0;
-constexpr double kUniformWidths = 30.0;
+constexpr double kUniformReach = 0.05;
+constexpr double kUniformWidths = 5.0;
+constexpr double kUnequal = 16.0;
 
 struct BetaSide {
     bool applies;
@@ -355,13 +357,23 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
     const double w = -std::log1p(-xs);
     const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth;
     if (gammaForm && p <= kGammaFormCheapTo) return GammaFormSide(p, q, xs, aSmall);
-    const double lambda = p >= kUniformFrom ? beta_detail::MeanDistance(a, b, x) : kInf;
-    const bool uniform = std::fabs(lambda) <= 0.5 * p;
-    // Near the mean Temme's series is short; further out the gamma form's is.
-    if (uniform && std::fabs(lambda) <= kUniformWidths * std::sqrt(p / (p + q) * q))
-        return UniformSide(a, b, lambda);
+    if (p >= kUniformFrom) {
+        const double lambda = beta_detail::MeanDistance(a, b, x);
+        const double width = std::sqrt(p / (p + q) * q);  // standard deviation of λ
+        // Temme's series holds out to λ = p/2 where p leads (x below p's mean)
+        // and to λ = p where q does; it is taken out to
+        // max(0.05·p, 5 standard deviations), beyond which the fraction takes
+        // few terms, except where the fraction would evaluate q's side of a
+        // very unequal pair (q > 16·p): it would lose the distance from the
+        // mean in the rounding of (a + b)·x.
+        const bool largeFirst = (lambda < 0.0) == aSmall;
+        const double limit = largeFirst ? p : 0.5 * p;
+        const double reach = largeFirst && q > kUnequal * p
+                                 ? limit
+                                 : std::fmax(kUniformReach * p, kUniformWidths * width);
+        if (std::fabs(lambda) <= std::fmin(limit, reach)) return UniformSide(a, b, lambda);
+    }
     if (gammaForm) return GammaFormSide(p, q, xs, aSmall);
-    if (uniform) return UniformSide(a, b, lambda);
     return {false, 0.0, false};
 }
 

@@ -39,6 +39,8 @@ FAMILIES = [
     ("accuracy-beta-large.png", "Incomplete beta and beta at large parameters", "b",
      ["Beta_I (large or tiny parameters)", "LnBeta_I (large or tiny parameters)",
       "Beta (large or tiny parameters)", "LnBeta (large or tiny parameters)"]),
+    ("accuracy-beta-uniform.png", "Incomplete beta at huge parameters (I rel, ln I / |ln I|)",
+     "b", ["Beta_I (huge parameters)", "LnBeta_I (huge parameters)"]),
     ("accuracy-erf.png", "Erf (absolute / erfc(|x|))", "x", ["Erf"]),
     ("accuracy-ftest.png", "FTest (significance absolute, ratio relative)", "na",
      ["FTest", "FTest ratio"]),
