@@ -299,22 +299,28 @@ double LnBetaPrefactor(double a, double b, double x) {
            StirlingRemainder(a) - StirlingRemainder(b);
 }
 
-// Where a + b ≥ kStirlingFrom the incomplete beta function is taken from
-// one of two expansions when x lies where they are accurate; elsewhere the
-// continued fraction remains. Returns whether one applied, and then the
-// logarithm of the side it evaluates directly (I or 1 − I, which that side
-// carries the relative error of).
-//   Gamma form: the smaller parameter p, the larger q, the argument xs on
-//     p's side (x, or 1 − x, exact from ½ on) with xs ≤ ½ and p·w² ≤ 4e-3,
-//     w = −ln(1 − xs): there x, not 1 − x, carries the distance from the
-//     mean, which the fraction of the other side loses.
-//   Temme's uniform expansion: p ≥ kUniformFrom and |λ| ≤ ½·p, λ = a − (a +
-//     b)·x formed without rounding error.
-constexpr double kUniformFrom = 30.0;
-
 // ln(1 − e^y) for y ≤ 0 to the rounding of y: log1p(−e^y) where e^y is small
 // (LnOneMinusExp's log(1 − e^y) would round 1 − e^y), ln(−expm1(y)) above.
-double LnComplement(double y) { return y < -0.6931 ? std::log1p(-std::exp(y)) : std::log(-std::expm1(y)); }
+double LnComplement(double y) {
+    return y < -0.6931 ? std::log1p(-std::exp(y)) : std::log(-std::expm1(y));
+}
+
+// Where a + b ≥ kStirlingFrom the incomplete beta function is taken from one
+// of two expansions when x lies where they are accurate and short;
+// elsewhere the continued fraction remains (see LargeParameterBeta). p is
+// the smaller parameter, q the larger, λ = a − (a + b)·x formed without
+// rounding error, σ = √(pq/(p + q)) its standard deviation.
+//   Gamma form: x on p's side (x, or 1 − x, exact from ½ on) at most ½ with
+//     p·w² ≤ kGammaFormWidth, w = −ln(1 − x on p's side): x there, not
+//     1 − x, carries the distance from the mean. Its series and fraction take
+//     few terms up to p = kGammaFormCheapTo, and far from the mean beyond.
+//   Temme's uniform expansion: p ≥ kUniformFrom; accurate out to |λ| = p/2
+//     where p's side leads and to p where q's does, and short out to
+//     max(kUniformReach·p, kUniformWidths·σ), where the fraction becomes
+//     short; out to the accurate limit where the fraction would evaluate q's
+//     side of a pair with q > kUnequal·p (it would lose the distance from the
+//     mean in the rounding of (a + b)·x).
+constexpr double kUniformFrom = 30.0;
 constexpr double kGammaFormWidth = 4e-3;
 constexpr double kGammaFormCheapTo = 1000.0;
 constexpr double kUniformReach = 0.05;
@@ -360,12 +366,7 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
     if (p >= kUniformFrom) {
         const double lambda = beta_detail::MeanDistance(a, b, x);
         const double width = std::sqrt(p / (p + q) * q);  // standard deviation of λ
-        // Temme's series holds out to λ = p/2 where p leads (x below p's mean)
-        // and to λ = p where q does; it is taken out to
-        // max(0.05·p, 5 standard deviations), beyond which the fraction takes
-        // few terms, except where the fraction would evaluate q's side of a
-        // very unequal pair (q > 16·p): it would lose the distance from the
-        // mean in the rounding of (a + b)·x.
+        // q leads where x lies above p's mean (1 − I from I_{1−x}(q, p)).
         const bool largeFirst = (lambda < 0.0) == aSmall;
         const double limit = largeFirst ? p : 0.5 * p;
         const double reach = largeFirst && q > kUnequal * p
@@ -473,8 +474,8 @@ double LnBeta_I(double a, double b, double x) {
     if (x < (a + 1.0) / (a + b + 2.0)) {
         li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
     } else {
-        // From y = −15 on, 1 − e^y would round away more than 1e-9 of
-        // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5).
+        // From y = −15 on the rounding of 1 − e^y exceeds 3.6e-10 of
+        // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5, 0 below −37).
         const double y = lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b);
         li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
     }

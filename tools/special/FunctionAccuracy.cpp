@@ -384,7 +384,7 @@ const GammaTables kGammaTables[] = {
 // smallest normal double), ln I relative to |ln I| (near I = 1 the relative
 // error of 1 − I, far in the tails that of the logarithm, the only accuracy
 // left to a value outside the double range). Largest errors: 2.1e-13 for I
-// (the rounding of a logarithm of −82 taken to e^) and 3.6e-14 for ln I on
+// (the rounding of a logarithm of −82 taken to e^) and 3e-14 for ln I on
 // this table; 2.8e-13 and 3.2e-13 over wider grids (tests/data does not keep
 // those). Before: 72 and 83 of the 137 rows beyond 1e-12, 34 with error 3.
 constexpr double kBetaUniformBound = 1e-12;
