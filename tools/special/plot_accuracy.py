@@ -20,6 +20,7 @@ import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+import matplotlib.ticker  # noqa: E402
 
 # Errors of exactly 0 are drawn on this floor (the axes are logarithmic).
 FLOOR = 1e-18
@@ -99,6 +100,13 @@ def draw(points, out_dir, file_name, title, axis, functions):
         ax.axhline(bound, color=colour, linestyle="--", linewidth=1)
     ax.set_xscale("log")
     ax.set_yscale("log")
+    # Arguments near the top of the double range: the automatic margins
+    # would overflow the axis limits.
+    every = [argument(a, axis) for f in functions if f in points for a, _ in points[f][1]]
+    if every and max(every) > 1e200:
+        ax.set_xlim(min(every) / 10, 1e306)
+        ax.set_xticks([10.0 ** k for k in range(0, 301, 50)])
+        ax.xaxis.set_minor_locator(matplotlib.ticker.NullLocator())
     ax.set_xlabel("|%s|" % axis)
     ax.set_ylabel("error (dashed: bound)")
     ax.set_title(title, fontsize=10)
