@@ -76,8 +76,10 @@
 // 2.8e-13 (the rounding of a logarithm of several hundred taken to e^) and
 // ln I within 3.2e-13 of |ln I|; at every switch above both sides stay below
 // 5e-14 (at a + b = 1e4 the described method below keeps its 1.9e-10). Calls
-// take 0.1–0.6 µs (up to about 2.5 µs for Temme's expansion out to p where
-// q > 16·p). Before, the continued fraction took 7–85 ms at a = 1e15–1e20
+// take 0.15–0.4 µs of CPU time (bench/special rows Beta_I_*_6sd and
+// LnBeta_I_1e6_3e6_far, medians of 5 repetitions on a shared machine), up to
+// about 2.5 µs for Temme's expansion out to p where q > 16·p (a CPU-time
+// loop). Before, the continued fraction took 7–85 ms at a = 1e15–1e20
 // and missed 1e-12 by up to 0.5 near the mean of very unequal parameters.
 // LnBeta_I takes ln(1 − e^y) of the other side's logarithm y as
 // log1p(−e^y) from y = −15 on (log(1 − e^y) rounds 1 − e^y: −1.11e-15 for
