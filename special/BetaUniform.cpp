@@ -76,16 +76,20 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
     a0[0] = (2.0 / 3.0) * r1;
     c[0] = -0.5 * a0[0];
     d[0] = -c[0];
+    // The integrals J₀, J₁ of the terms carry their powers of w0 (j0 as
+    // w0ⁿ·J₀ₙ, j1 as w0ⁿ⁺¹·J₁ₙ, the powers of z likewise), so that neither a
+    // huge z nor a tiny w0 overflows at huge parameters.
     double j0 = (0.5 / kTwoOverRootPi) * ScaledErfc(z0);
-    double j1 = kInvTwoRootTwo;
-    double sum = j0 + d[0] * w0 * j1;
+    double j1 = kInvTwoRootTwo * w0;
+    double sum = j0 + d[0] * j1;
+    const double w2 = w0 * w0;
+    const double step = z2 * w2;
 
     double s = 1.0;
     const double h2 = h * h;
     double hn = 1.0;
-    double w = w0;
-    double znm1 = z;
-    double zn = z2;
+    double znm1 = z * w2;
+    double zn = z2 * w2 * w0;
     for (int n = 2; n <= kTerms; n += 2) {
         // (a/b)²ⁿ below 1e-40 changes nothing; its subnormal powers would
         // slow every later step a hundredfold.
@@ -108,14 +112,12 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
             for (int j = 1; j <= i - 1; ++j) dsum += d[i - j - 1] * c[j - 1];
             d[i - 1] = -(dsum + c[i - 1]);
         }
-        j0 = kInvTwoRootTwo * znm1 + (n - 1.0) * j0;
-        j1 = kInvTwoRootTwo * zn + n * j1;
-        znm1 *= z2;
-        zn *= z2;
-        w *= w0;
-        const double t0 = d[n - 1] * w * j0;
-        w *= w0;
-        const double t1 = d[np1 - 1] * w * j1;
+        j0 = kInvTwoRootTwo * znm1 + (n - 1.0) * w2 * j0;
+        j1 = kInvTwoRootTwo * zn + n * w2 * j1;
+        znm1 *= step;
+        zn *= step;
+        const double t0 = d[n - 1] * j0;
+        const double t1 = d[np1 - 1] * j1;
         sum += t0 + t1;
         if (std::fabs(t0) + std::fabs(t1) <= kStop * sum) break;
     }
@@ -142,17 +144,20 @@ GammaFormBeta GammaFormLowerBeta(double p, double q, double x) {
     const double w = -std::log1p(-x);
     const double nu = q + 0.5 * (p - 1.0);
     const double z = nu * w;
-    // Coefficients of w², w⁴, w⁶ in ((1 − e^−w)/(w·e^−w/2))^m = (sinh(w/2)/(w/2))^m.
+    // Coefficients of w², w⁴, w⁶ in ((1 − e^−w)/(w·e^−w/2))^m = (sinh(w/2)/(w/2))^m,
+    //   c1 = m/24, c2 = (m²/72 − m/180)/16, c3 = (m/2835 − m²/1080 + m³/1296)/64,
+    // taken as kₖ = cₖ·(p)₂ₖ/ν²ᵏ without its factor p (so that a p below the
+    // normal range does not lose the digits of the Q side), grouped as
+    // (cₖ/νᵏ)·((p + 1)···(p + 2k − 1)/νᵏ) with factors m/ν and (p + j)/ν, so
+    // that nothing overflows for p up to 1e150.
     const double m = p - 1.0;
-    const double c1 = m / 24.0;
-    const double c2 = (m * m / 72.0 - m / 180.0) / 16.0;
-    const double c3 = (m / 2835.0 - m * m / 1080.0 + m * m * m / 1296.0) / 64.0;
-    const double r = 1.0 / (nu * nu);
-    // kₖ = cₖ·(p)₂ₖ/ν²ᵏ without its factor p (so that a p below the normal
-    // range does not lose the digits of the Q side).
-    const double k1 = c1 * (p + 1.0) * r;
-    const double k2 = c2 * (p + 1.0) * (p + 2.0) * (p + 3.0) * r * r;
-    const double k3 = c3 * (p + 1.0) * (p + 2.0) * (p + 3.0) * (p + 4.0) * (p + 5.0) * r * r * r;
+    const double s = 1.0 / nu;
+    const double ms = m * s;
+    const double f1 = (p + 1.0) * s, f2 = (p + 2.0) * s, f3 = (p + 3.0) * s;
+    const double k1 = ms / 24.0 * f1;
+    const double k2 = (ms * ms / 72.0 - ms * s / 180.0) / 16.0 * f1 * f2 * (p + 3.0);
+    const double k3 = (ms * s * s / 2835.0 - ms * ms * s / 1080.0 + ms * ms * ms / 1296.0) / 64.0 *
+                      f1 * f2 * f3 * (p + 4.0) * (p + 5.0);
     // ln K = ln Γ(p + q) − ln Γ(q) − p·ln ν by Stirling's formula, less the δ terms.
     const double lnK = -q * Phi(p / q) - 0.5 * std::log1p(p / q) + p * std::log1p(0.5 * (p + 1.0) / nu);
     const double lnD = LnGammaDensity(p, z);  // ln(z^p·e^−z/Γ(p + 1))

@@ -35,7 +35,8 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda);
 // directly summed series: the smaller side (I below z = p + 1, 1 − I above)
 // carries the relative error, the caller forms the other as its complement.
 // lnDirect excludes δ(p + q) − δ(q), which the caller adds. The dropped
-// terms are below (p·w²/24)⁴/24 of the result: meant for p·w² ≤ 4e-3, x ≤ ½.
+// terms are below (p·w²/24)⁴/24 of the result: meant for p·w² ≤ 4e-3, x ≤ ½
+// and p ≤ 1e150 (where its coefficients stay finite).
 struct GammaFormBeta {
     double lnDirect;   // ln I or ln(1 − I), without δ(p + q) − δ(q)
     bool lowerDirect;  // lnDirect is ln I

@@ -188,12 +188,18 @@ double LnGammaContFrac(double a, double x) {
     return s.lnPrefactor + std::log(s.sum);
 }
 
+// The step that ends the incomplete beta fraction from a + b = kStirlingFrom
+// on: with huge parameters the steps' rounding can keep every factor a unit
+// off 1, and the fraction would run to its cap (4·10⁶ steps, 0.15 s).
+constexpr double kLargeFracEps = 4e-16;
+
 // Continued fraction of the incomplete beta function (modified Lentz). Each
 // step multiplies h by two factors; the product form keeps h, the logarithmic
 // form accumulates ln h so that tiny values stay representable. Raises error
 // 3 when the cap of steps does not converge and answers the last estimate.
 template <bool kLog>
-double BetaContFracImpl(double a, double b, double x) {
+double BetaContFracImpl(double a, double b, double x, bool large) {
+    const double eps = large ? kLargeFracEps : kEps;
     const double qab = a + b;
     const double qap = a + 1.0;
     const double qam = a - 1.0;
@@ -205,7 +211,10 @@ double BetaContFracImpl(double a, double b, double x) {
     const long cap = TermCap(std::fmax(a, b));
     for (long m = 1; m <= cap; ++m) {
         const long m2 = 2 * m;
-        double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
+        // From a + b = kStirlingFrom on as ratios: the products overflow
+        // from parameters of about 1e154.
+        double aa = large ? m * ((b - m) / (qam + m2)) * (x / (a + m2))
+                          : m * (b - m) * x / ((qam + m2) * (a + m2));
         d = 1.0 + aa * d;
         if (std::fabs(d) < kTiny) d = kTiny;
         c = 1.0 + aa / c;
@@ -215,7 +224,8 @@ double BetaContFracImpl(double a, double b, double x) {
             h += std::log(d * c);
         else
             h *= d * c;
-        aa = -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
+        aa = large ? -((a + m) / (a + m2)) * ((qab + m) / (qap + m2)) * x
+                   : -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
         d = 1.0 + aa * d;
         if (std::fabs(d) < kTiny) d = kTiny;
         c = 1.0 + aa / c;
@@ -226,14 +236,18 @@ double BetaContFracImpl(double a, double b, double x) {
             h += std::log(del);
         else
             h *= del;
-        if (std::fabs(del - 1.0) < kEps) return h;
+        if (std::fabs(del - 1.0) < eps) return h;
     }
     VeskError(3, kBetaNoConvergence);
     return h;
 }
 
-double BetaContFrac(double a, double b, double x) { return BetaContFracImpl<false>(a, b, x); }
-double LnBetaContFrac(double a, double b, double x) { return BetaContFracImpl<true>(a, b, x); }
+double BetaContFrac(double a, double b, double x) {
+    return BetaContFracImpl<false>(a, b, x, !(a + b < kStirlingFrom));
+}
+double LnBetaContFrac(double a, double b, double x) {
+    return BetaContFracImpl<true>(a, b, x, !(a + b < kStirlingFrom));
+}
 
 // Incomplete gamma arguments: a > 0 and x ≥ 0 (NaN fails both).
 bool GammaArgsBad(double a, double x) {
@@ -323,9 +337,12 @@ double LnComplement(double y) {
 constexpr double kUniformFrom = 30.0;
 constexpr double kGammaFormWidth = 4e-3;
 constexpr double kGammaFormCheapTo = 1000.0;
+constexpr double kGammaFormTo = 1e150;
 constexpr double kUniformReach = 0.05;
 constexpr double kUniformWidths = 5.0;
 constexpr double kUnequal = 16.0;
+constexpr double kBeyondDoubles = 1000.0;
+constexpr double kLogOnly = 1e17;
 
 struct BetaSide {
     bool applies;
@@ -361,7 +378,9 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
     const double q = aSmall ? b : a;
     const double xs = aSmall ? x : 1.0 - x;
     const double w = -std::log1p(-xs);
-    const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth;
+    // (q + (p − 1)/2)·w, the gamma argument, at most 1e50: its powers stay finite.
+    const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth && p <= kGammaFormTo &&
+                           (q + 0.5 * (p - 1.0)) * w <= 1e50;
     if (gammaForm && p <= kGammaFormCheapTo) return GammaFormSide(p, q, xs, aSmall);
     if (p >= kUniformFrom) {
         const double lambda = beta_detail::MeanDistance(a, b, x);
@@ -375,6 +394,16 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
         if (std::fabs(lambda) <= std::fmin(limit, reach)) return UniformSide(a, b, lambda);
     }
     if (gammaForm) return GammaFormSide(p, q, xs, aSmall);
+    // Above the mean and far beyond the expansions, 1 − I < e^−f (f from
+    // log1p of the relative distances) lies below the smallest double: I is
+    // 1 and ln I −0 without the fraction, which at huge parameters does not
+    // converge there.
+    // Below the mean, where f exceeds 1e17, ln I = −f to 4e-15 of itself (the
+    // rest, the logarithm of a power of the parameters, stays below 400).
+    const double lambda = beta_detail::MeanDistance(a, b, x);
+    const double f = -a * std::log1p(-lambda / a) - b * std::log1p(lambda / b);
+    if (lambda < 0.0 && f > kBeyondDoubles) return {true, -f, false};
+    if (lambda > 0.0 && f > kLogOnly) return {true, -f, true};
     return {false, 0.0, false};
 }
 
