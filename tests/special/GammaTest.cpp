@@ -133,6 +133,13 @@ TEST_F(GammaTest, ExtremesOfTheBetaFamily) {
     // deviations out; ln I from λ = a − (a + b)·x formed exactly.
     EXPECT_EQ(Beta_I(1e300, 3e299, 0.7692307692307693), 1.0);
     EXPECT_NEAR(LnBeta_I(3e299, 1e300, 0.23076923076923073), -6.6765571405424186e267, 1e-12 * 6.7e267);
+    // Far out at huge parameters the fraction overflowed (from about 1e154)
+    // or ran to its cap (0.15 s, error 3): the tails beyond the double range.
+    EXPECT_EQ(Beta_I(1e300, 1e300, 0.3), 0.0);
+    EXPECT_NEAR(LnBeta_I(1e300, 1e300, 0.3), -1.7435338714477778e299, 1e-14 * 1.8e299);
+    EXPECT_EQ(Beta_I(1e300, 1e300, 0.7), 1.0);
+    EXPECT_EQ(LnBeta_I(1e300, 1e300, 0.7), 0.0);
+    EXPECT_EQ(Beta_I(7.6427037367498473e47, 1.9685161492774838e65, 2.7451865744293997e-17), 1.0);
     EXPECT_EQ(Beta(1e308, 1e308), 0.0);
     EXPECT_NEAR(LnBeta(1e308, 1e308), -1.3862943611198906e308, 1e-15 * 1.4e308);
     EXPECT_NEAR(LnBeta(3e305, 1e306), -7.0226538510551914e305, 1e-15 * 7.1e305);
