@@ -7,6 +7,7 @@
 
 #include "host/VeskHost.h"
 #include "special/GammaUniform.h"
+#include "special/BetaUniform.h"
 
 namespace {
 
@@ -25,6 +26,7 @@ const char* const kGammaNoConvergence = "a too big, incomplete gamma does not co
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kHalfLn2Pi = 0.91893853320467274178;
+constexpr double kLn2 = 0.69314718055994530942;
 
 // Cap on the terms of a series or fraction whose largest parameter is p.
 long TermCap(double p) {
@@ -114,6 +116,12 @@ double LnOneMinusExp(double y) {
     return std::log(-s);
 }
 
+// ln(1 − e^y) for y ≤ 0 to the rounding of y: log1p(−e^y) where e^y is small
+// (LnOneMinusExp's log(1 − e^y) would round 1 − e^y), ln(−expm1(y)) above.
+double LnComplement(double y) {
+    return y < -0.6931 ? std::log1p(-std::exp(y)) : std::log(-std::expm1(y));
+}
+
 // ln(1 − e^y) for the incomplete gamma functions: where e^y < 0.01 as
 // log1p(−e^y), which keeps the digits of a small complement (ln(1 − e^y)
 // answers ln of the rounded 1 − e^y: −1.11e-15 for −1.056e-15), and +0 as
@@ -121,7 +129,7 @@ double LnOneMinusExp(double y) {
 // as they were.
 double LnGammaComplement(double y) {
     constexpr double kLnOnePercent = -4.605170185988091;
-    if (y < kLnOnePercent) return std::log1p(-std::exp(y)) + 0.0;
+    if (y < kLnOnePercent) return LnComplement(y) + 0.0;
     return LnOneMinusExp(y);
 }
 
@@ -256,12 +264,18 @@ double LnGammaContFrac(double a, double x) {
     return s.lnPrefactor + std::log(s.sum);
 }
 
+// The step that ends the incomplete beta fraction from a + b = kStirlingFrom
+// on: with huge parameters the steps' rounding can keep every factor a unit
+// off 1, and the fraction would run to its cap (4·10⁶ steps, 0.15 s).
+constexpr double kLargeFracEps = 4e-16;
+
 // Continued fraction of the incomplete beta function (modified Lentz). Each
 // step multiplies h by two factors; the product form keeps h, the logarithmic
 // form accumulates ln h so that tiny values stay representable. Raises error
 // 3 when the cap of steps does not converge and answers the last estimate.
 template <bool kLog>
-double BetaContFracImpl(double a, double b, double x) {
+double BetaContFracImpl(double a, double b, double x, bool large) {
+    const double eps = large ? kLargeFracEps : kEps;
     const double qab = a + b;
     const double qap = a + 1.0;
     const double qam = a - 1.0;
@@ -273,7 +287,10 @@ double BetaContFracImpl(double a, double b, double x) {
     const long cap = TermCap(std::fmax(a, b));
     for (long m = 1; m <= cap; ++m) {
         const long m2 = 2 * m;
-        double aa = m * (b - m) * x / ((qam + m2) * (a + m2));
+        // From a + b = kStirlingFrom on as ratios: the products overflow
+        // from parameters of about 1e154.
+        double aa = large ? m * ((b - m) / (qam + m2)) * (x / (a + m2))
+                          : m * (b - m) * x / ((qam + m2) * (a + m2));
         d = 1.0 + aa * d;
         if (std::fabs(d) < kTiny) d = kTiny;
         c = 1.0 + aa / c;
@@ -283,7 +300,8 @@ double BetaContFracImpl(double a, double b, double x) {
             h += std::log(d * c);
         else
             h *= d * c;
-        aa = -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
+        aa = large ? -((a + m) / (a + m2)) * ((qab + m) / (qap + m2)) * x
+                   : -(a + m) * (qab + m) * x / ((a + m2) * (qap + m2));
         d = 1.0 + aa * d;
         if (std::fabs(d) < kTiny) d = kTiny;
         c = 1.0 + aa / c;
@@ -294,14 +312,18 @@ double BetaContFracImpl(double a, double b, double x) {
             h += std::log(del);
         else
             h *= del;
-        if (std::fabs(del - 1.0) < kEps) return h;
+        if (std::fabs(del - 1.0) < eps) return h;
     }
     VeskError(3, kBetaNoConvergence);
     return h;
 }
 
-double BetaContFrac(double a, double b, double x) { return BetaContFracImpl<false>(a, b, x); }
-double LnBetaContFrac(double a, double b, double x) { return BetaContFracImpl<true>(a, b, x); }
+double BetaContFrac(double a, double b, double x) {
+    return BetaContFracImpl<false>(a, b, x, !(a + b < kStirlingFrom));
+}
+double LnBetaContFrac(double a, double b, double x) {
+    return BetaContFracImpl<true>(a, b, x, !(a + b < kStirlingFrom));
+}
 
 // Incomplete gamma arguments: a > 0 and x ≥ 0 (NaN fails both).
 bool GammaArgsBad(double a, double x) {
@@ -355,7 +377,7 @@ double LnBetaPrefactor(double a, double b, double x) {
     const double s = a + b;
     if (s < kStirlingFrom)
         return LnGamma(a + b) - LnGamma(a) - LnGamma(b) + a * std::log(x) + b * std::log(1.0 - x);
-    const double n = x * b - (1.0 - x) * a;
+    const double n = -beta_detail::MeanDistance(a, b, x);  // x·b − (1 − x)·a, exactly
     const double u = n / a;
     const double v = -n / b;
     double t;
@@ -395,6 +417,94 @@ double IncompleteGamma(double a, double x, bool upper, bool log) {
     if (!log) return upper ? GammaContFrac(a, x) : 1.0 - GammaContFrac(a, x);
     const double lq = LnGammaContFrac(a, x);
     return upper ? lq : LnGammaComplement(lq);
+}
+
+// Where a + b ≥ kStirlingFrom the incomplete beta function is taken from one
+// of two expansions when x lies where they are accurate and short;
+// elsewhere the continued fraction remains (see LargeParameterBeta). p is
+// the smaller parameter, q the larger, λ = a − (a + b)·x formed without
+// rounding error, σ = √(pq/(p + q)) its standard deviation.
+//   Gamma form: x on p's side (x, or 1 − x, exact from ½ on) at most ½ with
+//     p·w² ≤ kGammaFormWidth, w = −ln(1 − x on p's side): x there, not
+//     1 − x, carries the distance from the mean. Its series and fraction take
+//     few terms up to p = kGammaFormCheapTo, and far from the mean beyond.
+//   Temme's uniform expansion: p ≥ kUniformFrom; accurate out to |λ| = p/2
+//     where p's side leads and to p where q's does, and short out to
+//     max(kUniformReach·p, kUniformWidths·σ), where the fraction becomes
+//     short; out to the accurate limit where the fraction would evaluate q's
+//     side of a pair with q > kUnequal·p (it would lose the distance from the
+//     mean in the rounding of (a + b)·x).
+constexpr double kUniformFrom = 30.0;
+constexpr double kGammaFormWidth = 4e-3;
+constexpr double kGammaFormCheapTo = 1000.0;
+constexpr double kGammaFormTo = 1e150;
+constexpr double kUniformReach = 0.05;
+constexpr double kUniformWidths = 5.0;
+constexpr double kUnequal = 16.0;
+constexpr double kBeyondDoubles = 1000.0;
+constexpr double kLogOnly = 1e17;
+
+struct BetaSide {
+    bool applies;
+    double lnDirect;
+    bool lowerDirect;  // lnDirect is ln I, else ln(1 − I)
+};
+
+// The gamma form for the smaller parameter p, the larger q and the argument
+// xs on p's side (x when p is a).
+BetaSide GammaFormSide(double p, double q, double xs, bool aSmall) {
+    const beta_detail::GammaFormBeta g = beta_detail::GammaFormLowerBeta(p, q, xs);
+    const double ln = g.lnDirect + StirlingRemainder(p + q) - StirlingRemainder(q);
+    return {true, ln, g.lowerDirect == aSmall};
+}
+
+// Temme's expansion for I (λ ≥ 0) or 1 − I (λ < 0).
+BetaSide UniformSide(double a, double b, double lambda) {
+    // Below the mean I directly; above it 1 − I = I_{1−x}(b, a) with −λ.
+    const bool lower = lambda >= 0.0;
+    const beta_detail::UniformBeta u = lower ? beta_detail::UniformLowerBeta(a, b, lambda)
+                                             : beta_detail::UniformLowerBeta(b, a, -lambda);
+    const double ln = u.lnFactor - StirlingRemainder(a) - StirlingRemainder(b) +
+                      StirlingRemainder(a + b) + std::log(u.sum);
+    return {true, ln, lower};
+}
+
+BetaSide LargeParameterBeta(double a, double b, double x) {
+    if (!(a + b >= kStirlingFrom)) return {false, 0.0, false};
+    // I_½(a, a) = ½ by symmetry, exactly.
+    if (a == b && x == 0.5) return {true, -kLn2, true};
+    const bool aSmall = a <= b;
+    const double p = aSmall ? a : b;
+    const double q = aSmall ? b : a;
+    const double xs = aSmall ? x : 1.0 - x;
+    const double w = -std::log1p(-xs);
+    // (q + (p − 1)/2)·w, the gamma argument, at most 1e50: its powers stay finite.
+    const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth && p <= kGammaFormTo &&
+                           (q + 0.5 * (p - 1.0)) * w <= 1e50;
+    if (gammaForm && p <= kGammaFormCheapTo) return GammaFormSide(p, q, xs, aSmall);
+    if (p >= kUniformFrom) {
+        const double lambda = beta_detail::MeanDistance(a, b, x);
+        const double width = std::sqrt(p / (p + q) * q);  // standard deviation of λ
+        // q leads where x lies above p's mean (1 − I from I_{1−x}(q, p)).
+        const bool largeFirst = (lambda < 0.0) == aSmall;
+        const double limit = largeFirst ? p : 0.5 * p;
+        const double reach = largeFirst && q > kUnequal * p
+                                 ? limit
+                                 : std::fmax(kUniformReach * p, kUniformWidths * width);
+        if (std::fabs(lambda) <= std::fmin(limit, reach)) return UniformSide(a, b, lambda);
+    }
+    if (gammaForm) return GammaFormSide(p, q, xs, aSmall);
+    // Above the mean and far beyond the expansions, 1 − I < e^−f (f from
+    // log1p of the relative distances) lies below the smallest double: I is
+    // 1 and ln I −0 without the fraction, which at huge parameters does not
+    // converge there.
+    // Below the mean, where f exceeds 1e17, ln I = −f to 4e-15 of itself (the
+    // rest, the logarithm of a power of the parameters, stays below 400).
+    const double lambda = beta_detail::MeanDistance(a, b, x);
+    const double f = -a * std::log1p(-lambda / a) - b * std::log1p(lambda / b);
+    if (lambda < 0.0 && f > kBeyondDoubles) return {true, -f, false};
+    if (lambda > 0.0 && f > kLogOnly) return {true, -f, true};
+    return {false, 0.0, false};
 }
 
 // Unbiased variance of n ≥ 2 values from one pass of sums, (Σd² − n·m²)/(n − 1)
@@ -438,12 +548,22 @@ double Beta_I(double a, double b, double x) {
     if (x == 0.0) return 0.0;
     if (x == 1.0) return 1.0;
     if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return l.value;
-    const double bt = std::exp(LnBetaPrefactor(a, b, x));
+    if (const BetaSide s = LargeParameterBeta(a, b, x); s.applies) {
+        const double direct = std::exp(s.lnDirect);
+        return s.lowerDirect ? direct : 1.0 - direct;
+    }
+    const double lbt = LnBetaPrefactor(a, b, x);
+    const double bt = std::exp(lbt);
+    // A parameter below the normal range: the prefactor and the division by
+    // the parameter are joined in the logarithm (e^lbt alone is subnormal).
+    const bool subnormal = std::fmin(a, b) < std::numeric_limits<double>::min();
     double i;
     if (x < (a + 1.0) / (a + b + 2.0))
-        i = bt * BetaContFrac(a, b, x) / a;
+        i = subnormal ? std::exp(lbt + std::log(BetaContFrac(a, b, x)) - std::log(a))
+                      : bt * BetaContFrac(a, b, x) / a;
     else
-        i = 1.0 - bt * BetaContFrac(b, a, 1.0 - x) / b;
+        i = 1.0 - (subnormal ? std::exp(lbt + std::log(BetaContFrac(b, a, 1.0 - x)) - std::log(b))
+                             : bt * BetaContFrac(b, a, 1.0 - x) / b);
     // An estimate left by a fraction that did not converge stays a probability.
     return std::fmin(1.0, std::fmax(0.0, i));
 }
@@ -453,12 +573,18 @@ double LnBeta_I(double a, double b, double x) {
     if (x == 0.0) return -kInf;
     if (x == 1.0) return 0.0;
     if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return std::log(l.value);
+    if (const BetaSide s = LargeParameterBeta(a, b, x); s.applies)
+        return std::fmin(0.0, s.lowerDirect ? s.lnDirect : LnComplement(s.lnDirect));
     const double lbt = LnBetaPrefactor(a, b, x);
     double li;
-    if (x < (a + 1.0) / (a + b + 2.0))
+    if (x < (a + 1.0) / (a + b + 2.0)) {
         li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
-    else
-        li = LnOneMinusExp(lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b));
+    } else {
+        // From y = −15 on the rounding of 1 − e^y exceeds 3.6e-10 of
+        // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5, 0 below −37).
+        const double y = lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b);
+        li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
+    }
     return std::fmin(0.0, li);
 }
 
@@ -470,8 +596,17 @@ double LnBeta(double a, double b) {
     const double small = std::fmin(a, b);
     const double large = std::fmax(a, b);
     if (small + large < kStirlingFrom) return LnGamma(a) + LnGamma(b) - LnGamma(a + b);
-    return LnGamma(small) + LnGammaDifference(small, large);
+    const double lnGammaSmall = LnGamma(small);
+    if (lnGammaSmall < kInf && small + large < kInf) return lnGammaSmall + LnGammaDifference(small, large);
+    // Both parameters so large that ln Γ or their sum overflows: Stirling's
+    // formula for all three, −a·ln(1 + b/a) − b·ln(1 + a/b) + ½·ln(2π(1/a +
+    // 1/b)) + δ(a) + δ(b) − δ(a + b), whose terms stay finite.
+    return -small * std::log1p(large / small) - large * std::log1p(small / large) +
+           0.5 * std::log(1.0 / small + 1.0 / large) + kHalfLn2Pi + StirlingRemainder(small) +
+           StirlingRemainder(large) - StirlingRemainder(small + large);
 }
+
+double beta_detail::StirlingDelta(double z) { return StirlingRemainder(z); }
 
 double FTest(const double* dataA, int na, const double* dataB, int nb, double* f) {
     if (na < 2 || nb < 2) return 0.0;

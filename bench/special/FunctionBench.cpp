@@ -142,6 +142,25 @@ BENCHMARK(Gamma_P_large_a_near_mean);
 BENCHMARK(LnGamma_Q_large_a_near_mean);
 BENCHMARK(LnGamma_P_large_a_far_below);
 
+// Incomplete beta at huge parameters: x within 6σ of the mean (by the point's
+// x over 40, from −6σ to +6σ) for a, b of 1e6/1e6, 1e15/2e15, 1e4/1e16 and
+// 30/1e300 (Temme's expansion and the gamma form), and 3σ-to-0.5·a out for
+// 1e6/3e6 (Temme's expansion far out, its slowest region).
+struct HugeBeta {
+    double a, b;
+};
+double NearMean(HugeBeta h, double t, double widths) {
+    const double s = h.a + h.b;
+    const double sd = std::sqrt(h.a / s * h.b / s / (s + 1.0));
+    return h.a / s + widths * (t / 40.0 * 2.0 - 1.0) * sd;
+}
+SPECIAL_BENCH(Beta_I_1e6_1e6_6sd, Beta_I(1e6, 1e6, NearMean({1e6, 1e6}, p.x, 6.0)));
+SPECIAL_BENCH(Beta_I_1e15_2e15_6sd, Beta_I(1e15, 2e15, NearMean({1e15, 2e15}, p.x, 6.0)));
+SPECIAL_BENCH(LnBeta_I_1e15_2e15_6sd, LnBeta_I(1e15, 2e15, NearMean({1e15, 2e15}, p.x, 6.0)));
+SPECIAL_BENCH(Beta_I_1e4_1e16_6sd, Beta_I(1e4, 1e16, NearMean({1e4, 1e16}, p.x, 6.0)));
+SPECIAL_BENCH(Beta_I_30_1e300_6sd, Beta_I(30.0, 1e300, NearMean({30.0, 1e300}, p.x, 6.0)));
+SPECIAL_BENCH(LnBeta_I_1e6_3e6_far, LnBeta_I(1e6, 3e6, 0.25 - p.x / 40.0 * 0.12));
+
 void FTest_8_vs_12(benchmark::State& state) {
     const double a[] = {1.0, 2.5, 3.0, 4.5, 5.0, 6.5, 7.0, 8.5};
     const double b[] = {1.0, 4.0, 2.0, 8.0, 5.0, 9.0, 3.0, 7.0, 6.0, 2.0, 1.5, 9.5};

@@ -20,6 +20,7 @@ import matplotlib
 
 matplotlib.use("Agg")
 import matplotlib.pyplot as plt  # noqa: E402
+import matplotlib.ticker  # noqa: E402
 
 # Errors of exactly 0 are drawn on this floor (the axes are logarithmic).
 FLOOR = 1e-18
@@ -45,6 +46,8 @@ FAMILIES = [
     ("accuracy-beta-large.png", "Incomplete beta and beta at large parameters", "b",
      ["Beta_I (large or tiny parameters)", "LnBeta_I (large or tiny parameters)",
       "Beta (large or tiny parameters)", "LnBeta (large or tiny parameters)"]),
+    ("accuracy-beta-uniform.png", "Incomplete beta at huge parameters (I rel, ln I / |ln I|)",
+     "b", ["Beta_I (huge parameters)", "LnBeta_I (huge parameters)"]),
     ("accuracy-erf.png", "Erf (absolute / erfc(|x|))", "x", ["Erf"]),
     ("accuracy-ftest.png", "FTest (significance absolute, ratio relative)", "na",
      ["FTest", "FTest ratio"]),
@@ -121,6 +124,13 @@ def draw(points, out_dir, file_name, title, axis, functions):
     if not log10_axis:
         ax.set_xscale("log")
     ax.set_yscale("log")
+    # Arguments near the top of the double range: the automatic margins
+    # would overflow the axis limits (beyond LOG_AXIS_LIMIT the axis is log10).
+    every = [argument(a, axis) for f in functions if f in points for a, _ in points[f][1]]
+    if not log10_axis and every and max(every) > 1e200:
+        ax.set_xlim(min(every) / 10, 1e306)
+        ax.set_xticks([10.0 ** k for k in range(0, 301, 50)])
+        ax.xaxis.set_minor_locator(matplotlib.ticker.NullLocator())
     ax.set_xlabel(("log10 |%s|" if log10_axis else "|%s|") % axis)
     ax.set_ylabel("error (dashed: bound)")
     ax.set_title(title, fontsize=10)
