@@ -296,13 +296,18 @@ public:
     // pointing out of the box at an active face does not count) for
     // h = h_i, h_i/10, ..., h_i/10^6 (h_i the difference step), and the test
     // fails when a sample lies below the end value f by more than
-    //   T = max(1, |f|) (100 eps + 64 DBL_EPSILON).
+    //   T = max(0.1, |f|) (100 eps + 64 DBL_EPSILON) + 4 r_i,
+    // r_i = |f(u_i + h) + f(u_i - h) - 2 f| at the smallest step (the rounding
+    // noise of f that the samples themselves show; 0 at a face or when a
+    // sample is not finite). An end value of +inf or NaN always fails.
     // In gradient terms: the difference gradient g_i at step h is judged
     // against T/h + c_i h/2 (c_i the curvature the same samples show), the
-    // slope that the stop rules and the rounding of f allow. T follows the
-    // objective's scale like the stop rules (for |f| = 1e6 and eps = 1e-10
-    // it is 1e-2; for objectives below 1 it is 1e-8 + 64 DBL_EPSILON), and
-    // never falls below the rounding of f. The constants are kEndTest* below; they
+    // slope that the value tolerance and the rounding of f allow. T follows
+    // the objective's own size down to 0.1 (for |f| = 1e6 and eps = 1e-10 it
+    // is 1e-2; for |f| = 0.1 it is 1e-9), unlike the stop rules' max(1, ...)
+    // scale, and never falls below the measured rounding of f. The floor 0.1
+    // keeps minima of value 0 (where every sample lies above f only to the
+    // stop rules' absolute eps) from false alarms. The constants are kEndTest* below; they
     // were calibrated on the certified regression problems
     // (tests/data/nist) so that no run that reaches its minimum fails the
     // test, and on the random box quadratics of the tests. Cost: at most
@@ -333,9 +338,10 @@ public:
     // SolvePowell(dirs) and SolveByCoord make no end test (one iteration,
     // and the crude search, report only NaN and the iteration limit). Without a processor Solve, SolvePowell(),
     // SolveDFP and SolveBFGS only clear the caches.
-    // End test (see above): with S = max(1, |f|) at the end point, the
-    // value tolerance is S (kEndTestValueFactor eps + kEndTestRoundingFactor
-    // DBL_EPSILON); each active coordinate is sampled kEndTestLevels times
+    // End test (see above): with S = max(kEndTestValueFloor, |f|) at the end
+    // point, the value tolerance is S (kEndTestValueFactor eps +
+    // kEndTestRoundingFactor DBL_EPSILON) + kEndTestNoiseFactor r_i; each
+    // active coordinate is sampled kEndTestLevels times
     // on both sides (one inward side at a face) at steps h_i,
     // kEndTestStepRatio h_i, ...; kEndTestRestarts new runs at most.
     static constexpr double kEndTestValueFactor = 100.0;
@@ -343,6 +349,8 @@ public:
     static constexpr int kEndTestLevels = 7;
     static constexpr double kEndTestStepRatio = 0.1;
     static constexpr int kEndTestRestarts = 3;
+    static constexpr double kEndTestValueFloor = 0.1;
+    static constexpr double kEndTestNoiseFactor = 4.0;
 
     void SolvePowell();
     void SolvePowell(int n);

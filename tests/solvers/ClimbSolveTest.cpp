@@ -386,16 +386,16 @@ namespace {
 // end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09, plateaus where the
 // model saturates (DanWood and Rat43 from start 1: the objective does not change at all) and curved valleys (Rat43
 // from start 2, Thurber). No run that reaches LRE 4 raises the error. Before the mends 34 of these 47 runs were
-// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). The runs that cost more than
+// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). With the end test's value scale
+// max(1, |f|) instead of max(0.1, |f|), the quasi-Newton runs on Lanczos3 and DFP's on MGH09 from start 1 were silent too. The runs that cost more than
 // 500,000 residual terms (evaluations times observations; all 72 take 60 times as much) are left to
 // bench_climb_solve: the test also runs under qemu, where they take minutes.
 TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
     const std::set<std::string> known = {
         "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2",
         "SolvePowell Lanczos3/1", "SolvePowell Lanczos3/2", "SolvePowell MGH09/2",
-        "SolveDFP DanWood/1", "SolveDFP Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP MGH09/1", "SolveDFP MGH09/2",
-        "SolveDFP Thurber/2", "SolveDFP Rat43/1",
-        "SolveBFGS DanWood/1", "SolveBFGS Lanczos3/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
+        "SolveDFP DanWood/1", "SolveDFP MGH09/2", "SolveDFP Thurber/2", "SolveDFP Rat43/1",
+        "SolveBFGS DanWood/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
     // The starts run per problem, for Solve, SolvePowell, SolveDFP and SolveBFGS.
     const std::map<std::string, std::array<const char*, 4>> plan = {
         {"Misra1a", {"12", "12", "2", ""}},   {"Chwirut2", {"12", "12", "12", "12"}}, {"DanWood", {"12", "12", "12", "12"}},
