@@ -296,10 +296,8 @@ public:
     // pointing out of the box at an active face does not count) for
     // h = h_i, h_i/10, ..., h_i/10^6 (h_i the difference step), and the test
     // fails when a sample lies below the end value f by more than
-    //   T = max(0.1, |f|) (100 eps + 64 DBL_EPSILON) + 4 r_i,
-    // r_i = |f(u_i + h) + f(u_i - h) - 2 f| at the smallest step (the rounding
-    // noise of f that the samples themselves show; 0 at a face or when a
-    // sample is not finite). An end value of +inf or NaN always fails.
+    //   T = max(0.1, |f|) (100 eps + 64 DBL_EPSILON).
+    // An end value of +inf or NaN always fails.
     // In gradient terms: the difference gradient g_i at step h is judged
     // against T/h + c_i h/2 (c_i the curvature the same samples show), the
     // slope that the value tolerance and the rounding of f allow. T follows
@@ -340,9 +338,8 @@ public:
     // SolveDFP and SolveBFGS only clear the caches.
     // End test (see above): with S = max(kEndTestValueFloor, |f|) at the end
     // point, the value tolerance is S (kEndTestValueFactor eps +
-    // kEndTestRoundingFactor DBL_EPSILON) + kEndTestNoiseFactor r_i; each
-    // active coordinate is sampled kEndTestLevels times
-    // on both sides (one inward side at a face) at steps h_i,
+    // kEndTestRoundingFactor DBL_EPSILON); each active coordinate is sampled
+    // kEndTestLevels times on both sides (one inward side at a face) at steps h_i,
     // kEndTestStepRatio h_i, ...; kEndTestRestarts new runs at most.
     static constexpr double kEndTestValueFactor = 100.0;
     static constexpr double kEndTestRoundingFactor = 64.0;
@@ -350,7 +347,6 @@ public:
     static constexpr double kEndTestStepRatio = 0.1;
     static constexpr int kEndTestRestarts = 3;
     static constexpr double kEndTestValueFloor = 0.1;
-    static constexpr double kEndTestNoiseFactor = 4.0;
 
     void SolvePowell();
     void SolvePowell(int n);

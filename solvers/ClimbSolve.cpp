@@ -41,37 +41,27 @@ bool Climb::BeginSolve(int percent, double& f) {
 bool Climb::FirstOrderOptimal(double f) {
     if (std::isnan(f) || f == HUGE_VAL) return false;
     if (f == -HUGE_VAL) return true;
-    const double base = std::fmax(kEndTestValueFloor, std::fabs(f)) *
-                        (kEndTestValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
+    const double tolerance = std::fmax(kEndTestValueFloor, std::fabs(f)) *
+                             (kEndTestValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
     MatVectorCol p(current);
     if (p.Len() != dim) {
         VeskError(1);
         return false;
     }
-    constexpr int kSamples = 2 * kEndTestLevels;
-    double samples[kSamples];
     for (int i = 0; i < dim; ++i) {
         if (scale[i] == 0) continue;
         const double u = p[i];
         double h = DifferenceStep(i);
-        // All samples of the coordinate first: the rounding noise of f is
-        // judged from the smallest steps.
-        int count = 0;
         for (int level = 0; level < kEndTestLevels; ++level, h *= kEndTestStepRatio) {
             for (const double side : {h, -h}) {
                 // Samples stay in the box: at a face only the inward one.
                 p[i] = Clamp01(u + side);
-                double fs = HUGE_VAL;
-                if (p[i] != u) fs = FuncAt(p);
+                if (p[i] == u) continue;
+                const double fs = FuncAt(p);
                 p[i] = u;
-                samples[count++] = fs;
+                if (fs < f - tolerance) return false;
             }
         }
-        const double plus = samples[kSamples - 2], minus = samples[kSamples - 1];
-        const double noise = std::isfinite(plus) && std::isfinite(minus) ? std::fabs(plus + minus - 2 * f) : 0.0;
-        const double tolerance = base + kEndTestNoiseFactor * noise;
-        for (int k = 0; k < count; ++k)
-            if (samples[k] < f - tolerance) return false;
     }
     return true;
 }

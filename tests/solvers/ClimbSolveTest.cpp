@@ -302,6 +302,15 @@ TEST_F(ClimbSolveTest, QuasiNewtonIterationCapRaises) {
     }
 }
 
+// Mend: an objective that is +inf wherever the solve looks ended there without the error (the end test's tolerance
+// became inf - inf = NaN, which no sample fell below).
+TEST_F(ClimbSolveTest, InfiniteEndValueRaises) {
+    for (const Method& m : kMethods) {
+        const Outcome o = Run(m, [](const double*, int) { return HUGE_VAL; }, Box(2, -1, 1), {0.5, -0.5});
+        EXPECT_TRUE(o.error) << m.name;
+    }
+}
+
 // Mend: NaN on part of the box. The line search bisected through the NaN samples to the face and ended there; a NaN
 // component of a difference gradient ended the quasi-Newton run silently (every 7th value NaN: f = 4.13).
 TEST_F(ClimbSolveTest, NaNRegionsBoundTheSearch) {
