@@ -303,10 +303,11 @@ public:
     // slope that the value tolerance and the rounding of f allow. T follows
     // the objective's own size down to 0.1 (for |f| = 1e6 and eps = 1e-10 it
     // is 1e-2; for |f| = 0.1 it is 1e-9), unlike the stop rules' max(1, ...)
-    // scale, and never falls below the measured rounding of f. The floor 0.1
-    // keeps minima of value 0 (where every sample lies above f only to the
-    // stop rules' absolute eps) from false alarms. The constants are kEndTest* below; they
-    // were calibrated on the certified regression problems
+    // scale, and never falls below the rounding of f (64 ulps). The floor
+    // 0.1 spares runs to minima of value 0 false alarms: the stop rules,
+    // absolute below 1, end them at f of 1e-13 to 1e-9 with samples a
+    // fraction of f lower. The constants are kEndTest* below; they were
+    // calibrated on the certified regression problems
     // (tests/data/nist) so that no run that reaches its minimum fails the
     // test, and on the random box quadratics of the tests. Cost: at most
     // 2 kEndTestLevels evaluations per active coordinate (14 dim), fewer
