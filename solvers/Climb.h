@@ -297,7 +297,11 @@ public:
     // h = h_i, h_i/10, ..., h_i/10^6 (h_i the difference step), and the test
     // fails when a sample lies below the end value f by more than
     //   T = max(0.1, |f|) (100 eps + 64 DBL_EPSILON).
-    // An end value of +inf or NaN always fails.
+    // An end value of +inf or NaN always fails, and for SolveDFP and
+    // SolveBFGS so does a plateau, a point where no sample changes f: their
+    // difference gradient is 0 there, so a run started on a plateau would
+    // end at its start. (Solve and SolvePowell() accept a plateau: their
+    // line searches look 5 % of the box away, and a fit may end on one.)
     // In gradient terms: the difference gradient g_i at step h is judged
     // against T/h + c_i h/2 (c_i the curvature the same samples show), the
     // slope that the value tolerance and the rounding of f allow. T follows
@@ -387,8 +391,9 @@ private:
     // Raises the solution-not-found error when failed is set or f is NaN.
     void CheckSolution(double f, bool failed);
     // The end test at the current point, whose value is f (see the solve
-    // operations above); evaluates the objective.
-    bool FirstOrderOptimal(double f);
+    // operations above); evaluates the objective. With plateauFails a point
+    // where no sample changes f fails too.
+    bool FirstOrderOptimal(double f, bool plateauFails);
     // One quasi-Newton run (MakeQuasiNewtonItteration); stop tells how it
     // ended: kRunEnded, kRunCapped (maxIter iterations), kRunCancelled
     // (cancel or break) or kRunUnusableGradient.
