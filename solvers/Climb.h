@@ -315,8 +315,8 @@ public:
     // (tests/data/nist) so that no run that reaches its minimum fails the
     // test, and on the random box quadratics of the tests. Cost: at most
     // 2 kEndTestLevels evaluations per active coordinate (14 dim), fewer
-    // when it fails. A first-order test cannot tell a flat valley or a
-    // plateau from a minimum: on ill-conditioned problems a run can still
+    // when it fails. A first-order test cannot tell a flat valley (or, in
+    // Solve and SolvePowell(), a plateau) from a minimum: on ill-conditioned problems a run can still
     // end at a point that passes it while its parameters are wrong in the
     // fourth digit. When the test fails, SolveDFP and SolveBFGS start a new
     // quasi-Newton run from the end point (steepest descent, H reset), and
