@@ -296,19 +296,27 @@ public:
     // pointing out of the box at an active face does not count) for
     // h = h_i, h_i/10, ..., h_i/10^6 (h_i the difference step), and the test
     // fails when a sample lies below the end value f by more than
-    //   T = max(1, |f|) (100 eps + 64 DBL_EPSILON).
+    //   T = max(0.1, |f|) (100 eps + 64 DBL_EPSILON).
+    // An end value of +inf or NaN always fails, and for SolveDFP and
+    // SolveBFGS so does a plateau, a point where no sample changes f: their
+    // difference gradient is 0 there, so a run started on a plateau would
+    // end at its start. (Solve and SolvePowell() accept a plateau: their
+    // line searches look 5 % of the box away, and a fit may end on one.)
     // In gradient terms: the difference gradient g_i at step h is judged
     // against T/h + c_i h/2 (c_i the curvature the same samples show), the
-    // slope that the stop rules and the rounding of f allow. T follows the
-    // objective's scale like the stop rules (for |f| = 1e6 and eps = 1e-10
-    // it is 1e-2; for objectives below 1 it is 1e-8 + 64 DBL_EPSILON), and
-    // never falls below the rounding of f. The constants are kEndTest* below; they
-    // were calibrated on the certified regression problems
+    // slope that the value tolerance and the rounding of f allow. T follows
+    // the objective's own size down to 0.1 (for |f| = 1e6 and eps = 1e-10 it
+    // is 1e-2; for |f| = 0.1 it is 1e-9), unlike the stop rules' max(1, ...)
+    // scale, and never falls below the rounding of f (64 ulps). The floor
+    // 0.1 spares runs to minima of value 0 false alarms: the stop rules,
+    // absolute below 1, end them at f of 1e-13 to 1e-9 with samples a
+    // fraction of f lower. The constants are kEndTest* below; they were
+    // calibrated on the certified regression problems
     // (tests/data/nist) so that no run that reaches its minimum fails the
     // test, and on the random box quadratics of the tests. Cost: at most
     // 2 kEndTestLevels evaluations per active coordinate (14 dim), fewer
-    // when it fails. A first-order test cannot tell a flat valley or a
-    // plateau from a minimum: on ill-conditioned problems a run can still
+    // when it fails. A first-order test cannot tell a flat valley (or, in
+    // Solve and SolvePowell(), a plateau) from a minimum: on ill-conditioned problems a run can still
     // end at a point that passes it while its parameters are wrong in the
     // fourth digit. When the test fails, SolveDFP and SolveBFGS start a new
     // quasi-Newton run from the end point (steepest descent, H reset), and
@@ -333,16 +341,17 @@ public:
     // SolvePowell(dirs) and SolveByCoord make no end test (one iteration,
     // and the crude search, report only NaN and the iteration limit). Without a processor Solve, SolvePowell(),
     // SolveDFP and SolveBFGS only clear the caches.
-    // End test (see above): with S = max(1, |f|) at the end point, the
-    // value tolerance is S (kEndTestValueFactor eps + kEndTestRoundingFactor
-    // DBL_EPSILON); each active coordinate is sampled kEndTestLevels times
-    // on both sides (one inward side at a face) at steps h_i,
+    // End test (see above): with S = max(kEndTestValueFloor, |f|) at the end
+    // point, the value tolerance is S (kEndTestValueFactor eps +
+    // kEndTestRoundingFactor DBL_EPSILON); each active coordinate is sampled
+    // kEndTestLevels times on both sides (one inward side at a face) at steps h_i,
     // kEndTestStepRatio h_i, ...; kEndTestRestarts new runs at most.
     static constexpr double kEndTestValueFactor = 100.0;
     static constexpr double kEndTestRoundingFactor = 64.0;
     static constexpr int kEndTestLevels = 7;
     static constexpr double kEndTestStepRatio = 0.1;
     static constexpr int kEndTestRestarts = 3;
+    static constexpr double kEndTestValueFloor = 0.1;
 
     void SolvePowell();
     void SolvePowell(int n);
@@ -382,8 +391,9 @@ private:
     // Raises the solution-not-found error when failed is set or f is NaN.
     void CheckSolution(double f, bool failed);
     // The end test at the current point, whose value is f (see the solve
-    // operations above); evaluates the objective.
-    bool FirstOrderOptimal(double f);
+    // operations above); evaluates the objective. With plateauFails a point
+    // where no sample changes f fails too.
+    bool FirstOrderOptimal(double f, bool plateauFails);
     // One quasi-Newton run (MakeQuasiNewtonItteration); stop tells how it
     // ended: kRunEnded, kRunCapped (maxIter iterations), kRunCancelled
     // (cancel or break) or kRunUnusableGradient.

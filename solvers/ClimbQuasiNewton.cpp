@@ -212,7 +212,7 @@ void Climb::SolveQuasiNewton(int dfp, int maxIter) {
     // descent with H reset, a bounded number of times, while runs gain.
     bool optimal = false;
     for (int restarts = 0; stop != kRunCancelled && stop != kRunCapped; ++restarts) {
-        optimal = FirstOrderOptimal(f);
+        optimal = FirstOrderOptimal(f, true);
         if (optimal || restarts == kEndTestRestarts) break;
         const double before = f;
         f = QuasiNewtonRun(dfp, f, maxIter, stop);

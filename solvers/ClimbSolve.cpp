@@ -38,16 +38,17 @@ bool Climb::BeginSolve(int percent, double& f) {
     return true;
 }
 
-bool Climb::FirstOrderOptimal(double f) {
-    if (std::isnan(f)) return false;
+bool Climb::FirstOrderOptimal(double f, bool plateauFails) {
+    if (std::isnan(f) || f == HUGE_VAL) return false;
     if (f == -HUGE_VAL) return true;
-    const double tolerance =
-        std::fmax(1.0, std::fabs(f)) * (kEndTestValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
+    const double tolerance = std::fmax(kEndTestValueFloor, std::fabs(f)) *
+                             (kEndTestValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
     MatVectorCol p(current);
     if (p.Len() != dim) {
         VeskError(1);
         return false;
     }
+    bool sampled = false, changes = false;
     for (int i = 0; i < dim; ++i) {
         if (scale[i] == 0) continue;
         const double u = p[i];
@@ -60,10 +61,12 @@ bool Climb::FirstOrderOptimal(double f) {
                 const double fs = FuncAt(p);
                 p[i] = u;
                 if (fs < f - tolerance) return false;
+                sampled = true;
+                changes = changes || fs != f;
             }
         }
     }
-    return true;
+    return changes || !sampled || !plateauFails;
 }
 
 void Climb::CheckSolution(double f, bool failed) {
@@ -161,7 +164,7 @@ void Climb::OuterLoop(double f, bool withDFP, int dfpMaxIter) {
             // The rounds have settled; an end point that fails the end test
             // gets fresh rounds from reset directions, a bounded number of
             // times.
-            optimal = FirstOrderOptimal(fNew);
+            optimal = FirstOrderOptimal(fNew, false);
             if (optimal || endRestarts == kEndTestRestarts) {
                 limitReached = false;
                 break;

@@ -302,6 +302,25 @@ TEST_F(ClimbSolveTest, QuasiNewtonIterationCapRaises) {
     }
 }
 
+// Mend: an objective that is +inf wherever the solve looks ended there without the error (the end test's tolerance
+// became inf - inf = NaN, which no sample fell below).
+TEST_F(ClimbSolveTest, InfiniteEndValueRaises) {
+    for (const Method& m : kMethods) {
+        const Outcome o = Run(m, [](const double*, int) { return HUGE_VAL; }, Box(2, -1, 1), {0.5, -0.5});
+        EXPECT_TRUE(o.error) << m.name;
+    }
+}
+
+// Mend: a quasi-Newton run started on a plateau (the objective saturates: exactly 1 around the start) ended there
+// without the error, the difference gradient being 0; no sample of the end test changes f, so it is no minimum.
+TEST_F(ClimbSolveTest, QuasiNewtonOnAPlateauRaises) {
+    const Fn saturated = [](const double* x, int) { return std::fmin(1.0, P(x[0], 0.3) + P(x[1], 0.6)); };
+    for (const Method& m : {kMethods[2], kMethods[3]}) {
+        const Outcome o = Run(m, saturated, Box(2, -1, 1), {0.9, -0.9});
+        EXPECT_TRUE(o.error || o.f < 1e-6) << m.name << " f = " << o.f;
+    }
+}
+
 // Mend: NaN on part of the box. The line search bisected through the NaN samples to the face and ended there; a NaN
 // component of a difference gradient ended the quasi-Newton run silently (every 7th value NaN: f = 4.13).
 TEST_F(ClimbSolveTest, NaNRegionsBoundTheSearch) {
@@ -386,16 +405,16 @@ namespace {
 // end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09, plateaus where the
 // model saturates (DanWood and Rat43 from start 1: the objective does not change at all) and curved valleys (Rat43
 // from start 2, Thurber). No run that reaches LRE 4 raises the error. Before the mends 34 of these 47 runs were
-// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). The runs that cost more than
+// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). With the end test's value scale
+// max(1, |f|) instead of max(0.1, |f|), the quasi-Newton runs on Lanczos3 and DFP's on MGH09 from start 1 were silent too,
+// and so were the quasi-Newton runs on DanWood from start 1 (a plateau) before a plateau failed their end test. The runs that cost more than
 // 500,000 residual terms (evaluations times observations; all 72 take 60 times as much) are left to
 // bench_climb_solve: the test also runs under qemu, where they take minutes.
 TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
     const std::set<std::string> known = {
         "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2",
         "SolvePowell Lanczos3/1", "SolvePowell Lanczos3/2", "SolvePowell MGH09/2",
-        "SolveDFP DanWood/1", "SolveDFP Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP MGH09/1", "SolveDFP MGH09/2",
-        "SolveDFP Thurber/2", "SolveDFP Rat43/1",
-        "SolveBFGS DanWood/1", "SolveBFGS Lanczos3/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
+        "SolveDFP MGH09/2", "SolveDFP Thurber/2", "SolveDFP Rat43/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
     // The starts run per problem, for Solve, SolvePowell, SolveDFP and SolveBFGS.
     const std::map<std::string, std::array<const char*, 4>> plan = {
         {"Misra1a", {"12", "12", "2", ""}},   {"Chwirut2", {"12", "12", "12", "12"}}, {"DanWood", {"12", "12", "12", "12"}},
