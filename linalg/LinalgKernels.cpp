@@ -70,10 +70,11 @@ VESK_KERNEL void StripSumsT(double* t, int j0, int j1, const double* r, long str
         int j = j0;
         for (; j + 4 * w <= j1; j += 4 * w) {
             V s0 = Load<V>(t + j), s1 = Load<V>(t + j + w), s2 = Load<V>(t + j + 2 * w), s3 = Load<V>(t + j + 3 * w);
-            const double* rk = rFirst + j;
-            const double* fk = fFirst;
-            for (int b = 0; b < block; ++b, rk += rStep, fk += fStep) {
-                const V fv = Splat<V>(*fk);
+            for (int b = 0; b < block; ++b) {
+                // Indexed rather than stepped: a pointer stepped past the last
+                // row would leave its array.
+                const double* rk = rFirst + j + b * rStep;
+                const V fv = Splat<V>(fFirst[b * fStep]);
                 if (Subtract) {
                     s0 = s0 - fv * Load<V>(rk);
                     s1 = s1 - fv * Load<V>(rk + w);
@@ -93,17 +94,19 @@ VESK_KERNEL void StripSumsT(double* t, int j0, int j1, const double* r, long str
         }
         for (; j + w <= j1; j += w) {
             V s0 = Load<V>(t + j);
-            const double* rk = rFirst + j;
-            const double* fk = fFirst;
-            for (int b = 0; b < block; ++b, rk += rStep, fk += fStep)
-                s0 = Subtract ? s0 - Splat<V>(*fk) * Load<V>(rk) : s0 + Splat<V>(*fk) * Load<V>(rk);
+            for (int b = 0; b < block; ++b) {
+                const double* rk = rFirst + j + b * rStep;
+                const V fv = Splat<V>(fFirst[b * fStep]);
+                s0 = Subtract ? s0 - fv * Load<V>(rk) : s0 + fv * Load<V>(rk);
+            }
             Store(t + j, s0);
         }
         for (; j < j1; ++j) {
             double s0 = t[j];
-            const double* rk = rFirst + j;
-            const double* fk = fFirst;
-            for (int b = 0; b < block; ++b, rk += rStep, fk += fStep) s0 = Subtract ? s0 - *fk * *rk : s0 + *fk * *rk;
+            for (int b = 0; b < block; ++b) {
+                const double fb = fFirst[b * fStep], rb = rFirst[j + b * rStep];
+                s0 = Subtract ? s0 - fb * rb : s0 + fb * rb;
+            }
             t[j] = s0;
         }
     }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -145,7 +146,8 @@ void LeastSquaresFit::Init(int mm, int pp, double* boundaries, double* st) {
 }
 
 bool LeastSquaresFit::CheckInput(int mm, int pp, const double* boundaries, const double* st) {
-    bool good = pp >= 1 && mm >= pp && st != nullptr;
+    // The Jacobian's m·p entries are indexed by int.
+    bool good = pp >= 1 && mm >= pp && st != nullptr && static_cast<long long>(mm) * pp <= INT_MAX;
     for (int j = 0; good && j < pp; ++j) {
         good = std::isfinite(st[j]);
         if (boundaries != nullptr) {
@@ -256,6 +258,11 @@ bool LeastSquaresFit::Evaluate(Work& w, const double* b, double* r) {
 }
 
 bool LeastSquaresFit::Call(Work& w, Variable& f, const double* b, int j, double* out) {
+    // A native function receives b by reference and may have resized it.
+    if (w.bArg.Len() != p) {
+        VeskError(3, "LeastSquaresFit: a function resized its parameter vector");
+        return !HostFailed(w);
+    }
     std::copy(b, b + p, w.bArg.GetData());
     bool native;
     void* fn = NativeOf(f, native);

@@ -23,8 +23,9 @@
 //   form) and j (Jacobians) as numbers, then the extra parameter by
 //   reference. A script residual function or script Jacobian column answers
 //   an array or "MVector" of m numbers (an answer of another length, like a
-//   native function that resizes its vector, raises error 3 and ends the fit
-//   as a script error does); a script model answers a number.
+//   native function that resizes its vector or the parameter vector b,
+//   raises error 3 and ends the fit as a script error does); a script model
+//   answers a number.
 //   extra is the stored copy of SetExtraParam.
 //
 // Method

@@ -248,6 +248,20 @@ TEST_F(LeastSquaresFitTest, WindowCancelErrorsAndCap) {
     EXPECT_NE(Proc().GetErrorStatus(), 0);
     vrt::ClearErrors();
 
+    // A native function that shrinks its parameter vector ends the fit with
+    // error 3 instead of a write past the shrunken vector.
+    g_res = f;
+    g_resCalls = 0;
+    Variable shrinking = Native(reinterpret_cast<void*>(+[](MatVector& b, MatVectorCol& r, Variable&) {
+        g_res(b.GetData(), r.GetData());
+        if (++g_resCalls == 2) b.SetSize(1);
+    }));
+    fit = std::make_unique<LSF>(shrinking, 20, 3, nullptr, st.data());
+    EXPECT_EQ(fit->Solve(), LSF::kFunctionError);
+    EXPECT_EQ(g_resCalls, 2);
+    EXPECT_EQ(Proc().GetLastError(), 3);
+    vrt::ClearErrors();
+
     fit = Make(f, 20, {1, 1, 0});
     fit->SetMaxEvaluations(6);
     EXPECT_EQ(fit->Solve(), LSF::kEvaluationLimit);
