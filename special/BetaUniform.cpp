@@ -1,6 +1,7 @@
 // Temme's uniform asymptotic expansion of the incomplete beta function.
 #include "special/BetaUniform.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace beta_detail {
@@ -25,6 +26,37 @@ double Phi(double t) {
         s += term;
     }
     return s;
+}
+
+// Lanes of the coefficient recursion computed side by side.
+constexpr int kLanes = 8;
+
+// c[i − 1] = b_{i−1}(i)/(i + 1) for i = lo...hi (hi − lo < kLanes), where for
+// each i the coefficients b_k of (Σ a0ₖ wᵏ)^r, r = −(i + 1)/2, follow from the
+// power recursion. Each i needs its own O(i²) recursion; the lanes are
+// independent, so they run side by side instead of one long chain of
+// additions. Every lane adds its terms in the same order as a lone recursion
+// would, so the values do not depend on how the lanes are grouped.
+void PowerCoefficients(const double* a0, int lo, int hi, double* c) {
+    const int lanes = hi - lo + 1;
+    double r[kLanes];
+    double b0[kTerms + 1][kLanes];
+    for (int l = 0; l < lanes; ++l) {
+        r[l] = -0.5 * (lo + l + 1.0);
+        b0[0][l] = r[l] * a0[0];
+    }
+    for (int m = 2; m <= hi; ++m) {
+        const int first = m > lo ? m - lo : 0;  // lanes with i ≥ m
+        double bsum[kLanes] = {};
+        for (int j = 1; j <= m - 1; ++j) {
+            const double aj = a0[j - 1];
+            const double mj = m - j;
+            const double* bj = b0[m - j - 1];
+            for (int l = first; l < lanes; ++l) bsum[l] += (j * r[l] - mj) * aj * bj[l];
+        }
+        for (int l = first; l < lanes; ++l) b0[m - 1][l] = r[l] * a0[m - 1] + bsum[l] / m;
+    }
+    for (int l = 0; l < lanes; ++l) c[lo + l - 1] = b0[lo + l - 1][l] / (lo + l + 1.0);
 }
 
 }  // namespace
@@ -72,7 +104,7 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
     const double z = 0.5 * (z0 / kInvTwoRootTwo);
     const double z2 = f + f;
 
-    double a0[kTerms + 1], b0[kTerms + 1], c[kTerms + 1], d[kTerms + 1];
+    double a0[kTerms + 1], c[kTerms + 1], d[kTerms + 1];
     a0[0] = (2.0 / 3.0) * r1;
     c[0] = -0.5 * a0[0];
     d[0] = -c[0];
@@ -85,29 +117,30 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
     const double w2 = w0 * w0;
     const double step = z2 * w2;
 
+    // a0ₖ, the coefficients of the expanded exponent, all ahead (they are cheap).
     double s = 1.0;
     const double h2 = h * h;
     double hn = 1.0;
-    double znm1 = z * w2;
-    double zn = z2 * w2 * w0;
     for (int n = 2; n <= kTerms; n += 2) {
         // (a/b)²ⁿ below 1e-40 changes nothing; its subnormal powers would
         // slow every later step a hundredfold.
         hn *= h2;
         if (hn < 1e-40) hn = 0.0;
         a0[n - 1] = 2.0 * r0 * (1.0 + h * hn) / (n + 2.0);
-        const int np1 = n + 1;
         s += hn;
-        a0[np1 - 1] = 2.0 * r1 * s / (n + 3.0);
+        a0[n] = 2.0 * r1 * s / (n + 3.0);
+    }
+    double znm1 = z * w2;
+    double zn = z2 * w2 * w0;
+    int ready = 1;  // c[0...ready − 1] are known
+    for (int n = 2; n <= kTerms; n += 2) {
+        const int np1 = n + 1;
+        if (ready < np1) {
+            const int hi = std::min(n + kLanes - 1, kTerms + 1);
+            PowerCoefficients(a0, n, hi, c);
+            ready = hi;
+        }
         for (int i = n; i <= np1; ++i) {
-            const double r = -0.5 * (i + 1.0);
-            b0[0] = r * a0[0];
-            for (int m = 2; m <= i; ++m) {
-                double bsum = 0.0;
-                for (int j = 1; j <= m - 1; ++j) bsum += (j * r - (m - j)) * a0[j - 1] * b0[m - j - 1];
-                b0[m - 1] = r * a0[m - 1] + bsum / m;
-            }
-            c[i - 1] = b0[i - 1] / (i + 1.0);
             double dsum = 0.0;
             for (int j = 1; j <= i - 1; ++j) dsum += d[i - j - 1] * c[j - 1];
             d[i - 1] = -(dsum + c[i - 1]);
