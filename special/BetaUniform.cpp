@@ -1,7 +1,6 @@
 // Temme's uniform asymptotic expansion of the incomplete beta function.
 #include "special/BetaUniform.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace beta_detail {
@@ -28,35 +27,44 @@ double Phi(double t) {
     return s;
 }
 
-// Lanes of the coefficient recursion computed side by side.
-constexpr int kLanes = 8;
+// Lanes of the coefficient recursion computed side by side: the coefficients
+// 2...kTerms + 1 in groups of four.
+constexpr int kLanes = 4;
+static_assert(kTerms % kLanes == 0, "the groups of lanes end at kTerms + 1");
 
-// c[i − 1] = b_{i−1}(i)/(i + 1) for i = lo...hi (hi − lo < kLanes), where for
-// each i the coefficients b_k of (Σ a0ₖ wᵏ)^r, r = −(i + 1)/2, follow from the
+// c[i − 1] = b_{i−1}(i)/(i + 1) for i = lo...lo + kLanes − 1, where for each
+// i the coefficients b_k of (Σ a0ₖ wᵏ)^r, r = −(i + 1)/2, follow from the
 // power recursion. Each i needs its own O(i²) recursion; the lanes are
-// independent, so they run side by side instead of one long chain of
-// additions. Every lane adds its terms in the same order as a lone recursion
-// would, so the values do not depend on how the lanes are grouped.
-void PowerCoefficients(const double* a0, int lo, int hi, double* c) {
-    const int lanes = hi - lo + 1;
-    double r[kLanes];
+// independent, so they run side by side (in registers) instead of one long
+// chain of additions. Every lane adds its terms in the same order as a lone
+// recursion would, and its factors j·r − (m − j), halves of small integers,
+// are exact however they are formed (here by steps of r + 1), so the values do
+// not depend on the grouping.
+void PowerCoefficients(const double* a0, int lo, double* c) {
+    const int hi = lo + kLanes - 1;
+    double r[kLanes], rStep[kLanes];
     double b0[kTerms + 1][kLanes];
-    for (int l = 0; l < lanes; ++l) {
+    for (int l = 0; l < kLanes; ++l) {
         r[l] = -0.5 * (lo + l + 1.0);
+        rStep[l] = r[l] + 1.0;
         b0[0][l] = r[l] * a0[0];
     }
+    // Lanes past their own i (i < m) run along; their values are not used.
     for (int m = 2; m <= hi; ++m) {
-        const int first = m > lo ? m - lo : 0;  // lanes with i ≥ m
         double bsum[kLanes] = {};
+        double factor[kLanes];
+        for (int l = 0; l < kLanes; ++l) factor[l] = r[l] - (m - 1);
         for (int j = 1; j <= m - 1; ++j) {
             const double aj = a0[j - 1];
-            const double mj = m - j;
             const double* bj = b0[m - j - 1];
-            for (int l = first; l < lanes; ++l) bsum[l] += (j * r[l] - mj) * aj * bj[l];
+            for (int l = 0; l < kLanes; ++l) {
+                bsum[l] += factor[l] * aj * bj[l];
+                factor[l] += rStep[l];
+            }
         }
-        for (int l = first; l < lanes; ++l) b0[m - 1][l] = r[l] * a0[m - 1] + bsum[l] / m;
+        for (int l = 0; l < kLanes; ++l) b0[m - 1][l] = r[l] * a0[m - 1] + bsum[l] / m;
     }
-    for (int l = 0; l < lanes; ++l) c[lo + l - 1] = b0[lo + l - 1][l] / (lo + l + 1.0);
+    for (int l = 0; l < kLanes; ++l) c[lo + l - 1] = b0[lo + l - 1][l] / (lo + l + 1.0);
 }
 
 }  // namespace
@@ -136,9 +144,8 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
     for (int n = 2; n <= kTerms; n += 2) {
         const int np1 = n + 1;
         if (ready < np1) {
-            const int hi = std::min(n + kLanes - 1, kTerms + 1);
-            PowerCoefficients(a0, n, hi, c);
-            ready = hi;
+            PowerCoefficients(a0, n, c);
+            ready = n + kLanes - 1;
         }
         for (int i = n; i <= np1; ++i) {
             double dsum = 0.0;
