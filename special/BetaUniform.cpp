@@ -27,6 +27,46 @@ double Phi(double t) {
     return s;
 }
 
+// Lanes of the coefficient recursion computed side by side: the coefficients
+// 2...kTerms + 1 in groups of four.
+constexpr int kLanes = 4;
+static_assert(kTerms % kLanes == 0, "the groups of lanes end at kTerms + 1");
+
+// c[i − 1] = b_{i−1}(i)/(i + 1) for i = lo...lo + kLanes − 1, where for each
+// i the coefficients b_k of (Σ a0ₖ wᵏ)^r, r = −(i + 1)/2, follow from the
+// power recursion. Each i needs its own O(i²) recursion; the lanes are
+// independent, so they run side by side (in registers) instead of one long
+// chain of additions. Every lane adds its terms in the same order as a lone
+// recursion would, and its factors j·r − (m − j), halves of small integers,
+// are exact however they are formed (here by steps of r + 1), so the values do
+// not depend on the grouping.
+void PowerCoefficients(const double* a0, int lo, double* c) {
+    const int hi = lo + kLanes - 1;
+    double r[kLanes], rStep[kLanes];
+    double b0[kTerms + 1][kLanes];
+    for (int l = 0; l < kLanes; ++l) {
+        r[l] = -0.5 * (lo + l + 1.0);
+        rStep[l] = r[l] + 1.0;
+        b0[0][l] = r[l] * a0[0];
+    }
+    // Lanes past their own i (i < m) run along; their values are not used.
+    for (int m = 2; m <= hi; ++m) {
+        double bsum[kLanes] = {};
+        double factor[kLanes];
+        for (int l = 0; l < kLanes; ++l) factor[l] = r[l] - (m - 1);
+        for (int j = 1; j <= m - 1; ++j) {
+            const double aj = a0[j - 1];
+            const double* bj = b0[m - j - 1];
+            for (int l = 0; l < kLanes; ++l) {
+                bsum[l] += factor[l] * aj * bj[l];
+                factor[l] += rStep[l];
+            }
+        }
+        for (int l = 0; l < kLanes; ++l) b0[m - 1][l] = r[l] * a0[m - 1] + bsum[l] / m;
+    }
+    for (int l = 0; l < kLanes; ++l) c[lo + l - 1] = b0[lo + l - 1][l] / (lo + l + 1.0);
+}
+
 }  // namespace
 
 double MeanDistance(double a, double b, double x) {
@@ -49,9 +89,14 @@ double ScaledErfc(double z) {
     // 1e-16 relative below z = 4).
     if (z < 4.0) return std::exp(z * z) * std::erfc(z);
     // Laplace's continued fraction 1/√π / (z + (1/2)/(z + 1/(z + (3/2)/(z + ...)))),
-    // evaluated from its 60th level (below 1e-17 from z = 4 on).
+    // evaluated from its 60th level (below 1e-17 from z = 4 on). The levels
+    // beyond K change the result by about K!/(2z²)^K of itself; larger z start
+    // where that stays below 1e-30, so the rounded result is the same as from
+    // the 60th level (checked bit for bit at 3.2e7 points from z = 4 to 4e6),
+    // and the chain of divisions is up to ten times shorter.
+    const int levels = z < 8.0 ? 60 : z < 16.0 ? 30 : z < 32.0 ? 16 : z < 128.0 ? 12 : z < 1024.0 ? 8 : 6;
     double f = z;
-    for (int k = 60; k >= 1; --k) f = z + 0.5 * k / f;
+    for (int k = levels; k >= 1; --k) f = z + 0.5 * k / f;
     return 0.56418958354775629 / f;
 }
 
@@ -72,7 +117,7 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
     const double z = 0.5 * (z0 / kInvTwoRootTwo);
     const double z2 = f + f;
 
-    double a0[kTerms + 1], b0[kTerms + 1], c[kTerms + 1], d[kTerms + 1];
+    double a0[kTerms + 1], c[kTerms + 1], d[kTerms + 1];
     a0[0] = (2.0 / 3.0) * r1;
     c[0] = -0.5 * a0[0];
     d[0] = -c[0];
@@ -85,29 +130,29 @@ UniformBeta UniformLowerBeta(double a, double b, double lambda) {
     const double w2 = w0 * w0;
     const double step = z2 * w2;
 
+    // a0ₖ, the coefficients of the expanded exponent, all ahead (they are cheap).
     double s = 1.0;
     const double h2 = h * h;
     double hn = 1.0;
-    double znm1 = z * w2;
-    double zn = z2 * w2 * w0;
     for (int n = 2; n <= kTerms; n += 2) {
         // (a/b)²ⁿ below 1e-40 changes nothing; its subnormal powers would
         // slow every later step a hundredfold.
         hn *= h2;
         if (hn < 1e-40) hn = 0.0;
         a0[n - 1] = 2.0 * r0 * (1.0 + h * hn) / (n + 2.0);
-        const int np1 = n + 1;
         s += hn;
-        a0[np1 - 1] = 2.0 * r1 * s / (n + 3.0);
+        a0[n] = 2.0 * r1 * s / (n + 3.0);
+    }
+    double znm1 = z * w2;
+    double zn = z2 * w2 * w0;
+    int ready = 1;  // c[0...ready − 1] are known
+    for (int n = 2; n <= kTerms; n += 2) {
+        const int np1 = n + 1;
+        if (ready < np1) {
+            PowerCoefficients(a0, n, c);
+            ready = n + kLanes - 1;
+        }
         for (int i = n; i <= np1; ++i) {
-            const double r = -0.5 * (i + 1.0);
-            b0[0] = r * a0[0];
-            for (int m = 2; m <= i; ++m) {
-                double bsum = 0.0;
-                for (int j = 1; j <= m - 1; ++j) bsum += (j * r - (m - j)) * a0[j - 1] * b0[m - j - 1];
-                b0[m - 1] = r * a0[m - 1] + bsum / m;
-            }
-            c[i - 1] = b0[i - 1] / (i + 1.0);
             double dsum = 0.0;
             for (int j = 1; j <= i - 1; ++j) dsum += d[i - j - 1] * c[j - 1];
             d[i - 1] = -(dsum + c[i - 1]);

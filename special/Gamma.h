@@ -87,9 +87,12 @@
 // ln I within 3.2e-13 of |ln I|; at every switch above both sides stay below
 // 5e-14 (at a + b = 1e4 the described method below keeps its 1.9e-10). Calls
 // take 0.15–0.4 µs of CPU time (bench/special rows Beta_I_*_6sd and
-// LnBeta_I_1e6_3e6_far, medians of 5 repetitions on a shared machine), up to
-// about 2.5 µs for Temme's expansion out to p where q > 16·p (a CPU-time
-// loop). Before, the continued fraction took 7–85 ms at a = 1e15–1e20
+// LnBeta_I_1e6_3e6_far, medians of 5 repetitions on a shared machine), and
+// 0.84 µs on average from 1.05 to 2 means above the mean of the smaller
+// parameter where q > 16·p (row Beta_I_1e4_1p5e7_above, 2.0 µs before),
+// where Temme's expansion takes up to all its 20 terms; the slowest single
+// points there take 1.0–1.1 µs (a CPU-time loop, 2.5 µs before). Before, the
+// continued fraction took 7–85 ms at a = 1e15–1e20
 // and missed 1e-12 by up to 0.5 near the mean of very unequal parameters.
 // LnBeta_I takes ln(1 − e^y) of the other side's logarithm y as
 // log1p(−e^y) from y = −15 on (log(1 − e^y) rounds 1 − e^y: −1.11e-15 for

@@ -160,6 +160,9 @@ SPECIAL_BENCH(LnBeta_I_1e15_2e15_6sd, LnBeta_I(1e15, 2e15, NearMean({1e15, 2e15}
 SPECIAL_BENCH(Beta_I_1e4_1e16_6sd, Beta_I(1e4, 1e16, NearMean({1e4, 1e16}, p.x, 6.0)));
 SPECIAL_BENCH(Beta_I_30_1e300_6sd, Beta_I(30.0, 1e300, NearMean({30.0, 1e300}, p.x, 6.0)));
 SPECIAL_BENCH(LnBeta_I_1e6_3e6_far, LnBeta_I(1e6, 3e6, 0.25 - p.x / 40.0 * 0.12));
+// x from 1.05 to 2 means above the mean of a = 1e4 against b = 1.5e7, where
+// Temme's expansion takes up to all its terms.
+SPECIAL_BENCH(Beta_I_1e4_1p5e7_above, Beta_I(1e4, 1.5e7, 1e4 / 1.501e7 * (1.05 + 0.95 * p.x / 40.0)));
 
 void FTest_8_vs_12(benchmark::State& state) {
     const double a[] = {1.0, 2.5, 3.0, 4.5, 5.0, 6.5, 7.0, 8.5};
