@@ -507,6 +507,43 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
     return {false, 0.0, false};
 }
 
+// ψ(a) + γ for a > 0: the recurrence ψ(a) = ψ(a + 1) − 1/a up to 20, then
+// the asymptotic series (its next term, 691/(32760·a^12), is below 6e-18).
+double DigammaPlusEuler(double a) {
+    constexpr double kEulerGamma = 0.57721566490153286061;
+    double shift = 0.0;
+    while (a < 20.0) {
+        shift += 1.0 / a;
+        a += 1.0;
+    }
+    const double r = 1.0 / (a * a);
+    const double tail =
+        r * (1.0 / 12 - r * (1.0 / 120 - r * (1.0 / 252 - r * (1.0 / 240 - r * (1.0 / 132)))));
+    return std::log(a) - 0.5 / a - tail + kEulerGamma - shift;
+}
+
+// For a tiny second parameter b, I_x(a, b) = b·B_x(a, 0)·(1 + O(b)) with
+// B_x(a, 0) = ∫₀ˣ t^(a−1)/(1 − t) dt = −ln y − ψ(a) − γ − Σ_{n≥1} C(a − 1, n)·(−y)^n/n,
+// y = 1 − x. The O(b) part is below b·(ln²y + |ψ(a) + γ| + 1) of it; where
+// that is under 1e-16 the first-order form is returned (0 where it does
+// not apply). It serves the side where the fraction would give 1 − I and
+// round I away: there y ≤ (b + 1)/(a + b + 2), a·y < 1 and the series takes
+// few terms.
+double TinyParameterBetaIntegral(double a, double b, double y) {
+    const double lny = std::log(y);
+    const double psi = DigammaPlusEuler(a);
+    if (!(b * (lny * lny + std::fabs(psi) + 1.0) <= 1e-16)) return 0.0;
+    double c = 1.0;
+    double sum = 0.0;
+    for (int n = 1; n <= 300; ++n) {
+        c *= (a - n) * -y / n;
+        const double term = c / n;
+        sum += term;
+        if (std::fabs(term) <= 1e-17 * std::fabs(sum) || c == 0.0) break;
+    }
+    return -lny - psi - sum;
+}
+
 // Unbiased variance of n ≥ 2 values from one pass of sums, (Σd² − n·m²)/(n − 1)
 // with d the values less the first one and m their mean: the one-pass
 // formula about a shift from inside the sample, so that a large common offset
@@ -561,6 +598,8 @@ double Beta_I(double a, double b, double x) {
     if (x < (a + 1.0) / (a + b + 2.0))
         i = subnormal ? std::exp(lbt + std::log(BetaContFrac(a, b, x)) - std::log(a))
                       : bt * BetaContFrac(a, b, x) / a;
+    else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0)
+        i = b * bx;
     else
         i = 1.0 - (subnormal ? std::exp(lbt + std::log(BetaContFrac(b, a, 1.0 - x)) - std::log(b))
                              : bt * BetaContFrac(b, a, 1.0 - x) / b);
@@ -578,7 +617,13 @@ double LnBeta_I(double a, double b, double x) {
     const double lbt = LnBetaPrefactor(a, b, x);
     double li;
     if (x < (a + 1.0) / (a + b + 2.0)) {
-        li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
+        // A tiny a: 1 − I = a·B_{1−x}(b, 0) directly, which ln I = ln(1 − that) keeps.
+        if (const double bx = TinyParameterBetaIntegral(b, a, x); bx > 0.0)
+            li = std::log1p(-a * bx);
+        else
+            li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
+    } else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0) {
+        li = std::log(b) + std::log(bx);
     } else {
         // From y = −15 on the rounding of 1 − e^y exceeds 3.6e-10 of
         // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5, 0 below −37).

@@ -19,7 +19,12 @@
 //                       (its logarithm at most 0). I_½(a, a) = ½ exactly from
 //                       a + b = 1e4 on. A parameter below the normal range
 //                       joins the prefactor in its logarithm (Beta_I(5e-324,
-//                       5e-324, ½) = ½, Beta_I(5e-324, 1e5, ½) = 1).
+//                       5e-324, ½) = ½, Beta_I(5e-324, 1e5, ½) = 1). Where
+//                       a parameter is so small that its first-order form
+//                       is exact to 1e-16 (b·(ln²(1 − x) + |ψ(a)| + 1)
+//                       below it), the side that is of its order is formed
+//                       as b·B_x(a, 0) directly (within 2e-15 against
+//                       mpmath; Beta_I(2, 1e-20, 0.99) = 3.6e-20 was 0).
 //   Beta(a, b), LnBeta(a, b)
 //                       B(a, b) = Γ(a)Γ(b)/Γ(a + b) and its logarithm: the
 //                       ln Γ sum as described below a + b = 1e4; from there

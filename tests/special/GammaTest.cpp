@@ -192,6 +192,38 @@ TEST_F(GammaTest, ExtremesOfTheBetaFamily) {
     ExpectNoError();
 }
 
+// One tiny parameter, x on the side where the fraction gives the complement:
+// I (or 1 − I) is b·B_x(a, 0) (a·B_{1−x}(b, 0)) to first order, against
+// mpmath (tests/data/gen_beta_tiny_reference.py). Before: Beta_I(2, 1e-300,
+// 0.99) 1.48e-14, LnBeta_I(2, 1e-300, 0.99) −∞, Beta_I(2, 1e-20, 0.99) 0,
+// LnBeta_I(1e-20, 2, 0.01) 0 (I rounded to 1 before the logarithm).
+TEST_F(GammaTest, TinyParameterBeta) {
+    struct Row {
+        double a, b, x, i, lnI;
+    };
+    const Row rows[] = {
+        {2.0, 1e-300, 0.99, 3.6151701859880906e-300, -689.49038896598272},
+        {2.0, 1e-20, 0.99, 3.6151701859880903e-20, -44.766562927649928},
+        {2.0, 5e-324, 0.99, 1.7861313927662253e-323, -743.15493298915028},
+        {2.0, 1e-20, 0.9999999999999999, 3.57368005696771e-19, -42.475520873751683},
+        {0.5, 1e-20, 0.9, 3.6368929184641337e-20, -44.76057213657946},
+        {7.5, 1e-30, 0.999, 4.390273201266154e-30, -67.598161332036001},
+        {100.0, 1e-20, 0.995, 5.6129148222995175e-21, -46.629216792105843},
+        {0.25, 1e-25, 0.6, 4.1959619574006192e-25, -56.130504700754612},
+        {1e-20, 2.0, 0.01, 1.0, -3.6151701859880911e-20},
+        {2.0, 1e-20, 0.9999999999999999, 3.57368005696771e-19, -42.475520873751683},
+        {5e-324, 0.5, 0.3, 1.0, -1.1955747542977022e-323},
+    };
+    for (const Row& r : rows) {
+        // 5e-324·B is a subnormal: one step of it.
+        const double tolI = r.i < 1e-307 ? 5e-324 : 1e-14 * r.i;
+        EXPECT_NEAR(Beta_I(r.a, r.b, r.x), r.i, tolI) << r.a << " " << r.b << " " << r.x;
+        EXPECT_NEAR(LnBeta_I(r.a, r.b, r.x), r.lnI, 1e-14 * std::fabs(r.lnI))
+            << r.a << " " << r.b << " " << r.x;
+    }
+    ExpectNoError();
+}
+
 TEST_F(GammaTest, NonFiniteArgumentsAndTheSymmetryOfErf) {
     EXPECT_TRUE(std::isnan(LnGamma(kNaN)));
     EXPECT_TRUE(std::isnan(Erf(kNaN)));
