@@ -12,20 +12,9 @@ constexpr double kInvTwoRootTwo = 0.35355339059327376;  // 2^(−3/2)
 constexpr int kTerms = 20;                             // coefficients of the expansion
 constexpr double kStop = 1e-16;                        // relative size of the last term
 
-// φ(t) = t − ln(1 + t) for t > −1, without cancelling for small t.
-double Phi(double t) {
-    if (std::fabs(t) > 0.25) return t - std::log1p(t);
-    // t²/2 − t³/3 + ...: the terms fall by at least a factor 4.
-    double power = t * t;
-    double term = power / 2;
-    double s = term;
-    for (int k = 3; std::fabs(term) > 1e-17 * s; ++k) {
-        power *= -t;
-        term = power / k;
-        s += term;
-    }
-    return s;
-}
+// φ(t) = t − ln(1 + t) for t > −1, without cancelling for small t (0.0 −
+// keeps φ(0) = +0).
+double Phi(double t) { return 0.0 - Log1pMinus(t); }
 
 // Lanes of the coefficient recursion computed side by side: the coefficients
 // 2...kTerms + 1 in groups of four.

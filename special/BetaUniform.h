@@ -47,6 +47,10 @@ GammaFormBeta GammaFormLowerBeta(double p, double q, double x);
 // with the gamma functions).
 double StirlingDelta(double z);
 
+// ln(1 + t) − t for t > −1 without cancelling for small t (defined with the
+// gamma functions, whose prefactors use it too).
+double Log1pMinus(double t);
+
 // e^(z²)·erfc(z) for z ≥ 0, relative error below 1e-15.
 double ScaledErfc(double z);
 
