@@ -27,6 +27,7 @@ const char* const kGammaNoConvergence = "a too big, incomplete gamma does not co
 constexpr double kInf = std::numeric_limits<double>::infinity();
 constexpr double kHalfLn2Pi = 0.91893853320467274178;
 constexpr double kLn2 = 0.69314718055994530942;
+constexpr double kEulerGamma = 0.57721566490153286061;  // Euler's constant γ
 
 // Cap on the terms of a series or fraction whose largest parameter is p.
 long TermCap(double p) {
@@ -141,7 +142,6 @@ constexpr double kTinyParameter = 1e-4;
 // ln Γ(1 + a)/a for a ≤ kTinyParameter: −γ + Σ (−1)^k·ζ(k)/k·a^(k−1), k = 2 ... 5
 // (the next term is below 2e-21).
 double LnGammaOnePlusOverA(double a) {
-    constexpr double kEulerGamma = 0.57721566490153286061;
     constexpr double kZ2 = 0.82246703342411321824;  // ζ(2)/2
     constexpr double kZ3 = 0.40068563438653142847;  // ζ(3)/3
     constexpr double kZ4 = 0.27058080842778454788;  // ζ(4)/4
@@ -510,7 +510,6 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
 // ψ(a) + γ for a > 0: the recurrence ψ(a) = ψ(a + 1) − 1/a up to 20, then
 // the asymptotic series (its next term, 691/(32760·a^12), is below 6e-18).
 double DigammaPlusEuler(double a) {
-    constexpr double kEulerGamma = 0.57721566490153286061;
     double shift = 0.0;
     while (a < 20.0) {
         shift += 1.0 / a;
