@@ -355,7 +355,8 @@ Limit LimitAt(double first, double second, double ifFirst, double ifSecond) {
     return {false, 0.0};
 }
 
-// ln Γ(b) − ln Γ(a + b) for b ≥ a > 0 and a + b ≥ kStirlingFrom, without
+// ln Γ(b) − ln Γ(a + b) for b ≥ a > 0 and b ≥ 10 (Stirling's remainder by its
+// series), used from a + b = kStirlingFrom and for a small beside b, without
 // forming either large logarithm: −(b − ½)·ln(1 + a/b) − a·ln(a + b) + a
 // + δ(b) − δ(a + b).
 double LnGammaDifference(double a, double b) {
@@ -387,6 +388,34 @@ double LnBetaPrefactor(double a, double b, double x) {
         t = a * (std::log(x) + std::log1p(b / a)) + b * (std::log1p(-x) + std::log1p(a / b));
     return t + 0.5 * std::log(a / s * b) - kHalfLn2Pi + StirlingRemainder(s) -
            StirlingRemainder(a) - StirlingRemainder(b);
+}
+
+// Below a + b = kStirlingFrom, where one parameter p is small beside a
+// larger q ≥ 10, the side of p evaluated by the fraction is close to 1 and
+// the value asked for is its complement (1 − I from I, or I from 1 − I): it
+// keeps the absolute error of the described prefactor's logarithm, whose ln Γ
+// sum rounds two logarithms of about q·ln q and ln(1 − x) the rounding of
+// 1 − x (together 1e-11 at q = 1e4, which reached 1e-8 of a complement of
+// 5e-4 at p = 1e-4). SmallParameterSideLoses tells from the described result
+// whether that error, 2.2e-16·(q·ln q + q), exceeds kSmallSideShare of the
+// bound in the value asked for (measured: every call beyond the bound had an
+// estimate above 0.7 of it); LnSmallParameterSide then forms
+// ln(xs^p·(1 − xs)^q/(p·B(p, q))) for the side's argument xs without large
+// terms: ln Γ(q) − ln Γ(p + q) as the Stirling difference, ln Γ(1 + p) for
+// ln Γ(p) + ln p, and log1p(−xs).
+constexpr double kSmallSideFrom = 10.0;
+constexpr double kSmallSideShare = 0.25;
+constexpr double kBetaBound = 6e-10;
+
+bool SmallParameterSideLoses(double p, double q, double askedRelError) {
+    if (!(q >= kSmallSideFrom && p < q && p + q < kStirlingFrom)) return false;
+    const double lnPrefactorError =
+        std::numeric_limits<double>::epsilon() * q * (std::log(q) + 1.0);
+    return lnPrefactorError * askedRelError > kSmallSideShare * kBetaBound;
+}
+
+double LnSmallParameterSide(double p, double q, double xs) {
+    return p * std::log(xs) + q * std::log1p(-xs) - LnGamma(1.0 + p) - LnGammaDifference(p, q);
 }
 
 // P(a, x) (Q where `upper`), or its logarithm where `log`, by the method of
@@ -599,9 +628,13 @@ double Beta_I(double a, double b, double x) {
                       : bt * BetaContFrac(a, b, x) / a;
     else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0)
         i = b * bx;
-    else
-        i = 1.0 - (subnormal ? std::exp(lbt + std::log(BetaContFrac(b, a, 1.0 - x)) - std::log(b))
-                             : bt * BetaContFrac(b, a, 1.0 - x) / b);
+    else {
+        const double cf = BetaContFrac(b, a, 1.0 - x);
+        i = 1.0 - (subnormal ? std::exp(lbt + std::log(cf) - std::log(b)) : bt * cf / b);
+        // A small b: I is the complement of a side close to 1.
+        if (SmallParameterSideLoses(b, a, (1.0 - i) / i))
+            i = -std::expm1(LnSmallParameterSide(b, a, 1.0 - x) + std::log(cf));
+    }
     // An estimate left by a fraction that did not converge stays a probability.
     return std::fmin(1.0, std::fmax(0.0, i));
 }
@@ -619,15 +652,27 @@ double LnBeta_I(double a, double b, double x) {
         // A tiny a: 1 − I = a·B_{1−x}(b, 0) directly, which ln I = ln(1 − that) keeps.
         if (const double bx = TinyParameterBetaIntegral(b, a, x); bx > 0.0)
             li = std::log1p(-a * bx);
-        else
-            li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
+        else {
+            const double cf = LnBetaContFrac(a, b, x);
+            li = lbt + cf - std::log(a);
+            // A small a: I is close to 1 and ln I of the order of 1 − I.
+            if (SmallParameterSideLoses(a, b, 1.0 / std::fabs(li)))
+                li = LnSmallParameterSide(a, b, x) + cf;
+        }
     } else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0) {
         li = std::log(b) + std::log(bx);
     } else {
         // From y = −15 on the rounding of 1 − e^y exceeds 3.6e-10 of
         // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5, 0 below −37).
-        const double y = lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b);
+        const double cf = LnBetaContFrac(b, a, 1.0 - x);
+        double y = lbt + cf - std::log(b);
         li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
+        // A small b: 1 − I = e^y is close to 1 (error of y times e^y/(1 − e^y)
+        // in I, over |ln I| in its logarithm).
+        if (SmallParameterSideLoses(b, a, -std::exp(y) / std::expm1(y) / std::fabs(li))) {
+            y = LnSmallParameterSide(b, a, 1.0 - x) + cf;
+            li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
+        }
     }
     return std::fmin(0.0, li);
 }

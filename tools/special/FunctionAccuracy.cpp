@@ -447,6 +447,25 @@ void CheckBetaIncUniform(const std::string& dir, Results& out) {
     out.push_back(lbi.Finish());
 }
 
+// tests/data/func_beta_inc_small_side.csv: one parameter small (1e-4 to
+// 0.01) beside a larger one (600 to 9500, a + b below 1e4), x on the side the
+// fraction evaluates, which is then close to 1: ln I near 0 and, at the
+// mirrored argument, I the complement of that side. I and ln I relative to
+// themselves, within the ordinary bound (the ln Γ sum of the described
+// prefactor rounded away up to 5e-8 of them; now within 3e-11).
+void CheckBetaIncSmallSide(const std::string& dir, Results& out) {
+    Tracker bi("Beta_I (small parameter beside a large one)", "rel", kBetaBound);
+    Tracker lbi("LnBeta_I (small parameter beside a large one)", "log / |ln I|", kBetaBound);
+    for (const auto& r : ReadTable(dir, "func_beta_inc_small_side.csv").rows) {
+        const double a = Num(r[0]), b = Num(r[1]), x = Num(r[2]);
+        const std::string where = Args({{"a", a}, {"b", b}, {"x", x}});
+        bi.Add(Rel(Beta_I(a, b, x), Num(r[3])), where);
+        lbi.Add(Rel(LnBeta_I(a, b, x), Num(r[5])), where);
+    }
+    out.push_back(bi.Finish());
+    out.push_back(lbi.Finish());
+}
+
 // --- Large-argument J and Y (Hankel's expansion) ---------------------------
 // From x = 50 (orders up to x/2) and wherever x − ν ≥ 1000, BesselJY answers
 // from Hankel's expansion, taken to the rounding level, with the phase
@@ -539,6 +558,7 @@ std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dat
     }
     CheckGammaIncUniform(dataDir, out);
     CheckBetaIncUniform(dataDir, out);
+    CheckBetaIncSmallSide(dataDir, out);
     CheckErf(dataDir, out);
     CheckFTest(dataDir, out);
     CheckPolynomials(dataDir, out);
