@@ -697,6 +697,7 @@ double LnBeta(double a, double b) {
 
 double beta_detail::StirlingDelta(double z) { return StirlingRemainder(z); }
 double beta_detail::Log1pMinus(double t) { return ::Log1pMinus(t); }
+double beta_detail::ScaledLogRatioMinus(double a, double x) { return ::ScaledLogRatioMinus(a, x); }
 
 double FTest(const double* dataA, int na, const double* dataB, int nb, double* f) {
     if (na < 2 || nb < 2) return 0.0;

@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""Writes two tables of the incomplete beta function, regions where a sweep
+against mpmath found results beyond their bound.
+
+func_beta_inc_small_side.csv: the incomplete beta function where one
+parameter p (1e-4 to 0.01) is small beside a larger q (600 to 9500, p + q
+below 1e4) and x lies on the side that the continued fraction evaluates, so
+that this side is close to 1 and the value asked for is its complement:
+ln I_x(p, q) for x below the mean of q's side (I near 1), and I_x(q, p) =
+1 − I_{1−x}(p, q) at the mirrored argument. Each row's x and 1 − x are exact
+doubles (x a multiple of 2^-53 below ½). Columns as func_beta_inc.csv:
+a, b, x, I, Ic = 1 − I, ln I, ln Ic.
+
+The small side C = 1 − I_x(p, q) = I_{1−x}(q, p) is mpmath's betainc at 50
+digits; a second way, 1 − betainc(p, q, 0, x) at 80 digits, must agree to
+1e-30 relative before the rows are written.
+Run from any directory:  python3 tests/data/gen_beta_small_side_reference.py
+"""
+import os
+
+import mpmath as mp
+
+# (p, q, x): x on p's side, below (p + 1)/(p + q + 2).
+CASES = [
+    (1e-4, 9000.0, 1e-6),
+    (1e-4, 3000.0, 1e-4),
+    (3e-4, 5000.0, 1e-8),
+    (2e-4, 600.0, 1e-3),
+    (1e-3, 9000.0, 5e-5),
+    (1e-3, 7000.0, 2e-6),
+    (3e-3, 9000.0, 1e-5),
+    (0.01, 9500.0, 1e-5),
+]
+
+
+def exact(x):
+    """x rounded to a multiple of 2^-53, so that 1 − x is a double too."""
+    return round(x * 2.0 ** 53) * 2.0 ** -53
+
+
+def small_side(p, q, x):
+    with mp.workdps(50):
+        c = mp.betainc(q, p, 0, 1 - mp.mpf(x), regularized=True)
+    with mp.workdps(80):
+        second = 1 - mp.betainc(p, q, 0, x, regularized=True)
+    assert abs(c - second) <= mp.mpf('1e-30') * c, (p, q, x, c, second)
+    return c
+
+
+def fmt(v):
+    # Below the double range as the double it reads as (0).
+    if v != 0 and abs(v) < mp.mpf(2) ** -1074:
+        return repr(float(v))
+    return mp.nstr(v, 17, min_fixed=-5, max_fixed=5)
+
+
+rows = []
+with mp.workdps(50):
+    for p, q, x in CASES:
+        x = exact(x)
+        c = small_side(p, q, x)
+        i, li, lc = 1 - c, mp.log1p(-c), mp.log(c)
+        rows.append((p, q, x, i, c, li, lc))
+        # The mirror: I_{1−x}(q, p) = c is the complement of a side near 1.
+        rows.append((q, p, 1.0 - x, c, i, lc, li))
+
+
+def write(name, table):
+    out = os.path.join(os.path.dirname(os.path.abspath(__file__)), name)
+    with open(out, 'w') as f:
+        f.write('a,b,x,I,Ic,lnI,lnIc\n')
+        for a, b, x, i, ic, li, lc in table:
+            f.write('%r,%r,%r,%s,%s,%s,%s\n' % (a, b, x, fmt(i), fmt(ic), fmt(li), fmt(lc)))
+
+
+write('func_beta_inc_small_side.csv', rows)
+
+# (a, b, x): a the smaller parameter, x far below its mean.
+FAR = [
+    (16.146758304361295, 11661.717603204464, 1.799970161736972e-11),
+    (927.9758174815989, 20467868.90000474, 5.670093198449745e-13),
+    (1960.0155223500167, 8040.63317585616, 8.013721760941968e-07),
+    (15735.851205257402, 81549.00874628902, 8.688647889730785e-09),
+    (50.0, 1e6, 1e-8),
+    (300.0, 1e5, 1e-5),
+]
+
+
+def far_ln_i(a, b, x):
+    digits = 50 + int(mp.log10(a + b))
+    with mp.workdps(digits):
+        a, b, x = mp.mpf(a), mp.mpf(b), mp.mpf(x)
+        s = t = mp.mpf(1)
+        n = 0
+        while t > s * mp.mpf(10) ** -(digits + 2):
+            t = t * (a + b + n) * x / (a + 1 + n)
+            n += 1
+            s += t
+        ln_i = (a * mp.log(x) + b * mp.log1p(-x) - mp.log(a) + mp.log(s) - mp.log(mp.beta(a, b)))
+        second = mp.log(mp.betainc(a, b, 0, x, regularized=True))
+        assert abs(ln_i - second) <= mp.mpf('1e-30') * abs(ln_i), (a, b, x, ln_i, second)
+        return ln_i
+
+
+far = []
+with mp.workdps(60):
+    for a, b, x in FAR:
+        li = far_ln_i(a, b, x)
+        i = mp.exp(li)
+        i = i if i > mp.mpf(2) ** -1022 else mp.mpf(0)
+        far.append((a, b, x, i, 1 - i, li, mp.log1p(-mp.exp(li))))
+write('func_beta_inc_far_tail.csv', far)
