@@ -14,7 +14,16 @@ a, b, x, I, Ic = 1 − I, ln I, ln Ic.
 The small side C = 1 − I_x(p, q) = I_{1−x}(q, p) is mpmath's betainc at 50
 digits; a second way, 1 − betainc(p, q, 0, x) at 80 digits, must agree to
 1e-30 relative before the rows are written.
-Run from any directory:  python3 tests/data/gen_beta_small_side_reference.py
+
+func_beta_inc_far_tail.csv: a + b from 1e4, x far below the mean of a, where
+the gamma form takes the value: of P(p, z) at z = 1e-8·p to 0.01·p for a the
+smaller parameter p (16 to 16000), and of Q(p, z) at w = −ln(1 − x) near 0.7
+for b = p below 1. ln I by the series x^a·(1 − x)^b/(a·B(a, b))·
+Σ (a + b)_n/(a + 1)_n·x^n (positive terms) at 50 digits and more, checked
+against mpmath's betainc to 1e-30 of ln I. Same columns; I is 0 where it
+lies below the double range.
+
+Run from any directory:  python3 tests/data/gen_beta_sweep_reference.py
 """
 import os
 
@@ -75,7 +84,7 @@ def write(name, table):
 
 write('func_beta_inc_small_side.csv', rows)
 
-# (a, b, x): a the smaller parameter, x far below its mean.
+# (a, b, x): x far below the mean of a.
 FAR = [
     (16.146758304361295, 11661.717603204464, 1.799970161736972e-11),
     (927.9758174815989, 20467868.90000474, 5.670093198449745e-13),
@@ -83,6 +92,9 @@ FAR = [
     (15735.851205257402, 81549.00874628902, 8.688647889730785e-09),
     (50.0, 1e6, 1e-8),
     (300.0, 1e5, 1e-5),
+    # b below 1 with 1 − x near ½: the gamma form's first dropped term showed.
+    (16864.824705842948, 0.0017955995631205339, 0.5213994056137794),
+    (10605.562780103772, 4.156171679351674e-05, 0.5664751179942779),
 ]
 
 

@@ -447,10 +447,11 @@ void CheckBetaIncRelative(const std::string& dir, const char* table, const std::
 // (the rounding of a logarithm of −82 taken to e^) and 3e-14 for ln I on
 // this table; 2.8e-13 and 3.2e-13 over wider grids (tests/data does not keep
 // those). Before: 72 and 83 of the 137 rows beyond 1e-12, 34 with error 3.
-// tests/data/func_beta_inc_far_tail.csv (a + b from 1e4, x far below the
-// smaller parameter's mean, where the gamma form evaluates P(p, z) at z below
-// p/2): within 1e-15; before, the rounding of (z − p)/p reached 3e-10 of ln I
-// (1.8e-8 of I = 4.8e-122).
+// tests/data/func_beta_inc_far_tail.csv (a + b from 1e4, x far below a's
+// mean, where the gamma form evaluated P(p, z) at z far below p, or Q(p, z)
+// for p = b below 1 at w = −ln(1 − x) near 0.7): within 1e-15 of ln I;
+// before, the rounding of (z − p)/p reached 3e-10 of ln I (8.8e-8 of I =
+// 4.8e-122) and the form's first dropped term 2.4e-12.
 constexpr double kBetaUniformBound = 1e-12;
 
 // tests/data/func_beta_inc_small_side.csv: one parameter small (1e-4 to
