@@ -511,10 +511,11 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
     // Below p = 1 the expansion's terms fall with w² rather than p·w²: its
     // first dropped term, below 8.2e-7·|p − 1|·w⁸ of I, reached 2.4e-12 of
     // |ln I| (about q·w) at w = 0.65, q = 16865; where that estimate exceeds a
-    // tenth of the bound the continued fraction takes over (within 1e-15 there,
-    // measured from p = 1e-5; smaller p keep the gamma form).
-    const bool truncationShows =
-        p >= 1e-5 && 8.2e-7 * std::fabs(p - 1.0) * std::pow(w, 7) > 1e-13 * q;
+    // tenth of the bound the continued fraction takes over (within 1e-15 there;
+    // a p below the normal range keeps the gamma form, which the fraction's
+    // prefactor could not take).
+    const bool truncationShows = p >= std::numeric_limits<double>::min() &&
+                                 8.2e-7 * std::fabs(p - 1.0) * std::pow(w, 7) > 1e-13 * q;
     const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth && p <= kGammaFormTo &&
                            (q + 0.5 * (p - 1.0)) * w <= 1e50 && !truncationShows;
     if (gammaForm && p <= kGammaFormCheapTo) return GammaFormSide(p, q, xs, aSmall);

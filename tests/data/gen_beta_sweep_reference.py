@@ -18,8 +18,9 @@ digits; a second way, 1 − betainc(p, q, 0, x) at 80 digits, must agree to
 func_beta_inc_far_tail.csv: a + b from 1e4, x far below the mean of a, where
 the gamma form takes the value: of P(p, z) at z = 1e-8·p to 0.01·p for a the
 smaller parameter p (16 to 16000), and of Q(p, z) at w = −ln(1 − x) near 0.7
-for b = p below 1. ln I by the series x^a·(1 − x)^b/(a·B(a, b))·
-Σ (a + b)_n/(a + 1)_n·x^n (positive terms) at 50 digits and more, checked
+for b = p below 1 (down to 1e-20). ln I by the series
+x^a·(1 − x)^b/(a·B(a, b))·Σ (a + b)_n/(a + 1)_n·x^n (positive terms) at 50
+digits and more, checked
 against mpmath's betainc to 1e-30 of ln I. Same columns; I is 0 where it
 lies below the double range.
 
@@ -95,6 +96,7 @@ FAR = [
     # b below 1 with 1 − x near ½: the gamma form's first dropped term showed.
     (16864.824705842948, 0.0017955995631205339, 0.5213994056137794),
     (10605.562780103772, 4.156171679351674e-05, 0.5664751179942779),
+    (10000.0, 1e-20, 0.5),
 ]
 
 
