@@ -509,16 +509,19 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
 
 // ψ(a) + γ for a > 0: the recurrence ψ(a) = ψ(a + 1) − 1/a up to 20, then
 // the asymptotic series (its next term, 691/(32760·a^12), is below 6e-18).
+// The sum Σ B_2k/(2k·a^2k) of ψ(a) = ln a − 1/(2a) − that, a ≥ 20.
+double DigammaSeriesTail(double a) {
+    const double r = 1.0 / (a * a);
+    return r * (1.0 / 12 - r * (1.0 / 120 - r * (1.0 / 252 - r * (1.0 / 240 - r * (1.0 / 132)))));
+}
+
 double DigammaPlusEuler(double a) {
     double shift = 0.0;
     while (a < 20.0) {
         shift += 1.0 / a;
         a += 1.0;
     }
-    const double r = 1.0 / (a * a);
-    const double tail =
-        r * (1.0 / 12 - r * (1.0 / 120 - r * (1.0 / 252 - r * (1.0 / 240 - r * (1.0 / 132)))));
-    return std::log(a) - 0.5 / a - tail + kEulerGamma - shift;
+    return std::log(a) - 0.5 / a - DigammaSeriesTail(a) + kEulerGamma - shift;
 }
 
 // For a tiny second parameter b, I_x(a, b) = b·B_x(a, 0)·(1 + O(b)) with
@@ -553,16 +556,17 @@ constexpr double kZeta[kZetaTo - 1] = {
     1.000003817293265,  1.0000019082127166, 1.0000009539620339, 1.0000004769329868,
     1.0000002384505027, 1.000000119219926,  1.0000000596081891, 1.0000000298035035};
 
-// ln c = ln Γ(a + b) − ln Γ(a) − ln Γ(1 + b) for b ≤ kSmallRatio·min(1, a), from
-// its Taylor series in b: b·(ψ(a) + γ) + Σ_{k≥2} (−1)^k/k·b^k·(ζ(k, a) − ζ(k)).
+// ln c − b·(ψ(a) + γ), c = Γ(a + b)/(Γ(a)·Γ(1 + b)), for b ≤ kSmallRatio·min(1,
+// a), from the Taylor series of ln c in b: b·(ψ(a) + γ) + Σ_{k≥2} (−1)^k/k·
+// b^k·(ζ(k, a) − ζ(k)).
 // ζ(k, a) = Σ_{j<N} (a + j)^−k + ζ(k, A), A = a + N ≥ 20, the last by its
 // Euler–Maclaurin series A^(1−k)/(k − 1) + A^−k/2 + Σ B_2i/(2i)!·(k)_(2i−1)·A^(1−k−2i)
 // (six terms; the seventh is below 4e-20 of A^−k). Every power is taken as
 // (b/(a + j))^k so that a tiny a does not overflow a^−k. The terms fall by at
-// least kSmallRatio; the sum ends where they are below 1e-17 of b or of the
-// first term, whichever is larger.
+// least kSmallRatio; the sum ends where they are below 1e-17 of `scale`
+// (b or b·|ψ(a) + γ|, whichever is larger).
 constexpr double kSmallRatio = 0.1;
-double LnGammaRatioSmall(double a, double b) {
+double LnGammaRatioHigherOrders(double a, double b, double scale) {
     constexpr double kBernoulli[6] = {1.0 / 12,       -1.0 / 720,      1.0 / 30240,
                                       -1.0 / 1209600, 1.0 / 47900160, -691.0 / 1307674368000.0};
     double ratio[20];  // b/(a + j), then its k-th power
@@ -573,8 +577,6 @@ double LnGammaRatioSmall(double a, double b) {
     const double rA = b / big;
     double powA = rA;
     double bk = b;
-    const double first = b * DigammaPlusEuler(a);
-    const double scale = std::fmax(b, std::fabs(first));
     double sum = 0.0;
     for (int k = 2; k <= kZetaTo; ++k) {
         double shifted = 0.0;
@@ -597,7 +599,7 @@ double LnGammaRatioSmall(double a, double b) {
         sum += (k % 2 == 0) ? term : -term;
         if (std::fabs(term) <= 1e-17 * scale) break;
     }
-    return first + sum;
+    return sum;
 }
 
 // I_x(a, b) for a small b, x = 1 − y on the side where the fraction gives
@@ -605,10 +607,22 @@ double LnGammaRatioSmall(double a, double b) {
 //   1 − I = I_y(b, a) = c·y^b·(1 + b·S),  S = Σ_{n≥1} (1 − a)_n·y^n/(n!·(b + n)),
 //   I = −expm1(b·ln y + ln c) − b·c·y^b·S,
 // whose two parts are each of the order of b, so nothing of I cancels
-// against 1. 0 where b > kSmallRatio·min(1, a) (the series of ln c ends late).
+// against 1. From a = 20 on, ln y + ψ(a) (−ln a and ln a on this side) is
+// taken as ln(a·y) + ψ(a) − ln a. 0 where b > kSmallRatio·min(1, a) (the
+// series of ln c ends late).
 double SmallParameterBeta(double a, double b, double y) {
     if (!(b <= kSmallRatio * std::fmin(1.0, a))) return 0.0;
-    const double l = b * std::log(y) + LnGammaRatioSmall(a, b);
+    double first;  // b·(ln y + ψ(a) + γ)
+    double scale;
+    if (a >= 20.0) {
+        first = b * (std::log(a * y) + (kEulerGamma - 0.5 / a - DigammaSeriesTail(a)));
+        scale = b;
+    } else {
+        const double psi = DigammaPlusEuler(a);
+        first = b * (std::log(y) + psi);
+        scale = b * std::fmax(1.0, std::fabs(psi));
+    }
+    const double l = first + LnGammaRatioHigherOrders(a, b, scale);
     double r = 1.0;
     double s = 0.0;
     for (int n = 1; n <= 500; ++n) {
