@@ -602,27 +602,29 @@ double LnGammaRatioHigherOrders(double a, double b, double scale) {
     return sum;
 }
 
-// I_x(a, b) for a small b, x = 1 − y on the side where the fraction gives
+// I_x(a, b)/b for a small b, x = 1 − y on the side where the fraction gives
 // 1 − I (y ≤ (b + 1)/(a + b + 2)), from the exact form
 //   1 − I = I_y(b, a) = c·y^b·(1 + b·S),  S = Σ_{n≥1} (1 − a)_n·y^n/(n!·(b + n)),
-//   I = −expm1(b·ln y + ln c) − b·c·y^b·S,
-// whose two parts are each of the order of b, so nothing of I cancels
-// against 1. From a = 20 on, ln y + ψ(a) (−ln a and ln a on this side) is
-// taken as ln(a·y) + ψ(a) − ln a. 0 where b > kSmallRatio·min(1, a) (the
-// series of ln c ends late).
+//   I/b = −expm1(l)/b − c·y^b·S,  l = b·ln y + ln c = b·g,
+// whose two parts are each of the order of 1, so nothing of I cancels
+// against 1, and a subnormal b keeps its digits (expm1(l)/b = g·expm1(l)/l).
+// From a = 20 on, ln y + ψ(a) (−ln a and ln a on this side) is taken as
+// ln(a·y) + ψ(a) − ln a. 0 where b > kSmallRatio·min(1, a) (the series of
+// ln c ends late).
 double SmallParameterBeta(double a, double b, double y) {
     if (!(b <= kSmallRatio * std::fmin(1.0, a))) return 0.0;
-    double first;  // b·(ln y + ψ(a) + γ)
+    double first;  // ln y + ψ(a) + γ
     double scale;
     if (a >= 20.0) {
-        first = b * (std::log(a * y) + (kEulerGamma - 0.5 / a - DigammaSeriesTail(a)));
+        first = std::log(a * y) + (kEulerGamma - 0.5 / a - DigammaSeriesTail(a));
         scale = b;
     } else {
         const double psi = DigammaPlusEuler(a);
-        first = b * (std::log(y) + psi);
+        first = std::log(y) + psi;
         scale = b * std::fmax(1.0, std::fabs(psi));
     }
-    const double l = first + LnGammaRatioHigherOrders(a, b, scale);
+    const double g = first + LnGammaRatioHigherOrders(a, b, scale) / b;
+    const double l = b * g;
     double r = 1.0;
     double s = 0.0;
     for (int n = 1; n <= 500; ++n) {
@@ -631,7 +633,7 @@ double SmallParameterBeta(double a, double b, double y) {
         s += term;
         if (std::fabs(term) <= 1e-17 * std::fabs(s) || r == 0.0) break;
     }
-    return -std::expm1(l) - b * std::exp(l) * s;
+    return -g * (l == 0.0 ? 1.0 : std::expm1(l) / l) - std::exp(l) * s;
 }
 
 // Where the fraction gives 1 − I and I is small, I carries the rounding of
@@ -641,20 +643,29 @@ double SmallParameterBeta(double a, double b, double y) {
 // 1.3e-12 at 1000 and 2e-11 at 9990, the rounding of ln Γ(p)). The
 // small-parameter form takes the calls where this estimate exceeds the
 // fraction's bound of 6e-10 of the value (of |ln I| for the logarithm).
+// From a + b = kStirlingFrom on, where the gamma form gives 1 − I (as P of
+// the small parameter) with the Stirling prefactor, the complement keeps
+// about 1e-16 absolute (up to 2.5e-16, measured from a = 1e4 to 1e8), and
+// the bound of that region is 1e-12.
 constexpr double kFractionBound = 6e-10;
+constexpr double kLargeBound = 1e-12;
+constexpr double kLargeComplementRounding = 1e-16;
 double ComplementRounding(double p) { return 1e-16 * (20.0 + p * std::log1p(p)); }
 
-// I_x(a, b) (x = 1 − y) by SmallParameterBeta where the complement would
-// leave it beyond the fraction's bound, else 0. `log`: the bound of ln I,
+// I_x(a, b)/b (x = 1 − y) by SmallParameterBeta where the complement would
+// leave I beyond the bound of its region, else 0. `log`: the bound of ln I,
 // which only a small I (below ½) misses: near 1 the complement keeps it.
 double SmallSideBeta(double a, double b, double y, bool log) {
-    const double rounding = ComplementRounding(a);
+    const bool large = !(a + b < kStirlingFrom);
+    const double rounding = large ? kLargeComplementRounding : ComplementRounding(a);
+    const double bound = large ? kLargeBound : kFractionBound;
     // On this side I is at least about b·E1(1) ≈ b/5: no series where it
     // cannot be small enough.
-    if (!(b * kFractionBound <= 20.0 * rounding)) return 0.0;
-    const double i = SmallParameterBeta(a, b, y);
-    const double weight = log ? -std::log(i) : 1.0;
-    return i > 0.0 && i < 0.5 && i * weight * kFractionBound < rounding ? i : 0.0;
+    if (!(b * bound <= 20.0 * rounding)) return 0.0;
+    const double perB = SmallParameterBeta(a, b, y);
+    const double i = b * perB;
+    const double weight = log ? -(std::log(b) + std::log(perB)) : 1.0;
+    return perB > 0.0 && i < 0.5 && i * weight * bound < rounding ? perB : 0.0;
 }
 
 // Unbiased variance of n ≥ 2 values from one pass of sums, (Σd² − n·m²)/(n − 1)
@@ -698,6 +709,10 @@ double Beta_I(double a, double b, double x) {
     if (x == 0.0) return 0.0;
     if (x == 1.0) return 1.0;
     if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return l.value;
+    // From a + b = kStirlingFrom on, a small b with x above (a + 1)/(a + b + 2)
+    // as below that sum.
+    if (a + b >= kStirlingFrom && !(x < (a + 1.0) / (a + b + 2.0)))
+        if (const double perB = SmallSideBeta(a, b, 1.0 - x, false); perB > 0.0) return b * perB;
     if (const BetaSide s = LargeParameterBeta(a, b, x); s.applies) {
         const double direct = std::exp(s.lnDirect);
         return s.lowerDirect ? direct : 1.0 - direct;
@@ -713,8 +728,8 @@ double Beta_I(double a, double b, double x) {
                       : bt * BetaContFrac(a, b, x) / a;
     else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0)
         i = b * bx;
-    else if (const double small = SmallSideBeta(a, b, 1.0 - x, false); small > 0.0)
-        i = small;
+    else if (const double perB = SmallSideBeta(a, b, 1.0 - x, false); perB > 0.0)
+        i = b * perB;
     else
         i = 1.0 - (subnormal ? std::exp(lbt + std::log(BetaContFrac(b, a, 1.0 - x)) - std::log(b))
                              : bt * BetaContFrac(b, a, 1.0 - x) / b);
@@ -727,6 +742,12 @@ double LnBeta_I(double a, double b, double x) {
     if (x == 0.0) return -kInf;
     if (x == 1.0) return 0.0;
     if (const Limit l = LimitAt(a, b, 0.0, 1.0); l.applies) return std::log(l.value);
+    if (a + b >= kStirlingFrom) {
+        // A small parameter on its side as below that sum.
+        const bool below = x < (a + 1.0) / (a + b + 2.0);
+        const double per = below ? SmallSideBeta(b, a, x, false) : SmallSideBeta(a, b, 1.0 - x, true);
+        if (per > 0.0) return below ? std::log1p(-a * per) : std::log(b) + std::log(per);
+    }
     if (const BetaSide s = LargeParameterBeta(a, b, x); s.applies)
         return std::fmin(0.0, s.lowerDirect ? s.lnDirect : LnComplement(s.lnDirect));
     const double lbt = LnBetaPrefactor(a, b, x);
@@ -735,14 +756,14 @@ double LnBeta_I(double a, double b, double x) {
         // A tiny a: 1 − I = a·B_{1−x}(b, 0) directly, which ln I = ln(1 − that) keeps.
         if (const double bx = TinyParameterBetaIntegral(b, a, x); bx > 0.0)
             li = std::log1p(-a * bx);
-        else if (const double small = SmallSideBeta(b, a, x, false); small > 0.0)
-            li = std::log1p(-small);
+        else if (const double perA = SmallSideBeta(b, a, x, false); perA > 0.0)
+            li = std::log1p(-a * perA);
         else
             li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
     } else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0) {
         li = std::log(b) + std::log(bx);
-    } else if (const double small = SmallSideBeta(a, b, 1.0 - x, true); small > 0.0) {
-        li = std::log(small);
+    } else if (const double perB = SmallSideBeta(a, b, 1.0 - x, true); perB > 0.0) {
+        li = std::log(b) + std::log(perB);
     } else {
         // From y = −15 on the rounding of 1 − e^y exceeds 3.6e-10 of
         // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5, 0 below −37).
