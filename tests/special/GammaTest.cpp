@@ -199,7 +199,8 @@ TEST_F(GammaTest, ExtremesOfTheBetaFamily) {
 // Beta_I(2, 1e-300, 0.99) 1.48e-14, LnBeta_I(2, 1e-300, 0.99) −∞,
 // Beta_I(2, 1e-20, 0.99) 0, LnBeta_I(1e-20, 2, 0.01) 0 (I rounded to 1 before
 // the logarithm); LnBeta_I(2, 1e-12, 0.99) 2e-5 off, Beta_I 1e-3, and 1e-9 to
-// 3e-2 of I up to b = 1e-3 at a = 9990.
+// 3e-2 of I up to b = 1e-3 at a = 9990; from a + b = 1e4 on Beta_I(1e5,
+// 1e-20, 0.999999) 0 and LnBeta_I(1e-10, 1e6, 5e-7) 3e-6 off.
 TEST_F(GammaTest, TinyParameterBeta) {
     struct Row {
         double a, b, x, i, lnI;
@@ -228,6 +229,11 @@ TEST_F(GammaTest, TinyParameterBeta) {
         {1e-12, 2.0, 0.01, 0.99999999999638483, -3.6151701859885813e-12},
         {1e-08, 30.0, 0.01, 0.9999999908562269, -9.1437731462776762e-9},
         {0.001, 9990.0, 5e-05, 0.99943931125958913, -0.00056084598512232118},
+        {100000.0, 1e-20, 0.999999, 1.8229280301696434e-20, -45.451257843751604},
+        {1000000.0, 1e-30, 0.9999999, 1.8229243660725744e-30, -68.477110783700514},
+        {100000.0, 5e-324, 0.999999, 9.006461145478763e-324, -743.83962790525195},
+        {20000.0, 1e-08, 0.99999, 1.2226669179516835e-8, -18.219646272704181},
+        {1e-10, 1000000.0, 5e-07, 0.99999999994402263, -5.5977374645384686e-11},
     };
     for (const Row& r : rows) {
         // 5e-324·B is a subnormal: one step of it. Where a is the small one,
