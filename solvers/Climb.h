@@ -394,6 +394,19 @@ private:
     // operations above); evaluates the objective. With plateauFails a point
     // where no sample changes f fails too.
     bool FirstOrderOptimal(double f, bool plateauFails);
+    // The value tolerance of the end test at the end value f.
+    double EndTestTolerance(double f) const;
+    // Damped Newton steps on a difference model from the current point,
+    // whose value is f, each taken when it lowers the value by more than the
+    // end-test tolerance; answers the value at the (possibly moved) current
+    // point. settled is false when the polish stopped at its step limit
+    // still gaining.
+    double NewtonPolish(double f, bool& settled);
+    // The second part of the end test after the first-order one (whose
+    // answer is firstOrder) at the current point with value f: the Newton
+    // polish; when it moves the point, f is updated and the first-order test
+    // repeated there. Answers whether the end point passes.
+    bool PassesEndTest(double& f, bool plateauFails, bool firstOrder);
     // One quasi-Newton run (MakeQuasiNewtonItteration); stop tells how it
     // ended: kRunEnded, kRunCapped (maxIter iterations), kRunCancelled
     // (cancel or break) or kRunUnusableGradient.
