@@ -134,8 +134,8 @@ double Climb::NewtonPolish(double f, bool& settled) {
     if (m == 0 || p.Len() != dim) return f;
     // Per active coordinate k: offsets of the Hessian samples (ha, hc) and
     // their values, offsets of the gradient samples, the model's gradient g
-    // and Hessian hess (normalised units). Per free coordinate: the Jacobi
-    // scale d, and the scaled gradient gs, Hessian as and step q.
+    // and Hessian hess (normalised units). Per coordinate that may move: the
+    // Jacobi scale d, and the scaled gradient gs, Hessian as and step q.
     std::vector<double> ha(m), hc(m), ga(m), gc(m), fa(m), fc(m), g(m), hess(m * m), d(m), gs(m), as(m * m), q(m);
     auto at = [this, &p](std::initializer_list<std::pair<int, double>> moves) {
         p = current;
@@ -185,25 +185,25 @@ double Climb::NewtonPolish(double f, bool& settled) {
         const double tolerance = std::fmax(kNewtonValueFloor, std::fabs(f)) *
                                  (kNewtonValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
         model();
-        // The free coordinates: not at a face that the gradient points out of.
-        std::vector<int> free;
+        // The coordinates that may move: not at a face that g points out of.
+        std::vector<int> movable;
         for (int k = 0; k < m; ++k) {
             const double u = current[act[k]];
             if (!std::isfinite(g[k]) || !std::isfinite(hess[k * m + k])) return f;
-            if (!((u <= 0 && g[k] > 0) || (u >= 1 && g[k] < 0))) free.push_back(k);
+            if (!((u <= 0 && g[k] > 0) || (u >= 1 && g[k] < 0))) movable.push_back(k);
         }
-        const int r = static_cast<int>(free.size());
+        const int r = static_cast<int>(movable.size());
         if (r == 0) return f;
         gs.assign(r, 0.0);
         as.assign(r * r, 0.0);
         for (int k = 0; k < r; ++k) {
-            const double dk = std::sqrt(std::fabs(hess[free[k] * m + free[k]]));
+            const double dk = std::sqrt(std::fabs(hess[movable[k] * m + movable[k]]));
             d[k] = dk > 0 ? dk : 1.0;
         }
         for (int k = 0; k < r; ++k) {
-            gs[k] = -g[free[k]] / d[k];
+            gs[k] = -g[movable[k]] / d[k];
             for (int l = 0; l < r; ++l) {
-                const double v = hess[free[k] * m + free[l]];
+                const double v = hess[movable[k] * m + movable[l]];
                 if (!std::isfinite(v)) return f;
                 as[k * r + l] = v / (d[k] * d[l]);
             }
@@ -213,7 +213,7 @@ double Climb::NewtonPolish(double f, bool& settled) {
         while (!gained && mu <= kDampingLast) {
             if (DampedSolve(as, r, mu, gs, q)) {
                 p = current;
-                for (int k = 0; k < r; ++k) p[act[free[k]]] = Clamp01(current[act[free[k]]] + q[k] / d[k]);
+                for (int k = 0; k < r; ++k) p[act[movable[k]]] = Clamp01(current[act[movable[k]]] + q[k] / d[k]);
                 // A damping too small to change the step is not tried again;
                 // one too large to move the point ends the search.
                 if (p == current) break;
@@ -224,7 +224,7 @@ double Climb::NewtonPolish(double f, bool& settled) {
                         // Further along the step while that gains too.
                         for (int k = 0; k < kExtensions; ++k) {
                             for (int l = 0; l < r; ++l) {
-                                const int i = act[free[l]];
+                                const int i = act[movable[l]];
                                 p[i] = Clamp01(p[i] + (p[i] - current[i]));
                             }
                             const double fe = FuncAt(p);
