@@ -433,12 +433,14 @@ private:
     // whose value is f, each taken when it lowers the value by more than the
     // end-test tolerance; answers the value at the (possibly moved) current
     // point. settled is false when the polish stopped at its step limit
-    // still gaining.
-    double NewtonPolish(double f, bool& settled);
+    // still gaining; definite tells whether the last model's Hessian (of the
+    // coordinates that may move) was positive definite.
+    double NewtonPolish(double f, bool& settled, bool& definite);
     // The second part of the end test after the first-order one (whose
     // answer is firstOrder) at the current point with value f: the Newton
     // polish; when it moves the point, f is updated and the first-order test
-    // repeated there. Answers whether the end point passes.
+    // repeated there (and, after a failed first-order test, the last model
+    // must be positive definite). Answers whether the end point passes.
     bool PassesEndTest(double& f, bool plateauFails, bool firstOrder);
     // One quasi-Newton run (MakeQuasiNewtonItteration); stop tells how it
     // ended: kRunEnded, kRunCapped (maxIter iterations), kRunCancelled

@@ -123,14 +123,16 @@ bool Climb::FirstOrderOptimal(double f, bool plateauFails) {
     return true;
 }
 
-double Climb::NewtonPolish(double f, bool& settled) {
+double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
     settled = true;
+    definite = false;
     if (!std::isfinite(f)) return f;
     std::vector<int> act;
     for (int i = 0; i < dim; ++i)
         if (scale[i] != 0) act.push_back(i);
     const int m = static_cast<int>(act.size());
     MatVectorCol p(current);
+    definite = m == 0;
     if (m == 0 || p.Len() != dim) return f;
     // Per active coordinate k: offsets of the Hessian samples (ha, hc) and
     // their values, offsets of the gradient samples, the model's gradient g
@@ -193,6 +195,7 @@ double Climb::NewtonPolish(double f, bool& settled) {
             if (!((u <= 0 && g[k] > 0) || (u >= 1 && g[k] < 0))) movable.push_back(k);
         }
         const int r = static_cast<int>(movable.size());
+        definite = r == 0;
         if (r == 0) return f;
         gs.assign(r, 0.0);
         as.assign(r * r, 0.0);
@@ -242,16 +245,22 @@ double Climb::NewtonPolish(double f, bool& settled) {
             else mu = mu == 0 ? kDampingFirst : 10 * mu;
         }
         p = current;
-        if (!gained) return f;
+        if (!gained) {
+            definite = DampedSolve(as, r, 0, gs, q);
+            return f;
+        }
     }
     settled = false;
     return f;
 }
 
 bool Climb::PassesEndTest(double& f, bool plateauFails, bool firstOrder) {
-    bool settled;
-    const double polished = NewtonPolish(f, settled);
+    bool settled, definite;
+    const double polished = NewtonPolish(f, settled, definite);
     if (!(polished < f)) return firstOrder && settled;
     f = polished;
-    return settled && FirstOrderOptimal(f, plateauFails);
+    // A point that failed the first-order test is taken as solved after the
+    // polish only at a strict minimum of its model: a Newton polish also
+    // settles where the Hessian is singular (model terms that have merged).
+    return settled && (firstOrder || definite) && FirstOrderOptimal(f, plateauFails);
 }
