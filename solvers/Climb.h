@@ -346,16 +346,19 @@ public:
     // T, a covariance seeded by the quasi-Newton run moves with the point.
     // On the certified regression problems it takes the runs that ended in
     // flat curved valleys (MGH09, Thurber, Rat43, Gauss1, Misra1a, Kirby2)
-    // on to the certified minimum; no local test ends the runs where two
-    // terms of a model have merged (Lanczos3: the Hessian is singular there
-    // and no nearby sample is lower) or a local minimum.
+    // on to the certified minimum. Runs that end where two terms of a model
+    // have merged (Lanczos3: the Hessian is singular there and no nearby
+    // sample is lower) or in a local minimum pass the end test.
     // When the first-order test fails, SolveDFP and SolveBFGS start a new
     // quasi-Newton run from the end point (steepest descent, H reset), and
     // Solve and SolvePowell() new rounds from reset directions, at most
     // kEndTestRestarts times (a quasi-Newton restart only while the runs
     // gain); then the Newton check polishes the point. If the point still
     // fails (the first-order test, or the polish ended at its step limit
-    // still gaining), the error is raised. When the iteration limit ends
+    // still gaining), the error is raised; so it is when the polish took a
+    // point that had failed the first-order test to one whose model Hessian
+    // is not positive definite (a Newton polish settles at singular points
+    // too, such as merged model terms). When the iteration limit ends
     // Solve or SolvePowell(), or maxIter a quasi-Newton run, no end test is
     // made: the limit raises its own error, or none after
     // SetErrorIfMaxItterNumberExceed(0).
