@@ -154,7 +154,8 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
             const double lo = boundaries[2 * i], hi = boundaries[2 * i + 1], s = std::fabs(scale[i]);
             const double u = current[i];
             const double rounding = DBL_EPSILON * (std::fmax(std::fabs(lo), std::fabs(hi)) * s + 1);
-            double h = std::fmin(std::fmax(kHessianStep * std::fabs(u / scale[i] + lo) * s, kHessianStepFloor * rounding),
+            const double x = u / scale[i] + lo;
+            double h = std::fmin(std::fmax(kHessianStep * std::fabs(x) * s, kHessianStepFloor * rounding),
                                  kLargestStep);
             // A second difference within the rounding of f: a larger step.
             for (int grow = 0;; ++grow) {

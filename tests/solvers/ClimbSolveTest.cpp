@@ -340,7 +340,8 @@ TEST_F(ClimbSolveTest, NewtonCheckInFlatCurvedValleys) {
     for (const auto& r : rows)
         for (const Method& m : kMethods) {
             const Outcome o = Run(m, r.f, Box(2, -r.width, r.width), {-1.5, 2.25});
-            EXPECT_TRUE(o.error || o.f - r.fMin <= 1e-8 * r.fMin) << m.name << " box " << r.width << ": x0 = " << o.x[0];
+            EXPECT_TRUE(o.error || o.f - r.fMin <= 1e-8 * r.fMin)
+                << m.name << " box " << r.width << ": x0 = " << o.x[0];
         }
 }
 
