@@ -346,19 +346,22 @@ public:
     // T, a covariance seeded by the quasi-Newton run moves with the point.
     // On the certified regression problems it takes the runs that ended in
     // flat curved valleys (MGH09, Thurber, Rat43, Gauss1, Misra1a, Kirby2)
-    // on to the certified minimum. Runs that end where two terms of a model
-    // have merged (Lanczos3: the Hessian is singular there and no nearby
-    // sample is lower) or in a local minimum pass the end test.
+    // on to the certified minimum. A run that ends where two terms of a
+    // model have merged (Lanczos3: the Hessian is singular there and no
+    // nearby sample is lower) passes when no Newton step gains there (and
+    // ends with the error when the polish took it there, below); one that
+    // ends in a local minimum passes.
     // When the first-order test fails, SolveDFP and SolveBFGS start a new
     // quasi-Newton run from the end point (steepest descent, H reset), and
     // Solve and SolvePowell() new rounds from reset directions, at most
     // kEndTestRestarts times (a quasi-Newton restart only while the runs
     // gain); then the Newton check polishes the point. If the point still
     // fails (the first-order test, or the polish ended at its step limit
-    // still gaining), the error is raised; so it is when the polish took a
-    // point that had failed the first-order test to one whose model Hessian
-    // is not positive definite (a Newton polish settles at singular points
-    // too, such as merged model terms). When the iteration limit ends
+    // still gaining), the error is raised; so it is when the polish moved
+    // the point and its last model's Hessian is not positive definite (a
+    // Newton polish settles at singular points too, such as merged model
+    // terms; coordinates without any effect on the model, whose gradient
+    // and Hessian row are exactly 0, are left out of that test). When the iteration limit ends
     // Solve or SolvePowell(), or maxIter a quasi-Newton run, no end test is
     // made: the limit raises its own error, or none after
     // SetErrorIfMaxItterNumberExceed(0).
@@ -442,8 +445,8 @@ private:
     // The second part of the end test after the first-order one (whose
     // answer is firstOrder) at the current point with value f: the Newton
     // polish; when it moves the point, f is updated and the first-order test
-    // repeated there (and, after a failed first-order test, the last model
-    // must be positive definite). Answers whether the end point passes.
+    // repeated there (and the last model must be positive definite).
+    // Answers whether the end point passes.
     bool PassesEndTest(double& f, bool plateauFails, bool firstOrder);
     // One quasi-Newton run (MakeQuasiNewtonItteration); stop tells how it
     // ended: kRunEnded, kRunCapped (maxIter iterations), kRunCancelled

@@ -188,12 +188,16 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
         const double tolerance = std::fmax(kNewtonValueFloor, std::fabs(f)) *
                                  (kNewtonValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
         model();
-        // The coordinates that may move: not at a face that g points out of.
+        // The coordinates that may move: not at a face that g points out of,
+        // and not without any effect on the model (a parameter that no
+        // longer changes f: its row and gradient are exactly 0).
         std::vector<int> movable;
         for (int k = 0; k < m; ++k) {
             const double u = current[act[k]];
             if (!std::isfinite(g[k]) || !std::isfinite(hess[k * m + k])) return f;
-            if (!((u <= 0 && g[k] > 0) || (u >= 1 && g[k] < 0))) movable.push_back(k);
+            bool flat = g[k] == 0;
+            for (int l = 0; flat && l < m; ++l) flat = hess[k * m + l] == 0;
+            if (!flat && !((u <= 0 && g[k] > 0) || (u >= 1 && g[k] < 0))) movable.push_back(k);
         }
         const int r = static_cast<int>(movable.size());
         definite = r == 0;
@@ -260,8 +264,8 @@ bool Climb::PassesEndTest(double& f, bool plateauFails, bool firstOrder) {
     const double polished = NewtonPolish(f, settled, definite);
     if (!(polished < f)) return firstOrder && settled;
     f = polished;
-    // A point that failed the first-order test is taken as solved after the
-    // polish only at a strict minimum of its model: a Newton polish also
-    // settles where the Hessian is singular (model terms that have merged).
-    return settled && (firstOrder || definite) && FirstOrderOptimal(f, plateauFails);
+    // A point the polish moved is taken as solved only at a strict minimum
+    // of its model: a Newton polish also settles where the Hessian is
+    // singular (model terms that have merged).
+    return settled && definite && FirstOrderOptimal(f, plateauFails);
 }

@@ -426,18 +426,17 @@ namespace {
 
 // The nine certified regression problems from both starts (residual sum of squares, box start +- (100 max|start| +
 // 10), eps 1e-10): a run that ends without the error reaches LRE 4, except the listed runs. Those end at points no
-// local test can tell from a minimum: on Lanczos3 two of the three exponential terms have merged (equal rates; the
-// Hessian is singular there, and no sample nearby is lower), and SolveDFP on Thurber from start 2 ends in a local
-// minimum (f = 15251, certified 5642.7). No run that reaches LRE 4 raises the error. Before the first-order end test
-// 34 of these 47 runs were silent, before the Newton check 12 (MGH09 and Rat43 among them, ending in flat curved
-// valleys a few digits short, and the quasi-Newton runs on Rat43 from start 1, where three parameters no longer
-// change the model). The quasi-Newton runs on Lanczos3 fail the first-order test; a Newton polish takes three of them
-// to a merged point, which does not count as solved (its Hessian is not positive definite). The runs that cost more
-// than 500,000 residual terms (evaluations times observations; all 72 take 60 times as much) are left to
-// bench_climb_solve: the test also runs under qemu, where they take minutes.
+// local test can tell from a minimum: on Lanczos3 where two of the three exponential terms have merged (equal rates;
+// the Hessian is singular there and no sample nearby is lower; SolveDFP from start 2 ends there silently with the C
+// library of mingw-w64, elsewhere with the error), and SolveDFP on Thurber from start 2 in a local minimum (f = 15251,
+// certified 5642.7). No run that reaches LRE 4 raises the error. Before the first-order end test 34 of these 47 runs
+// were silent, before the Newton check 12: MGH09 and Rat43, ending in flat curved valleys a few digits short, the
+// quasi-Newton runs on Rat43 from start 1, where three parameters no longer change the model, and the other runs on
+// Lanczos3, which the Newton polish now takes to a merged point that does not count as solved (its Hessian is not
+// positive definite). The runs that cost more than 500,000 residual terms (evaluations times observations; all 72
+// take 60 times as much) are left to bench_climb_solve: the test also runs under qemu, where they take minutes.
 TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
-    const std::set<std::string> known = {"Solve Lanczos3/1", "Solve Lanczos3/2", "SolvePowell Lanczos3/1",
-                                         "SolvePowell Lanczos3/2", "SolveDFP Thurber/2"};
+    const std::set<std::string> known = {"SolvePowell Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP Thurber/2"};
     // The starts run per problem, for Solve, SolvePowell, SolveDFP and SolveBFGS.
     const std::map<std::string, std::array<const char*, 4>> plan = {
         {"Misra1a", {"12", "12", "2", ""}},   {"Chwirut2", {"12", "12", "12", "12"}}, {"DanWood", {"12", "12", "12", "12"}},
