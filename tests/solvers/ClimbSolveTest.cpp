@@ -332,11 +332,10 @@ TEST_F(ClimbSolveTest, QuasiNewtonOnAPlateauRaises) {
 // second (7e-5 above), the quasi-Newton runs at 0.33 and 0.62 (2e-4 above). Now every run ends within 100 eps of
 // the minimum value (the first-order test's tolerance) or with the error.
 TEST_F(ClimbSolveTest, NewtonCheckInFlatCurvedValleys) {
-    const struct { Fn f; double fMin, width; } rows[] = {
-        {[](const double* x, int) { return 1e3 * (1 + 100 * P(x[1], x[0] * x[0]) + 1e-2 * P(x[0], 2)); }, 1e3, 100},
-        {[](const double* x, int) { return 1e3 * (1 + 100 * P(x[1], x[0] * x[0]) + 1e-2 * P(x[0], 2)); }, 1e3, 1000},
-        {[](const double* x, int) { return 1 + 100 * P(x[1], x[0] * x[0]) + 1e-4 * P(x[0], 2); }, 1, 10},
-        {[](const double* x, int) { return 1 + 100 * P(x[1], x[0] * x[0]) + 1e-4 * P(x[0], 2); }, 1, 1000}};
+    const Fn first = [](const double* x, int) { return 1e3 * (1 + 100 * P(x[1], x[0] * x[0]) + 1e-2 * P(x[0], 2)); };
+    const Fn flatter = [](const double* x, int) { return 1 + 100 * P(x[1], x[0] * x[0]) + 1e-4 * P(x[0], 2); };
+    const struct { const Fn& f; double fMin, width; } rows[] = {
+        {first, 1e3, 100}, {first, 1e3, 1000}, {flatter, 1, 10}, {flatter, 1, 1000}};
     for (const auto& r : rows)
         for (const Method& m : kMethods) {
             const Outcome o = Run(m, r.f, Box(2, -r.width, r.width), {-1.5, 2.25});
