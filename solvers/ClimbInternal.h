@@ -13,6 +13,9 @@ namespace climb_internal {
 // NaN sample bounds a bracket like a wall and never becomes the best one.
 inline bool Better(double a, double b) { return a < b || (std::isnan(b) && !std::isnan(a)); }
 
+// A normalised coordinate kept in the unit box.
+inline double Clamp01(double u) { return u < 0 ? 0.0 : (u > 1 ? 1.0 : u); }
+
 // x_i = u_i/scale_i + lo_i kept in the box (bounds in either order; a NaN
 // goes to lo_i); x_i = lo_i for an inactive coordinate (scale_i = 0).
 // bounds holds (lo_i, hi_i) pairs.

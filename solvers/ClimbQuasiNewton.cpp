@@ -218,6 +218,15 @@ void Climb::SolveQuasiNewton(int dfp, int maxIter) {
         f = QuasiNewtonRun(dfp, f, maxIter, stop);
         if (!Better(f, before)) break;
     }
+    if (stop != kRunCancelled && stop != kRunCapped) {
+        // A covariance seeded at the run's end point moves with it when the
+        // Newton polish gains less than the first-order test's tolerance:
+        // the point was a minimum to that test, and so is the new one.
+        const bool seeded = covCache.X() == dim && dim > 0 && covCache(0, 0) != 0 && cachePoint == current;
+        const double before = f;
+        optimal = PassesEndTest(f, true, optimal);
+        if (seeded && before - f <= EndTestTolerance(before)) cachePoint = current;
+    }
     CheckSolution(f, Better(f0, f) || (stop != kRunCancelled && !optimal));
     ProgressReport(100, f);
 }

@@ -1,9 +1,7 @@
 // Climb: Powell's conjugate-direction method, coordinate descent, and the
 // pieces every solve operation shares (start, convergence measures, the
 // solution-not-found error).
-#include <cfloat>
 #include <cmath>
-#include <initializer_list>
 
 #include "host/Plugin.h"
 #include "solvers/Climb.h"
@@ -12,8 +10,7 @@
 namespace {
 
 using climb_internal::Better;
-
-double Clamp01(double u) { return u < 0 ? 0.0 : (u > 1 ? 1.0 : u); }
+using climb_internal::Clamp01;
 
 // Every solve starts at the normalised start clamped into the unit box: the
 // same real point (evaluations clamp it anyway), but from a start placed far
@@ -36,37 +33,6 @@ bool Climb::BeginSolve(int percent, double& f) {
     f = FuncAt(current);
     Trace(f);
     return true;
-}
-
-bool Climb::FirstOrderOptimal(double f, bool plateauFails) {
-    if (std::isnan(f) || f == HUGE_VAL) return false;
-    if (f == -HUGE_VAL) return true;
-    const double tolerance = std::fmax(kEndTestValueFloor, std::fabs(f)) *
-                             (kEndTestValueFactor * std::fmax(eps, 0.0) + kEndTestRoundingFactor * DBL_EPSILON);
-    MatVectorCol p(current);
-    if (p.Len() != dim) {
-        VeskError(1);
-        return false;
-    }
-    bool sampled = false, changes = false;
-    for (int i = 0; i < dim; ++i) {
-        if (scale[i] == 0) continue;
-        const double u = p[i];
-        double h = DifferenceStep(i);
-        for (int level = 0; level < kEndTestLevels; ++level, h *= kEndTestStepRatio) {
-            for (const double side : {h, -h}) {
-                // Samples stay in the box: at a face only the inward one.
-                p[i] = Clamp01(u + side);
-                if (p[i] == u) continue;
-                const double fs = FuncAt(p);
-                p[i] = u;
-                if (fs < f - tolerance) return false;
-                sampled = true;
-                changes = changes || fs != f;
-            }
-        }
-    }
-    return changes || !sampled || !plateauFails;
 }
 
 void Climb::CheckSolution(double f, bool failed) {
@@ -166,6 +132,7 @@ void Climb::OuterLoop(double f, bool withDFP, int dfpMaxIter) {
             // times.
             optimal = FirstOrderOptimal(fNew, false);
             if (optimal || endRestarts == kEndTestRestarts) {
+                optimal = PassesEndTest(fNew, false, optimal);
                 limitReached = false;
                 break;
             }

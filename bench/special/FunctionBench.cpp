@@ -164,6 +164,13 @@ SPECIAL_BENCH(LnBeta_I_1e6_3e6_far, LnBeta_I(1e6, 3e6, 0.25 - p.x / 40.0 * 0.12)
 // Temme's expansion takes up to all its terms.
 SPECIAL_BENCH(Beta_I_1e4_1p5e7_above, Beta_I(1e4, 1.5e7, 1e4 / 1.501e7 * (1.05 + 0.95 * p.x / 40.0)));
 
+// One small parameter b (1.7e-10 to 1e-8; 3e-5 to 1e-3 against a = 9990)
+// with x on the complement side (1 − x from 0 to 1/(a + 2)), where I is
+// formed from the series of ln Γ(a + b) − ln Γ(a) − ln Γ(1 + b) in b.
+SPECIAL_BENCH(Beta_I_a_small_b, Beta_I(p.a, 1e-8 * p.b / 30.0, 1.0 - p.x / 40.0 / (p.a + 2.0)));
+SPECIAL_BENCH(LnBeta_I_a_small_b, LnBeta_I(p.a, 1e-8 * p.b / 30.0, 1.0 - p.x / 40.0 / (p.a + 2.0)));
+SPECIAL_BENCH(Beta_I_9990_small_b, Beta_I(9990.0, 1e-3 * p.b / 30.0, 1.0 - p.x / 40.0 / 9992.0));
+
 void FTest_8_vs_12(benchmark::State& state) {
     const double a[] = {1.0, 2.5, 3.0, 4.5, 5.0, 6.5, 7.0, 8.5};
     const double b[] = {1.0, 4.0, 2.0, 8.0, 5.0, 9.0, 3.0, 7.0, 6.0, 2.0, 1.5, 9.5};

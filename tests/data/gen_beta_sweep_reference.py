@@ -3,12 +3,13 @@
 against mpmath found results beyond their bound.
 
 func_beta_inc_small_side.csv: the incomplete beta function where one
-parameter p (1e-4 to 0.01) is small beside a larger q (600 to 9500, p + q
+parameter p (2.7e-4 to 0.01) is small beside a larger q (768 to 9527, p + q
 below 1e4) and x lies on the side that the continued fraction evaluates, so
 that this side is close to 1 and the value asked for is its complement:
 ln I_x(p, q) for x below the mean of q's side (I near 1), and I_x(q, p) =
 1 − I_{1−x}(p, q) at the mirrored argument. Each row's x and 1 − x are exact
-doubles (x a multiple of 2^-53 below ½). Columns as func_beta_inc.csv:
+doubles (x a multiple of 2^-53 below ½; the points come from the random sweep,
+where they were beyond the bound). Columns as func_beta_inc.csv:
 a, b, x, I, Ic = 1 − I, ln I, ln Ic.
 
 The small side C = 1 − I_x(p, q) = I_{1−x}(q, p) is mpmath's betainc at 50
@@ -32,13 +33,13 @@ import mpmath as mp
 
 # (p, q, x): x on p's side, below (p + 1)/(p + q + 2).
 CASES = [
-    (1e-4, 9000.0, 1e-6),
-    (1e-4, 3000.0, 1e-4),
-    (3e-4, 5000.0, 1e-8),
-    (2e-4, 600.0, 1e-3),
-    (1e-3, 9000.0, 5e-5),
-    (1e-3, 7000.0, 2e-6),
-    (3e-3, 9000.0, 1e-5),
+    (0.0002679798781846444, 767.9904183523672, 8.878140664525525e-06),
+    (0.0005085627579036898, 8767.689726981293, 2.775373549868121e-07),
+    (0.0005557947766234009, 1169.7967794260032, 4.8181501615118805e-06),
+    (0.001357891198184768, 4956.61786513335, 2.0269097067426856e-08),
+    (0.0015343569438025443, 3251.8512302591466, 9.649014228618746e-06),
+    (0.0021842094951423532, 1873.7283644838858, 8.330200375661345e-05),
+    (0.0034083350610878776, 9527.127574653663, 3.509130368783975e-05),
     (0.01, 9500.0, 1e-5),
 ]
 

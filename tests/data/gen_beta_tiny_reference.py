@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """Prints the rows of the table in GammaTest's TinyParameterBeta test: the
-incomplete beta function where one parameter is tiny (1e-12 down to 5e-324)
+incomplete beta function where one parameter is small (1e-3 down to 5e-324)
 and the other side of x is the one a continued fraction would take, so that
-I (or 1 − I) is of the order of the tiny parameter. Columns a, b, x, I, ln I.
+I (or 1 − I) is of the order of the small parameter. Columns a, b, x, I, ln I.
 
 I is mpmath's betainc at 60 digits (regularised); a second way, the integral
 of the density t^(a−1)(1 − t)^(b−1)/B(a, b) by quadrature in u = t^a on the
@@ -27,6 +27,25 @@ ROWS = [
     (1e-20, 2.0, 0.01),
     (1e-300, 3.5, 0.1),
     (5e-324, 0.5, 0.3),
+    # Small parameters from 1e-14 up to where the complement keeps 6e-10 of I.
+    (2.0, 1e-12, 0.99),
+    (0.25, 1e-9, 0.9),
+    (0.5, 1e-14, 0.999999),
+    (7.5, 1e-10, 0.95),
+    (3.5, 1e-10, 0.9999999999999998),
+    (30.0, 1e-8, 0.99),
+    (100.0, 1e-7, 0.9999),
+    (1000.0, 1e-6, 0.9995),
+    (9990.0, 1e-3, 0.99995),
+    (1e-12, 2.0, 0.01),
+    (1e-8, 30.0, 0.01),
+    (1e-3, 9990.0, 5e-5),
+    # From a + b = 1e4 on (where the gamma form gave the complement).
+    (1e5, 1e-20, 0.999999),
+    (1e6, 1e-30, 0.9999999),
+    (1e5, 5e-324, 0.999999),
+    (2e4, 1e-8, 0.99999),
+    (1e-10, 1e6, 5e-7),
 ]
 
 

@@ -143,6 +143,7 @@ TEST_F(ClimbSolveTest, NaNObjectiveRaisesSolutionNotFound) {
 
 // 2 H^-1 = A^-1 after any solve: computed (rounding of second differences), or seeded without evaluations by a
 // long quasi-Newton run (twice its inverse-Hessian approximation; in the unit box the result maps back exactly).
+// The seeded run ends 5e-10 above the minimum and a Newton step goes on from there: the seed moves with the point.
 TEST_F(ClimbSolveTest, CovarianceAfterSolve) {
     struct Case { Vec a, c, box, start; bool seeded; double tol; };
     const Case plain = {{4, 1, 0.5, 1, 3, 0.2, 0.5, 0.2, 2}, {0.3, -0.4, 1.1}, Box(3, -5, 5), {2, 2, -3}, false, 1e-7};
@@ -312,13 +313,35 @@ TEST_F(ClimbSolveTest, InfiniteEndValueRaises) {
 }
 
 // Mend: a quasi-Newton run started on a plateau (the objective saturates: exactly 1 around the start) ended there
-// without the error, the difference gradient being 0; no sample of the end test changes f, so it is no minimum.
+// without the error, the difference gradient being 0; no sample of the end test changes f, so it is no minimum. The
+// same when only x1 saturates: the runs solved x0 and ended silently at f = 1 (a coordinate without effect at the end
+// point fails the quasi-Newton end test).
 TEST_F(ClimbSolveTest, QuasiNewtonOnAPlateauRaises) {
-    const Fn saturated = [](const double* x, int) { return std::fmin(1.0, P(x[0], 0.3) + P(x[1], 0.6)); };
-    for (const Method& m : {kMethods[2], kMethods[3]}) {
-        const Outcome o = Run(m, saturated, Box(2, -1, 1), {0.9, -0.9});
-        EXPECT_TRUE(o.error || o.f < 1e-6) << m.name << " f = " << o.f;
-    }
+    const Fn saturated[] = {[](const double* x, int) { return std::fmin(1.0, P(x[0], 0.3) + P(x[1], 0.6)); },
+                            [](const double* x, int) { return P(x[0], 0.3) + std::fmin(1.0, P(x[1], 0.6)); }};
+    for (const Fn& f : saturated)
+        for (const Method& m : {kMethods[2], kMethods[3]}) {
+            const Outcome o = Run(m, f, Box(2, -1, 1), {0.9, -0.9});
+            EXPECT_TRUE(o.error || o.f < 1e-6) << m.name << " f = " << o.f;
+        }
+}
+
+// Mend: flat curved valleys. The end point passed the first-order test (no coordinate sample lower by the value
+// tolerance) although a Newton step lowers f by far more: Solve ended without the error at x0 = 1.997 and 1.961 on
+// the first valley (minimum (2, 4), f 9e-8 and 1.5e-5 relatively above the minimum value), at 1.13 on the flatter
+// second (7e-5 above), the quasi-Newton runs at 0.33 and 0.62 (2e-4 above). Now every run ends within 100 eps of
+// the minimum value (the first-order test's tolerance) or with the error.
+TEST_F(ClimbSolveTest, NewtonCheckInFlatCurvedValleys) {
+    const Fn first = [](const double* x, int) { return 1e3 * (1 + 100 * P(x[1], x[0] * x[0]) + 1e-2 * P(x[0], 2)); };
+    const Fn flatter = [](const double* x, int) { return 1 + 100 * P(x[1], x[0] * x[0]) + 1e-4 * P(x[0], 2); };
+    const struct { const Fn& f; double fMin, width; } rows[] = {
+        {first, 1e3, 100}, {first, 1e3, 1000}, {flatter, 1, 10}, {flatter, 1, 1000}};
+    for (const auto& r : rows)
+        for (const Method& m : kMethods) {
+            const Outcome o = Run(m, r.f, Box(2, -r.width, r.width), {-1.5, 2.25});
+            EXPECT_TRUE(o.error || o.f - r.fMin <= 1e-8 * r.fMin)
+                << m.name << " box " << r.width << ": x0 = " << o.x[0];
+        }
 }
 
 // Mend: NaN on part of the box. The line search bisected through the NaN samples to the face and ended there; a NaN
@@ -401,26 +424,24 @@ TEST_F(ClimbSolveTest, UnusableInputIsRefused) {
 namespace {
 
 // The nine certified regression problems from both starts (residual sum of squares, box start +- (100 max|start| +
-// 10), eps 1e-10): a run that ends without the error reaches LRE 4, except the listed runs, which end at points the
-// end test cannot tell from a minimum: flat valleys of the ill-conditioned Lanczos3 and MGH09, plateaus where the
-// model saturates (DanWood and Rat43 from start 1: the objective does not change at all) and curved valleys (Rat43
-// from start 2, Thurber). No run that reaches LRE 4 raises the error. Before the mends 34 of these 47 runs were
-// silent, Chwirut2 and DanWood from start 2 among them (now solved after a restart). With the end test's value scale
-// max(1, |f|) instead of max(0.1, |f|), the quasi-Newton runs on Lanczos3 and DFP's on MGH09 from start 1 were silent too,
-// and so were the quasi-Newton runs on DanWood from start 1 (a plateau) before a plateau failed their end test. The runs that cost more than
-// 500,000 residual terms (evaluations times observations; all 72 take 60 times as much) are left to
-// bench_climb_solve: the test also runs under qemu, where they take minutes.
+// 10), eps 1e-10): a run that ends without the error reaches LRE 4, except the listed runs. Those end at points no
+// local test can tell from a minimum: on Lanczos3 where two of the three exponential terms have merged (equal rates;
+// the Hessian is singular there and no sample nearby is lower; SolveDFP from start 2 ends there silently with the C
+// library of mingw-w64, elsewhere with the error), and SolveDFP on Thurber from start 2 in a local minimum (f = 15251,
+// certified 5642.7). No run that reaches LRE 4 raises the error. Before the first-order end test 34 of these 47 runs
+// were silent, before the Newton check 12: MGH09 and Rat43, ending in flat curved valleys a few digits short, the
+// quasi-Newton runs on Rat43 from start 1, where three parameters no longer change the model, and the other runs on
+// Lanczos3, which the Newton polish now takes to a merged point that does not count as solved (its Hessian is not
+// positive definite). The runs that cost more than 500,000 residual terms (evaluations times observations; all 72
+// take 60 times as much) are left to bench_climb_solve: the test also runs under qemu, where they take minutes.
 TEST_F(ClimbSolveTest, CertifiedRegressionsEndWithTheErrorOrSolved) {
-    const std::set<std::string> known = {
-        "Solve Lanczos3/1", "Solve Lanczos3/2", "Solve MGH09/1", "Solve MGH09/2",
-        "SolvePowell Lanczos3/1", "SolvePowell Lanczos3/2", "SolvePowell MGH09/2",
-        "SolveDFP MGH09/2", "SolveDFP Thurber/2", "SolveDFP Rat43/1", "SolveBFGS MGH09/2", "SolveBFGS Rat43/1"};
+    const std::set<std::string> known = {"SolvePowell Lanczos3/1", "SolveDFP Lanczos3/2", "SolveDFP Thurber/2"};
     // The starts run per problem, for Solve, SolvePowell, SolveDFP and SolveBFGS.
     const std::map<std::string, std::array<const char*, 4>> plan = {
         {"Misra1a", {"12", "12", "2", ""}},   {"Chwirut2", {"12", "12", "12", "12"}}, {"DanWood", {"12", "12", "12", "12"}},
         {"Lanczos3", {"12", "12", "12", "12"}}, {"Gauss1", {"", "", "", "1"}},       {"MGH09", {"12", "2", "12", "12"}},
         {"Thurber", {"", "", "2", "12"}},     {"Rat43", {"1", "12", "12", "12"}}};
-    const int minReached[4] = {5, 6, 4, 3};
+    const int minReached[4] = {9, 9, 6, 7};
     g_record = false;
     for (int k = 0; k < 4; ++k) {
         const Method& m = kMethods[k];

@@ -192,11 +192,15 @@ TEST_F(GammaTest, ExtremesOfTheBetaFamily) {
     ExpectNoError();
 }
 
-// One tiny parameter, x on the side where the fraction gives the complement:
-// I (or 1 − I) is b·B_x(a, 0) (a·B_{1−x}(b, 0)) to first order, against
-// mpmath (tests/data/gen_beta_tiny_reference.py). Before: Beta_I(2, 1e-300,
-// 0.99) 1.48e-14, LnBeta_I(2, 1e-300, 0.99) −∞, Beta_I(2, 1e-20, 0.99) 0,
-// LnBeta_I(1e-20, 2, 0.01) 0 (I rounded to 1 before the logarithm).
+// One small parameter, x on the side where the fraction gives the complement:
+// I (or 1 − I) is of the order of the small parameter, formed directly
+// (b·B_x(a, 0) where that is exact, else from 1 − I = c·y^b·(1 + b·S)),
+// against mpmath (tests/data/gen_beta_tiny_reference.py). Before:
+// Beta_I(2, 1e-300, 0.99) 1.48e-14, LnBeta_I(2, 1e-300, 0.99) −∞,
+// Beta_I(2, 1e-20, 0.99) 0, LnBeta_I(1e-20, 2, 0.01) 0 (I rounded to 1 before
+// the logarithm); LnBeta_I(2, 1e-12, 0.99) 2e-5 off, Beta_I 1e-3, and 1e-9 to
+// 3e-2 of I up to b = 1e-3 at a = 9990; from a + b = 1e4 on Beta_I(1e5,
+// 1e-20, 0.999999) 0 and LnBeta_I(1e-10, 1e6, 5e-7) 3e-6 off.
 TEST_F(GammaTest, TinyParameterBeta) {
     struct Row {
         double a, b, x, i, lnI;
@@ -211,12 +215,30 @@ TEST_F(GammaTest, TinyParameterBeta) {
         {100.0, 1e-20, 0.995, 5.6129148222995175e-21, -46.629216792105843},
         {0.25, 1e-25, 0.6, 4.1959619574006192e-25, -56.130504700754612},
         {1e-20, 2.0, 0.01, 1.0, -3.6151701859880911e-20},
-        {2.0, 1e-20, 0.9999999999999999, 3.57368005696771e-19, -42.475520873751683},
+        {1e-300, 3.5, 0.1, 1.0, -8.6294295496443128e-301},
         {5e-324, 0.5, 0.3, 1.0, -1.1955747542977022e-323},
+        {2.0, 1e-12, 0.99, 3.6151701859820457e-12, -26.345882183699235},
+        {0.25, 1e-09, 0.9, 5.8743259017277747e-9, -18.952674523630784},
+        {0.5, 1e-14, 0.999999, 1.520180441905405e-13, -29.514777169330223},
+        {7.5, 1e-10, 0.95, 7.7549662975048282e-11, -23.280102572220688},
+        {3.5, 1e-10, 0.9999999999999998, 3.4363281024594356e-9, -19.488862347726836},
+        {30.0, 1e-08, 0.99, 9.1437731044733762e-9, -18.510192724358289},
+        {100.0, 1e-07, 0.9999, 4.0428379150588428e-7, -14.721148751368263},
+        {1000.0, 1e-06, 0.9995, 5.5992553627608311e-7, -14.395462032994201},
+        {9990.0, 0.001, 0.99995, 0.00056068874041093635, -7.4863446363436874},
+        {1e-12, 2.0, 0.01, 0.99999999999638483, -3.6151701859885813e-12},
+        {1e-08, 30.0, 0.01, 0.9999999908562269, -9.1437731462776762e-9},
+        {0.001, 9990.0, 5e-05, 0.99943931125958913, -0.00056084598512232118},
+        {100000.0, 1e-20, 0.999999, 1.8229280301696434e-20, -45.451257843751604},
+        {1000000.0, 1e-30, 0.9999999, 1.8229243660725744e-30, -68.477110783700514},
+        {100000.0, 5e-324, 0.999999, 9.006461145478763e-324, -743.83962790525195},
+        {20000.0, 1e-08, 0.99999, 1.2226669179516835e-8, -18.219646272704181},
+        {1e-10, 1000000.0, 5e-07, 0.99999999994402263, -5.5977374645384686e-11},
     };
     for (const Row& r : rows) {
-        // 5e-324·B is a subnormal: one step of it.
-        const double tolI = r.i < 1e-307 ? 5e-324 : 1e-14 * r.i;
+        // 5e-324·B is a subnormal: one step of it. Where a is the small one,
+        // I is the fraction's (6e-10) and only its logarithm is formed anew.
+        const double tolI = r.i < 1e-307 ? 5e-324 : (r.i > 0.5 && r.i < 1.0 ? 6e-10 : 1e-14) * r.i;
         EXPECT_NEAR(Beta_I(r.a, r.b, r.x), r.i, tolI) << r.a << " " << r.b << " " << r.x;
         EXPECT_NEAR(LnBeta_I(r.a, r.b, r.x), r.lnI, 1e-14 * std::fabs(r.lnI))
             << r.a << " " << r.b << " " << r.x;

@@ -454,12 +454,12 @@ void CheckBetaIncRelative(const std::string& dir, const char* table, const std::
 // 4.8e-122) and the form's first dropped term 2.4e-12.
 constexpr double kBetaUniformBound = 1e-12;
 
-// tests/data/func_beta_inc_small_side.csv: one parameter small (1e-4 to
-// 0.01) beside a larger one (600 to 9500, a + b below 1e4), x on the side the
+// tests/data/func_beta_inc_small_side.csv: one parameter small (2.7e-4 to
+// 0.01) beside a larger one (768 to 9527, a + b below 1e4), x on the side the
 // fraction evaluates, which is then close to 1: ln I near 0 and, at the
 // mirrored argument, I the complement of that side; within the ordinary
-// bound (the ln Γ sum of the described prefactor rounded away up to 5e-8 of
-// them; now within 3e-11 on this table, 2.2e-10 on random sweeps).
+// bound (the ln Γ sum of the described prefactor rounded away up to 1.8e-9
+// of them; now within 3.2e-10, 4.3e-10 on random sweeps).
 void CheckBetaIncTables(const std::string& dir, Results& out) {
     CheckBetaIncRelative(dir, "func_beta_inc_uniform.csv", "huge parameters", kBetaUniformBound, out);
     CheckBetaIncRelative(dir, "func_beta_inc_far_tail.csv", "far below the mean, a + b from 1e4",
