@@ -51,6 +51,10 @@ double StirlingDelta(double z);
 // gamma functions, whose prefactors use it too).
 double Log1pMinus(double t);
 
+// a·(ln λ − (λ − 1)) for λ = x/a > 0, with ln λ taken from x/a below x = a/2
+// (defined with the gamma functions' prefactor, which uses it too).
+double ScaledLogRatioMinus(double a, double x);
+
 // e^(z²)·erfc(z) for z ≥ 0, relative error below 1e-15.
 double ScaledErfc(double z);
 

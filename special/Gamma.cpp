@@ -355,7 +355,8 @@ Limit LimitAt(double first, double second, double ifFirst, double ifSecond) {
     return {false, 0.0};
 }
 
-// ln Γ(b) − ln Γ(a + b) for b ≥ a > 0 and a + b ≥ kStirlingFrom, without
+// ln Γ(b) − ln Γ(a + b) for b ≥ a > 0 and b ≥ 10 (Stirling's remainder by its
+// series), used from a + b = kStirlingFrom and for a small beside b, without
 // forming either large logarithm: −(b − ½)·ln(1 + a/b) − a·ln(a + b) + a
 // + δ(b) − δ(a + b).
 double LnGammaDifference(double a, double b) {
@@ -387,6 +388,35 @@ double LnBetaPrefactor(double a, double b, double x) {
         t = a * (std::log(x) + std::log1p(b / a)) + b * (std::log1p(-x) + std::log1p(a / b));
     return t + 0.5 * std::log(a / s * b) - kHalfLn2Pi + StirlingRemainder(s) -
            StirlingRemainder(a) - StirlingRemainder(b);
+}
+
+// Below a + b = kStirlingFrom, where one parameter p is small beside a
+// larger q ≥ 10, the side of p evaluated by the fraction is close to 1 and
+// the value asked for is its complement (1 − I from I, or I from 1 − I): it
+// keeps the absolute error of the described prefactor's logarithm, whose ln Γ
+// sum rounds two logarithms of about q·ln q and ln(1 − x) the rounding of
+// 1 − x (together 1e-11 at q = 1e4, which reached 1e-8 of a complement of
+// 5e-4 at p = 1e-4; in the calls SmallSideBeta leaves, up to 1.8e-9).
+// SmallParameterSideLoses tells from the described result whether that
+// error, 2.2e-16·(q·ln q + q), exceeds kSmallSideShare of the bound in the
+// value asked for (measured: every call beyond the bound had an estimate
+// above 0.7 of it); LnSmallParameterSide then forms
+// ln(xs^p·(1 − xs)^q/(p·B(p, q))) for the side's argument xs without large
+// terms: ln Γ(q) − ln Γ(p + q) as the Stirling difference, ln Γ(1 + p) for
+// ln Γ(p) + ln p, and log1p(−xs).
+constexpr double kSmallSideFrom = 10.0;
+constexpr double kSmallSideShare = 0.5;
+constexpr double kBetaBound = 6e-10;
+
+bool SmallParameterSideLoses(double p, double q, double askedRelError) {
+    if (!(q >= kSmallSideFrom && p < q && p + q < kStirlingFrom)) return false;
+    const double lnPrefactorError =
+        std::numeric_limits<double>::epsilon() * q * (std::log(q) + 1.0);
+    return lnPrefactorError * askedRelError > kSmallSideShare * kBetaBound;
+}
+
+double LnSmallParameterSide(double p, double q, double xs) {
+    return p * std::log(xs) + q * std::log1p(-xs) - LnGamma(1.0 + p) - LnGammaDifference(p, q);
 }
 
 // P(a, x) (Q where `upper`), or its logarithm where `log`, by the method of
@@ -479,8 +509,16 @@ BetaSide LargeParameterBeta(double a, double b, double x) {
     const double xs = aSmall ? x : 1.0 - x;
     const double w = -std::log1p(-xs);
     // (q + (p − 1)/2)·w, the gamma argument, at most 1e50: its powers stay finite.
+    // Below p = 1 the expansion's terms fall with w² rather than p·w²: its
+    // first dropped term, below 8.2e-7·|p − 1|·w⁸ of I, reached 2.4e-12 of
+    // |ln I| (about q·w) at w = 0.65, q = 16865; where that estimate exceeds a
+    // tenth of the bound the continued fraction takes over (within 1e-15 there;
+    // a p below the normal range keeps the gamma form, which the fraction's
+    // prefactor could not take).
+    const bool truncationShows = p >= std::numeric_limits<double>::min() &&
+                                 8.2e-7 * std::fabs(p - 1.0) * std::pow(w, 7) > 1e-13 * q;
     const bool gammaForm = xs <= 0.5 && p * w * w <= kGammaFormWidth && p <= kGammaFormTo &&
-                           (q + 0.5 * (p - 1.0)) * w <= 1e50;
+                           (q + 0.5 * (p - 1.0)) * w <= 1e50 && !truncationShows;
     if (gammaForm && p <= kGammaFormCheapTo) return GammaFormSide(p, q, xs, aSmall);
     if (p >= kUniformFrom) {
         const double lambda = beta_detail::MeanDistance(a, b, x);
@@ -732,9 +770,13 @@ double Beta_I(double a, double b, double x) {
         i = b * bx;
     else if (const double perB = SmallSideBeta(a, b, 1.0 - x, false); perB > 0.0)
         i = b * perB;
-    else
-        i = 1.0 - (subnormal ? std::exp(lbt + std::log(BetaContFrac(b, a, 1.0 - x)) - std::log(b))
-                             : bt * BetaContFrac(b, a, 1.0 - x) / b);
+    else {
+        const double cf = BetaContFrac(b, a, 1.0 - x);
+        i = 1.0 - (subnormal ? std::exp(lbt + std::log(cf) - std::log(b)) : bt * cf / b);
+        // A small b: I is the complement of a side close to 1.
+        if (SmallParameterSideLoses(b, a, (1.0 - i) / i))
+            i = -std::expm1(LnSmallParameterSide(b, a, 1.0 - x) + std::log(cf));
+    }
     // An estimate left by a fraction that did not converge stays a probability.
     return std::fmin(1.0, std::fmax(0.0, i));
 }
@@ -760,8 +802,13 @@ double LnBeta_I(double a, double b, double x) {
             li = std::log1p(-a * bx);
         else if (const double perA = SmallSideBeta(b, a, x, false); perA > 0.0)
             li = std::log1p(-a * perA);
-        else
-            li = lbt + LnBetaContFrac(a, b, x) - std::log(a);
+        else {
+            const double cf = LnBetaContFrac(a, b, x);
+            li = lbt + cf - std::log(a);
+            // A small a: I is close to 1 and ln I of the order of 1 − I.
+            if (SmallParameterSideLoses(a, b, 1.0 / std::fabs(li)))
+                li = LnSmallParameterSide(a, b, x) + cf;
+        }
     } else if (const double bx = TinyParameterBetaIntegral(a, b, 1.0 - x); bx > 0.0) {
         li = std::log(b) + std::log(bx);
     } else if (const double perB = SmallSideBeta(a, b, 1.0 - x, true); perB > 0.0) {
@@ -769,8 +816,15 @@ double LnBeta_I(double a, double b, double x) {
     } else {
         // From y = −15 on the rounding of 1 − e^y exceeds 3.6e-10 of
         // ln(1 − e^y) (−1.11e-15 for −1.0562e-15 at y = −34.5, 0 below −37).
-        const double y = lbt + LnBetaContFrac(b, a, 1.0 - x) - std::log(b);
+        const double cf = LnBetaContFrac(b, a, 1.0 - x);
+        double y = lbt + cf - std::log(b);
         li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
+        // A small b: 1 − I = e^y is close to 1 (error of y times e^y/(1 − e^y)
+        // in I, over |ln I| in its logarithm).
+        if (SmallParameterSideLoses(b, a, -std::exp(y) / std::expm1(y) / std::fabs(li))) {
+            y = LnSmallParameterSide(b, a, 1.0 - x) + cf;
+            li = y < -15.0 ? LnComplement(y) : LnOneMinusExp(y);
+        }
     }
     return std::fmin(0.0, li);
 }
@@ -795,6 +849,7 @@ double LnBeta(double a, double b) {
 
 double beta_detail::StirlingDelta(double z) { return StirlingRemainder(z); }
 double beta_detail::Log1pMinus(double t) { return ::Log1pMinus(t); }
+double beta_detail::ScaledLogRatioMinus(double a, double x) { return ::ScaledLogRatioMinus(a, x); }
 
 double FTest(const double* dataA, int na, const double* dataB, int nb, double* f) {
     if (na < 2 || nb < 2) return 0.0;

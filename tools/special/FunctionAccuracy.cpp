@@ -422,20 +422,15 @@ const GammaTables kGammaTables[] = {
 // From a + b = 1e4 on, Temme's uniform expansion (near the mean, smaller
 // parameter from 30) and the gamma form (large b at small x, and its mirror)
 // take over; λ = a − (a + b)·x is formed without rounding error. Measured on
-// tests/data/func_beta_inc_uniform.csv (parameters to 1e300, x a few standard
-// deviations from the mean and far out): I relative to itself (floor: the
-// smallest normal double), ln I relative to |ln I| (near I = 1 the relative
-// error of 1 − I, far in the tails that of the logarithm, the only accuracy
-// left to a value outside the double range). Largest errors: 2.1e-13 for I
-// (the rounding of a logarithm of −82 taken to e^) and 3e-14 for ln I on
-// this table; 2.8e-13 and 3.2e-13 over wider grids (tests/data does not keep
-// those). Before: 72 and 83 of the 137 rows beyond 1e-12, 34 with error 3.
-constexpr double kBetaUniformBound = 1e-12;
-
-void CheckBetaIncUniform(const std::string& dir, Results& out) {
-    Tracker bi("Beta_I (huge parameters)", "rel, floor 2.2e-308", kBetaUniformBound);
-    Tracker lbi("LnBeta_I (huge parameters)", "log / |ln I|", kBetaUniformBound);
-    for (const auto& r : ReadTable(dir, "func_beta_inc_uniform.csv").rows) {
+// Incomplete beta tables whose rows are measured relative to the value: I
+// relative to itself (floor: the smallest normal double), ln I relative to
+// |ln I| (near I = 1 the relative error of 1 − I, far in the tails that of the
+// logarithm, the only accuracy left to a value outside the double range).
+void CheckBetaIncRelative(const std::string& dir, const char* table, const std::string& label,
+                          double bound, Results& out) {
+    Tracker bi(("Beta_I (" + label + ")").c_str(), "rel, floor 2.2e-308", bound);
+    Tracker lbi(("LnBeta_I (" + label + ")").c_str(), "log / |ln I|", bound);
+    for (const auto& r : ReadTable(dir, table).rows) {
         const double a = Num(r[0]), b = Num(r[1]), x = Num(r[2]);
         const double ti = Num(r[3]), tli = Num(r[5]);
         const std::string where = Args({{"a", a}, {"b", b}, {"x", x}});
@@ -445,6 +440,32 @@ void CheckBetaIncUniform(const std::string& dir, Results& out) {
     }
     out.push_back(bi.Finish());
     out.push_back(lbi.Finish());
+}
+
+// tests/data/func_beta_inc_uniform.csv (parameters to 1e300, x a few standard
+// deviations from the mean and far out). Largest errors: 2.1e-13 for I
+// (the rounding of a logarithm of −82 taken to e^) and 3e-14 for ln I on
+// this table; 2.8e-13 and 3.2e-13 over wider grids (tests/data does not keep
+// those). Before: 72 and 83 of the 137 rows beyond 1e-12, 34 with error 3.
+// tests/data/func_beta_inc_far_tail.csv (a + b from 1e4, x far below a's
+// mean, where the gamma form evaluated P(p, z) at z far below p, or Q(p, z)
+// for p = b below 1 at w = −ln(1 − x) near 0.7): within 1e-15 of ln I;
+// before, the rounding of (z − p)/p reached 3e-10 of ln I (8.8e-8 of I =
+// 4.8e-122) and the form's first dropped term 2.4e-12.
+constexpr double kBetaUniformBound = 1e-12;
+
+// tests/data/func_beta_inc_small_side.csv: one parameter small (2.7e-4 to
+// 0.01) beside a larger one (768 to 9527, a + b below 1e4), x on the side the
+// fraction evaluates, which is then close to 1: ln I near 0 and, at the
+// mirrored argument, I the complement of that side; within the ordinary
+// bound (the ln Γ sum of the described prefactor rounded away up to 1.8e-9
+// of them; now within 3.2e-10, 4.3e-10 on random sweeps).
+void CheckBetaIncTables(const std::string& dir, Results& out) {
+    CheckBetaIncRelative(dir, "func_beta_inc_uniform.csv", "huge parameters", kBetaUniformBound, out);
+    CheckBetaIncRelative(dir, "func_beta_inc_far_tail.csv", "far below the mean, a + b from 1e4",
+                         kBetaUniformBound, out);
+    CheckBetaIncRelative(dir, "func_beta_inc_small_side.csv", "small parameter beside a large one",
+                         kBetaBound, out);
 }
 
 // --- Large-argument J and Y (Hankel's expansion) ---------------------------
@@ -538,7 +559,7 @@ std::vector<FunctionAccuracyResult> CheckFunctionAccuracy(const std::string& dat
         CheckBeta(dataDir, g, out);
     }
     CheckGammaIncUniform(dataDir, out);
-    CheckBetaIncUniform(dataDir, out);
+    CheckBetaIncTables(dataDir, out);
     CheckErf(dataDir, out);
     CheckFTest(dataDir, out);
     CheckPolynomials(dataDir, out);
