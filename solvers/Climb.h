@@ -330,18 +330,25 @@ public:
     // the diagonal of H, mu = 0, 1e-8, 1e-7, ... 1e4, with the coordinates
     // at a face that g points out of held fixed and the step clipped into
     // the box, are tried until one lowers f by more than
-    //   T_N = max(1e-3, |f|) (10 eps + 64 DBL_EPSILON),
+    //   T_N = max(1e-4, |f|) (10 eps + 64 DBL_EPSILON),
     // then doubled while that gains too, and the check repeats from the new
     // point: a polish of at most 50 Newton steps, after which the
     // first-order test is repeated there. T_N is the stop rules' own
     // measure (a value change of eps relative to f, times 10) rather than
     // the first-order test's margin: a step is taken only when it lowers f
     // for real, so no margin against the rounding noise of samples is
-    // needed, and the floor 1e-3 leaves runs alone that end within 1e-12 of
-    // a minimum of value 0. A point where no step gains passes the check and
-    // is left as it is, bit for bit; the check costs 4 evaluations per
-    // active coordinate (2 more per growth of a Hessian step), 4 per pair
-    // and at most 14 trial steps: 26 at n = 2, 126 at n = 7. The polish
+    // needed, and the floor 1e-4 leaves runs alone that end within 1e-13 of
+    // a minimum of value 0. The floor lies below the residual sums of 1e-4
+    // to 1e-3 common in fits of data of size 0.1-1 (a floor of 1e-3 let
+    // runs stop 3e-9 of f above such a minimum, short of 4 digits in an
+    // ill-conditioned parameter) and above the points where model terms
+    // have merged (residual sums of 3e-7 to 7e-6 on Lanczos3): with floors
+    // of 1e-5 or 1e-6 the polish took runs from there to positive definite
+    // points that are no minima, which then ended silently. A point where
+    // no step gains passes the check and is left as it is, bit for bit;
+    // the check costs 4 evaluations per active coordinate (2 more per
+    // growth of a Hessian step), 4 per pair and at most 14 trial steps:
+    // 26 at n = 2, 126 at n = 7. The polish
     // runs only on points that fail it. When it moves the point by less than
     // T, a covariance seeded by the quasi-Newton run moves with the point.
     // On the certified regression problems it takes the runs that ended in

@@ -18,7 +18,7 @@ using climb_internal::Clamp01;
 
 // The gain a Newton step must make: max(kNewtonValueFloor, |f|)
 // (kNewtonValueFactor eps + kEndTestRoundingFactor DBL_EPSILON).
-constexpr double kNewtonValueFloor = 1e-3, kNewtonValueFactor = 10;
+constexpr double kNewtonValueFloor = 1e-4, kNewtonValueFactor = 10;
 // Newton steps of one polish at most.
 constexpr int kPolishSteps = 50;
 // Levenberg damping, in units of the Jacobi-scaled Hessian (unit diagonal):

@@ -344,6 +344,16 @@ TEST_F(ClimbSolveTest, NewtonCheckInFlatCurvedValleys) {
         }
 }
 
+// The Newton check demands a gain of 10 eps |f| down to |f| = 1e-4: a run that stops 2e-9 of f above a minimum of
+// value 2.6e-4 in a flat direction (x0 off by 7e-5) is polished there; with the floor 1e-3 it ended silently.
+TEST_F(ClimbSolveTest, NewtonCheckAtASmallResidualSum) {
+    const Fn flat = [](const double* x, int) { return 2.6e-4 + 1e-4 * P(x[0], 0.3) + P(x[1], 0.6); };
+    for (const Method& m : kMethods) {
+        const Outcome o = Run(m, flat, Box(2, -1, 1), {0.3 + 7e-5, 0.6});
+        EXPECT_TRUE(o.error || std::fabs(o.x[0] - 0.3) < 1e-5) << m.name << ": x0 = " << o.x[0];
+    }
+}
+
 // Mend: NaN on part of the box. The line search bisected through the NaN samples to the face and ended there; a NaN
 // component of a difference gradient ended the quasi-Newton run silently (every 7th value NaN: f = 4.13).
 TEST_F(ClimbSolveTest, NaNRegionsBoundTheSearch) {
