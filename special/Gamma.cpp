@@ -684,11 +684,14 @@ double SmallParameterBeta(double a, double b, double y) {
 // fraction's bound of 6e-10 of the value (of |ln I| for the logarithm).
 // From a + b = kStirlingFrom on, where the gamma form gives 1 − I (as P of
 // the small parameter) with the Stirling prefactor, the complement keeps
-// about 1e-16 absolute (up to 2.5e-16, measured from a = 1e4 to 1e8), and
-// the bound of that region is 1e-12.
+// about 1e-16 absolute, up to 2.2e-16 (measured from a + b = 1e4 to 1e7
+// with the small parameter from 1e-6 to 3e-3, and 2.5e-16 from a = 1e4 to
+// 1e8); the bound of that region is 1e-12. The estimate, 4e-16, puts the
+// switch where the complement's error would reach about half the bound
+// (at 1e-16 it left calls at 1.6e-12 of I and 1.9e-12 of ln I).
 constexpr double kFractionBound = 6e-10;
 constexpr double kLargeBound = 1e-12;
-constexpr double kLargeComplementRounding = 1e-16;
+constexpr double kLargeComplementRounding = 4e-16;
 double ComplementRounding(double p) { return 1e-16 * (20.0 + p * std::log1p(p)); }
 
 // I_x(a, b)/b (x = 1 − y) by SmallParameterBeta where the complement would

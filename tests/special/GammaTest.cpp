@@ -200,7 +200,8 @@ TEST_F(GammaTest, ExtremesOfTheBetaFamily) {
 // Beta_I(2, 1e-20, 0.99) 0, LnBeta_I(1e-20, 2, 0.01) 0 (I rounded to 1 before
 // the logarithm); LnBeta_I(2, 1e-12, 0.99) 2e-5 off, Beta_I 1e-3, and 1e-9 to
 // 3e-2 of I up to b = 1e-3 at a = 9990; from a + b = 1e4 on Beta_I(1e5,
-// 1e-20, 0.999999) 0 and LnBeta_I(1e-10, 1e6, 5e-7) 3e-6 off.
+// 1e-20, 0.999999) 0 and LnBeta_I(1e-10, 1e6, 5e-7) 3e-6 off; the last four
+// rows were 1.3e-12 to 1.9e-12 off in ln I (the complement of the gamma form).
 TEST_F(GammaTest, TinyParameterBeta) {
     struct Row {
         double a, b, x, i, lnI;
@@ -234,6 +235,14 @@ TEST_F(GammaTest, TinyParameterBeta) {
         {100000.0, 5e-324, 0.999999, 9.006461145478763e-324, -743.83962790525195},
         {20000.0, 1e-08, 0.99999, 1.2226669179516835e-8, -18.219646272704181},
         {1e-10, 1000000.0, 5e-07, 0.99999999994402263, -5.5977374645384686e-11},
+        {4.4647607477103574e-06, 93512.16756488569, 2.6024018014601458e-17,
+         0.99988318877653528, -0.00011681804642702173},
+        {2.3869327139198273e-05, 489576.06853842945, 1.746104794673924e-08,
+         0.99989991296748606, -0.00010009204155520549},
+        {29204.24177213555, 2.2781480130327593e-06, 0.9999997125773502,
+         9.5941971310234289e-6, -11.554352107771811},
+        {889400.9622004376, 2.5298381201802593e-06, 0.9999999838152932,
+         9.3047661047578801e-6, -11.584983804697768},
     };
     for (const Row& r : rows) {
         // 5e-324·B is a subnormal: one step of it. Where a is the small one,
