@@ -5,17 +5,19 @@
 // the operations, in exactly the order, of the plain scalar loop: vector
 // lanes round like the scalar operations, so results are the same bit for
 // bit whichever width is used. The baseline is two lanes (SSE2 on x86-64,
-// NEON on aarch64); on x86-64 four lanes (AVX2) are chosen at run time
-// where the processor has them, never with fused multiply-add.
+// NEON on aarch64); on x86-64 four lanes (AVX2), and eight (AVX-512F) for
+// the rotations, are chosen at run time where the processor has them, never
+// with fused multiply-add.
 #pragma once
 
 namespace linalg_kernels {
 
-// The lanes of the kernels in use: 2 or 4.
+// The lanes of the widest kernels in use: 2, 4 or 8 (8: the rotations only,
+// the others then take 4).
 int Lanes();
 // Chooses the kernels of `lanes` lanes, or the widest available below that
 // (so 0 or 2 gives the baseline); answers the lanes now in use. For tests,
-// which compare the widths; 4 restores the default choice.
+// which compare the widths; 8 restores the default choice.
 int UseLanes(int lanes);
 
 // Column i of the Cholesky factor L of the n x n row-major a into row i of
@@ -45,6 +47,12 @@ struct RowOp {
 // through all of them while it stays in cache, so t is read and written once
 // per batch rather than once per chain.
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count);
+
+#if defined(__x86_64__) || defined(__i386__)
+// ApplyRowOps in eight lanes, compiled for AVX-512F: only for processors that
+// have it (the table of kernels checks).
+void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count);
+#endif
 
 // t(j) += f(k) r(k, j) for j in [j0, j1), one term at a time for k = k0 .. k1 - 1
 // rising, where r(k, .) is row k of the row-major r (stride `stride`) and
