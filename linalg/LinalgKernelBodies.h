@@ -151,6 +151,62 @@ VESK_KERNEL void AddScaledT(double* row, const double* f, double a, int j0, int 
     for (; j < j1; ++j) row[j] += f[j] * a;
 }
 
+template <class V>
+VESK_KERNEL void AddScaledRowsT(double* m, long stride, int k0, int k1, int j0, int j1, const double* f,
+                                const double* x) {
+    for (int k = k0; k < k1; ++k) AddScaledT<V>(m + k * stride, f, x[k], j0, j1);
+}
+
+// Columns [j0, j1) of the row-major m: rows [kd, ku) only summed, rows
+// [ku, k1) first updated, m(k, j) += f(j) x(k), then summed, s(j) += y(k)
+// m(k, j), with k rising: strips of u vectors of s held in registers over
+// all the rows (eight, so that enough sums are in flight to hide the
+// latency of the additions), then single vectors, then single values.
+template <class V, int u>
+VESK_KERNEL int UpdateAndSumStrips(double* m, long stride, int kd, int ku, int k1, int j0, int j1, const double* f,
+                                   const double* x, double* s, const double* y) {
+    constexpr int w = kLanes<V>;
+    int j = j0;
+    for (; j + u * w <= j1; j += u * w) {
+        V sv[u];
+        for (int q = 0; q < u; ++q) sv[q] = Load<V>(s + j + q * w);
+        for (int k = kd; k < ku; ++k) {
+            const double* row = m + k * stride + j;
+            const V yk = Splat<V>(y[k]);
+            for (int q = 0; q < u; ++q) sv[q] = sv[q] + yk * Load<V>(row + q * w);
+        }
+        for (int k = ku; k < k1; ++k) {
+            double* row = m + k * stride + j;
+            const V xk = Splat<V>(x[k]);
+            const V yk = Splat<V>(y[k]);
+            for (int q = 0; q < u; ++q) {
+                const V r = Load<V>(row + q * w) + Load<V>(f + j + q * w) * xk;
+                Store(row + q * w, r);
+                sv[q] = sv[q] + yk * r;
+            }
+        }
+        for (int q = 0; q < u; ++q) Store(s + j + q * w, sv[q]);
+    }
+    return j;
+}
+
+template <class V>
+VESK_KERNEL void UpdateAndSumT(double* m, long stride, int kd, int ku, int k1, int j0, int j1, const double* f,
+                               const double* x, double* s, const double* y) {
+    int j = UpdateAndSumStrips<V, 8>(m, stride, kd, ku, k1, j0, j1, f, x, s, y);
+    j = UpdateAndSumStrips<V, 1>(m, stride, kd, ku, k1, j, j1, f, x, s, y);
+    for (; j < j1; ++j) {
+        double sj = s[j];
+        for (int k = kd; k < ku; ++k) sj = sj + y[k] * m[k * stride + j];
+        for (int k = ku; k < k1; ++k) {
+            double& r = m[k * stride + j];
+            r += f[j] * x[k];
+            sj = sj + y[k] * r;
+        }
+        s[j] = sj;
+    }
+}
+
 // a[q] (row q of a w x w block, w = the lanes) becomes column q.
 template <class V>
 VESK_KERNEL void TransposeBlock(V* a) {

@@ -17,6 +17,9 @@ struct Table {
     void (*addRowSums)(double*, int, int, const double*, long, const double*, long, int, int);
     void (*subtractRowSums)(double*, int, int, const double*, long, const double*, int, int, int);
     void (*addScaled)(double*, const double*, double, int, int);
+    void (*addScaledRows)(double*, long, int, int, int, int, const double*, const double*);
+    void (*updateAndSum)(double*, long, int, int, int, int, int, const double*, const double*, double*,
+                         const double*);
     void (*applyRowOps)(double*, long, int, const RowOp*, int);
     void (*dotAndUpdateRows)(double*, long, int, int, int, int, const double*, const double*);
 };
@@ -37,6 +40,14 @@ struct Table {
     attributes void AddScaled(double* row, const double* f, double a, int j0, int j1) {                     \
         AddScaledT<V>(row, f, a, j0, j1);                                                                   \
     }                                                                                                       \
+    attributes void AddScaledRows(double* m, long stride, int k0, int k1, int j0, int j1, const double* f,  \
+                                  const double* x) {                                                        \
+        AddScaledRowsT<V>(m, stride, k0, k1, j0, j1, f, x);                                                 \
+    }                                                                                                       \
+    attributes void UpdateAndSum(double* m, long stride, int kd, int ku, int k1, int j0, int j1,          \
+                                 const double* f, const double* x, double* s, const double* y) {            \
+        UpdateAndSumT<V>(m, stride, kd, ku, k1, j0, j1, f, x, s, y);                                        \
+    }                                                                                                       \
     attributes void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {             \
         ApplyRowOpsT<V>(t, stride, len, ops, count);                                                        \
     }                                                                                                       \
@@ -45,7 +56,7 @@ struct Table {
         DotAndUpdateRowsT<V>(m, stride, j0, j1, k0, k1, x, y);                                              \
     }                                                                                                       \
     constexpr Table kTable{kLanes<V>, CholeskyColumn, AddRowSums,  SubtractRowSums,                       \
-                           AddScaled, ApplyRowOps,    DotAndUpdateRows};                                    \
+                           AddScaled, AddScaledRows,  UpdateAndSum, ApplyRowOps, DotAndUpdateRows};                                    \
     }
 
 VESK_KERNEL_TABLE(lanes2, Pair, )
@@ -63,6 +74,8 @@ constexpr Table kTable{8,
                        lanes4::AddRowSums,
                        lanes4::SubtractRowSums,
                        lanes4::AddScaled,
+                       lanes4::AddScaledRows,
+                       lanes4::UpdateAndSum,
                        ApplyRowOps8,
                        lanes4::DotAndUpdateRows};
 }  // namespace lanes8
@@ -111,6 +124,15 @@ void SubtractRowSums(double* t, int j0, int j1, const double* r, long stride, co
 }
 
 void AddScaled(double* row, const double* f, double a, int j0, int j1) { Kernels().addScaled(row, f, a, j0, j1); }
+
+void AddScaledRows(double* m, long stride, int k0, int k1, int j0, int j1, const double* f, const double* x) {
+    Kernels().addScaledRows(m, stride, k0, k1, j0, j1, f, x);
+}
+
+void UpdateAndSum(double* m, long stride, int kd, int ku, int k1, int j0, int j1, const double* f, const double* x,
+                  double* s, const double* y) {
+    Kernels().updateAndSum(m, stride, kd, ku, k1, j0, j1, f, x, s, y);
+}
 
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {
     if (count > 0) Kernels().applyRowOps(t, stride, len, ops, count);

@@ -68,6 +68,17 @@ void SubtractRowSums(double* t, int j0, int j1, const double* r, long stride, co
 // row(j) += f(j) a for j in [j0, j1).
 void AddScaled(double* row, const double* f, double a, int j0, int j1);
 
+// m(k, j) += f(j) x(k) for k in [k0, k1), j in [j0, j1), m row-major (stride
+// `stride`).
+void AddScaledRows(double* m, long stride, int k0, int k1, int j0, int j1, const double* f, const double* x);
+
+// Columns [j0, j1) of the row-major m (stride `stride`), k rising: for k in
+// [kd, ku) s(j) += y(k) m(k, j); for k in [ku, k1) first m(k, j) += f(j) x(k),
+// then s(j) += y(k) m(k, j) with the new value. One walk over the rows does
+// one step's update and the next step's sums.
+void UpdateAndSum(double* m, long stride, int kd, int ku, int k1, int j0, int j1, const double* f, const double* x,
+                  double* s, const double* y);
+
 // For each row j in [j0, j1) of the row-major m (stride `stride`):
 // d = sum_{k = k0 .. k1 - 1} m(j, k) x(k) with k rising from 0.0, then
 // m(j, k) += d y(k) for k in [k0, k1). The rows are independent; eight are
