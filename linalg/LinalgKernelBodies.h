@@ -233,7 +233,7 @@ VESK_KERNEL void TransposeBlock(V* a) {
 // k (fewer than w) and the last rows are summed one value at a time.
 template <class V>
 VESK_KERNEL void DotAndUpdateRowsT(double* m, long stride, int j0, int j1, int k0, int k1, const double* x,
-                                   const double* y) {
+                                   const double* y, const double* f, int col) {
     constexpr int w = kLanes<V>;
     constexpr int kRows = 8;
     constexpr int kGroups = kRows / w;
@@ -241,6 +241,11 @@ VESK_KERNEL void DotAndUpdateRowsT(double* m, long stride, int j0, int j1, int k
     int j = j0;
     for (; j + kRows <= j1; j += kRows) {
         double* r = m + j * stride;
+        if (f != nullptr)
+            for (int q = 0; q < kRows; ++q) {
+                double* row = r + q * stride;
+                AddScaledT<V>(row, f, row[col], k0, k1);
+            }
         V acc[kGroups];
         for (int g = 0; g < kGroups; ++g) acc[g] = V{};
         for (int k = k0; k < kv; k += w) {
@@ -264,6 +269,7 @@ VESK_KERNEL void DotAndUpdateRowsT(double* m, long stride, int j0, int j1, int k
     }
     for (; j < j1; ++j) {
         double* row = m + j * stride;
+        if (f != nullptr) AddScaledT<V>(row, f, row[col], k0, k1);
         double d = 0.0;
         for (int k = k0; k < k1; ++k) d += row[k] * x[k];
         AddScaledT<V>(row, y, d, k0, k1);

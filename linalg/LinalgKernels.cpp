@@ -21,7 +21,7 @@ struct Table {
     void (*updateAndSum)(double*, long, int, int, int, int, int, const double*, const double*, double*,
                          const double*);
     void (*applyRowOps)(double*, long, int, const RowOp*, int);
-    void (*dotAndUpdateRows)(double*, long, int, int, int, int, const double*, const double*);
+    void (*dotAndUpdateRows)(double*, long, int, int, int, int, const double*, const double*, const double*, int);
 };
 
 #define VESK_KERNEL_TABLE(name, V, attributes)                                                              \
@@ -52,8 +52,8 @@ struct Table {
         ApplyRowOpsT<V>(t, stride, len, ops, count);                                                        \
     }                                                                                                       \
     attributes void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1,               \
-                                     const double* x, const double* y) {                                    \
-        DotAndUpdateRowsT<V>(m, stride, j0, j1, k0, k1, x, y);                                              \
+                                     const double* x, const double* y, const double* f, int col) {          \
+        DotAndUpdateRowsT<V>(m, stride, j0, j1, k0, k1, x, y, f, col);                                      \
     }                                                                                                       \
     constexpr Table kTable{kLanes<V>, CholeskyColumn, AddRowSums,  SubtractRowSums,                       \
                            AddScaled, AddScaledRows,  UpdateAndSum, ApplyRowOps, DotAndUpdateRows};                                    \
@@ -138,8 +138,9 @@ void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count) {
     if (count > 0) Kernels().applyRowOps(t, stride, len, ops, count);
 }
 
-void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y) {
-    Kernels().dotAndUpdateRows(m, stride, j0, j1, k0, k1, x, y);
+void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y,
+                      const double* f, int col) {
+    Kernels().dotAndUpdateRows(m, stride, j0, j1, k0, k1, x, y, f, col);
 }
 
 }  // namespace linalg_kernels

@@ -79,10 +79,13 @@ void AddScaledRows(double* m, long stride, int k0, int k1, int j0, int j1, const
 void UpdateAndSum(double* m, long stride, int kd, int ku, int k1, int j0, int j1, const double* f, const double* x,
                   double* s, const double* y);
 
-// For each row j in [j0, j1) of the row-major m (stride `stride`):
-// d = sum_{k = k0 .. k1 - 1} m(j, k) x(k) with k rising from 0.0, then
-// m(j, k) += d y(k) for k in [k0, k1). The rows are independent; eight are
-// formed together so that their sums overlap.
-void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y);
+// For each row j in [j0, j1) of the row-major m (stride `stride`): when f
+// is not null, first m(j, k) += f(k) m(j, col) for k in [k0, k1) (col outside
+// that range); then d = sum_{k = k0 .. k1 - 1} m(j, k) x(k) with k rising from
+// 0.0, and m(j, k) += d y(k) for k in [k0, k1). The rows are independent;
+// eight are formed together so that their sums overlap, and each row takes
+// both updates while in cache.
+void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y,
+                      const double* f, int col);
 
 }  // namespace linalg_kernels

@@ -651,6 +651,12 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
         l = i + 1;
         rv1[i] = scale * g;
         g = s = scale = 0.0;
+        // The column transformation of step i reaches rows below i in the
+        // same walk as the row transformation (each row takes the first,
+        // then the second, as before); column i is scaled back after both,
+        // which neither reads.
+        const double* columnFactors = nullptr;
+        double columnScale = 0.0;
         if (i < m) {
             for (int k = i; k < m; ++k) scale += std::fabs(a(k, i));
             if (scale != 0.0) {
@@ -664,12 +670,14 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 a(i, i) = f - g;
                 ColumnDots(data, n, i, i, m, l, tmp);
                 for (int j = l; j < n; ++j) tmp[j] = tmp[j] / h;
-                AddScaledColumn(data, n, i, i, m, l, tmp);
-                for (int k = i; k < m; ++k) a(k, i) *= scale;
+                AddScaledColumn(data, n, i, i, l, l, tmp);
+                columnFactors = tmp;
+                columnScale = scale;
             }
         }
         w[i] = scale * g;
         g = s = scale = 0.0;
+        bool rowsDone = false;
         if (i < m && i != n - 1) {
             double* ai = a[i];
             for (int k = l; k < n; ++k) scale += std::fabs(ai[k]);
@@ -683,9 +691,14 @@ int Matrix::SVD(MatVectorCol*& wOut, Matrix*& vOut) {
                 const double h = f * g - s;
                 ai[l] = f - g;
                 for (int k = l; k < n; ++k) rv1[k] = ai[k] / h;
-                linalg_kernels::DotAndUpdateRows(data, n, l, m, l, n, ai, rv1);
+                linalg_kernels::DotAndUpdateRows(data, n, l, m, l, n, ai, rv1, columnFactors, i);
+                rowsDone = true;
                 for (int k = l; k < n; ++k) ai[k] *= scale;
             }
+        }
+        if (columnFactors != nullptr) {
+            if (!rowsDone) AddScaledColumn(data, n, i, l, m, l, columnFactors);
+            for (int k = i; k < m; ++k) a(k, i) *= columnScale;
         }
         const double span = std::fabs(w[i]) + std::fabs(rv1[i]);
         anorm = anorm > span ? anorm : span;
