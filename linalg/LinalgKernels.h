@@ -6,14 +6,14 @@
 // lanes round like the scalar operations, so results are the same bit for
 // bit whichever width is used. The baseline is two lanes (SSE2 on x86-64,
 // NEON on aarch64); on x86-64 four lanes (AVX2), and eight (AVX-512F) for
-// the rotations, are chosen at run time where the processor has them, never
-// with fused multiply-add.
+// the rotations and the Cholesky columns, are chosen at run time where the
+// processor has them, never with fused multiply-add.
 #pragma once
 
 namespace linalg_kernels {
 
-// The lanes of the widest kernels in use: 2, 4 or 8 (8: the rotations only,
-// the others then take 4).
+// The lanes of the widest kernels in use: 2, 4 or 8 (8: the rotations and
+// the Cholesky columns, the others then take 4).
 int Lanes();
 // Chooses the kernels of `lanes` lanes, or the widest available below that
 // (so 0 or 2 gives the baseline); answers the lanes now in use. For tests,
@@ -49,9 +49,10 @@ struct RowOp {
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count);
 
 #if defined(__x86_64__) || defined(__i386__)
-// ApplyRowOps in eight lanes, compiled for AVX-512F: only for processors that
-// have it (the table of kernels checks).
+// ApplyRowOps and CholeskyColumn in eight lanes, compiled for AVX-512F: only
+// for processors that have it (the table of kernels checks).
 void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count);
+bool CholeskyColumn8(double* t, const double* a, int n, int i);
 #endif
 
 // t(j) += f(k) r(k, j) for j in [j0, j1), one term at a time for k = k0 .. k1 - 1

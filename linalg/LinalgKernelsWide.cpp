@@ -1,6 +1,7 @@
-// The rotation kernel in eight lanes, this source alone compiled for
-// AVX-512F (GCC builds eight-lane vectors from scalars lane by lane in
-// templates inlined into a function that merely has the target attribute).
+// The kernels in eight lanes (rotations, Cholesky columns), this source alone
+// compiled for AVX-512F (GCC builds eight-lane vectors from scalars lane by
+// lane in templates inlined into a function that merely has the target
+// attribute).
 // Called only through the table of kernels, after the processor was checked.
 #include "linalg/LinalgKernelBodies.h"
 
@@ -13,6 +14,8 @@ namespace linalg_kernels {
 void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count) {
     ApplyRowOpsT<Oct>(t, stride, len, ops, count);
 }
+
+bool CholeskyColumn8(double* t, const double* a, int n, int i) { return CholeskyColumnT<Oct>(t, a, n, i); }
 
 }  // namespace linalg_kernels
 #endif
