@@ -1,8 +1,12 @@
 // The kernels in eight lanes (rotations, Cholesky columns), this source alone
 // compiled for AVX-512F (GCC builds eight-lane vectors from scalars lane by
 // lane in templates inlined into a function that merely has the target
-// attribute).
-// Called only through the table of kernels, after the processor was checked.
+// attribute). Called only through the table of kernels, after the processor was checked.
+// The object must define nothing the linker could pick for the rest of the
+// library (an out-of-line copy of an inline function from a standard header
+// would carry AVX-512 instructions): the kernel templates have internal
+// linkage; `nm` on the object should list no defined symbol but the entry
+// points.
 #include "linalg/LinalgKernelBodies.h"
 
 #ifdef VESK_WIDE_KERNELS

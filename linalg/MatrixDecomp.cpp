@@ -326,8 +326,11 @@ bool Matrix::Eliminate(double* rhs, bool* negative, int* order) {
     // panel then receive the panel's row operations in step order, element by
     // element, while a segment of the row stays in cache. Every element thus
     // sees the same subtractions in the same order as the unblocked steps.
+    // The panel's rows over one segment of 128 columns (32 kB) stay in the
+    // first-level cache while every row below passes (512 columns, 128 kB,
+    // made the solve at n = 500 about a fifth slower).
     constexpr int kPanel = 32;
-    constexpr int kSegment = 512;
+    constexpr int kSegment = 128;
     for (int k0 = 0; k0 < n; k0 += kPanel) {
         const int k1 = std::min(n, k0 + kPanel);
         for (int k = k0; k < k1; ++k) {
