@@ -19,7 +19,12 @@ void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count) 
     ApplyRowOpsT<Oct>(t, stride, len, ops, count);
 }
 
-bool CholeskyColumn8(double* t, const double* a, int n, int i) { return CholeskyColumnT<Oct>(t, a, n, i); }
+// Short columns (fewer than kShortColumn values) take four lanes: their
+// strips of 32 values would leave most of the column to the narrower tails.
+bool CholeskyColumn8(double* t, const double* a, int n, int i) {
+    constexpr int kShortColumn = 96;
+    return n - i < kShortColumn ? CholeskyColumnT<Quad>(t, a, n, i) : CholeskyColumnT<Oct>(t, a, n, i);
+}
 
 }  // namespace linalg_kernels
 #endif
