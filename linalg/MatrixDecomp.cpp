@@ -172,7 +172,7 @@ void AccumulateRight(double* v, const double* a, const double* rv1, int n, doubl
 // which holds the Householder columns of the reduction, with the diagonal w.
 // Step i (min(m, n)-1 down to 0) zeros row i right of the diagonal; unless
 // w(i) is 0 it adds to each column j > i the product of column i (rows i
-// and below) with ((sum_{k > i} a(k, i) a(k, j)) / a(i, i)) / w(i), then
+// and below) with ((sum_{k > i} a(k, i) a(k, j)) / a(i, i)) (1 / w(i)), then
 // scales column i by 1 / w(i) (or zeros it); last a(i, i) += 1. Column i
 // takes part only at its own step and later, so the steps read it from h, a
 // transposed copy taken before (row i: column i), and a is formed in panels
