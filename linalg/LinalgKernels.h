@@ -5,17 +5,19 @@
 // the operations, in exactly the order, of the plain scalar loop: vector
 // lanes round like the scalar operations, so results are the same bit for
 // bit whichever width is used. The baseline is two lanes (SSE2 on x86-64,
-// NEON on aarch64); on x86-64 four lanes (AVX2) are chosen at run time
-// where the processor has them, never with fused multiply-add.
+// NEON on aarch64); on x86-64 four lanes (AVX2), and eight (AVX-512F) for
+// the rotations and the Cholesky columns, are chosen at run time where the
+// processor has them, never with fused multiply-add.
 #pragma once
 
 namespace linalg_kernels {
 
-// The lanes of the kernels in use: 2 or 4.
+// The lanes of the widest kernels in use: 2, 4 or 8 (8: the rotations and
+// the Cholesky columns, the others then take 4).
 int Lanes();
 // Chooses the kernels of `lanes` lanes, or the widest available below that
 // (so 0 or 2 gives the baseline); answers the lanes now in use. For tests,
-// which compare the widths; 4 restores the default choice.
+// which compare the widths; 8 restores the default choice.
 int UseLanes(int lanes);
 
 // Column i of the Cholesky factor L of the n x n row-major a into row i of
@@ -46,6 +48,13 @@ struct RowOp {
 // per batch rather than once per chain.
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count);
 
+#if defined(__x86_64__) || defined(__i386__)
+// ApplyRowOps and CholeskyColumn in eight lanes, compiled for AVX-512F: only
+// for processors that have it (the table of kernels checks).
+void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count);
+bool CholeskyColumn8(double* t, const double* a, int n, int i);
+#endif
+
 // t(j) += f(k) r(k, j) for j in [j0, j1), one term at a time for k = k0 .. k1 - 1
 // rising, where r(k, .) is row k of the row-major r (stride `stride`) and
 // f(k) = f[k * fStride] (a column of r itself, or an array).
@@ -60,10 +69,24 @@ void SubtractRowSums(double* t, int j0, int j1, const double* r, long stride, co
 // row(j) += f(j) a for j in [j0, j1).
 void AddScaled(double* row, const double* f, double a, int j0, int j1);
 
-// For each row j in [j0, j1) of the row-major m (stride `stride`):
-// d = sum_{k = k0 .. k1 - 1} m(j, k) x(k) with k rising from 0.0, then
-// m(j, k) += d y(k) for k in [k0, k1). The rows are independent; eight are
-// formed together so that their sums overlap.
-void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y);
+// m(k, j) += f(j) x(k) for k in [k0, k1), j in [j0, j1), m row-major (stride
+// `stride`).
+void AddScaledRows(double* m, long stride, int k0, int k1, int j0, int j1, const double* f, const double* x);
+
+// Columns [j0, j1) of the row-major m (stride `stride`), k rising: for k in
+// [kd, ku) s(j) += y(k) m(k, j); for k in [ku, k1) first m(k, j) += f(j) x(k),
+// then s(j) += y(k) m(k, j) with the new value. One walk over the rows does
+// one step's update and the next step's sums.
+void UpdateAndSum(double* m, long stride, int kd, int ku, int k1, int j0, int j1, const double* f, const double* x,
+                  double* s, const double* y);
+
+// For each row j in [j0, j1) of the row-major m (stride `stride`): when f
+// is not null, first m(j, k) += f(k) m(j, col) for k in [k0, k1) (col outside
+// that range); then d = sum_{k = k0 .. k1 - 1} m(j, k) x(k) with k rising from
+// 0.0, and m(j, k) += d y(k) for k in [k0, k1). The rows are independent;
+// eight are formed together so that their sums overlap, and each row takes
+// both updates while in cache.
+void DotAndUpdateRows(double* m, long stride, int j0, int j1, int k0, int k1, const double* x, const double* y,
+                      const double* f, int col);
 
 }  // namespace linalg_kernels

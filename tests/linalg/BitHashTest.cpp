@@ -138,12 +138,12 @@ protected:
     // narrower width down to the baseline; all must give the recorded bits.
     template <class Body>
     static void EachKernelWidth(Body body) {
-        for (int lanes = linalg_kernels::UseLanes(4); lanes >= 2; lanes /= 2) {
+        for (int lanes = linalg_kernels::UseLanes(8); lanes >= 2; lanes /= 2) {
             if (linalg_kernels::UseLanes(lanes) != lanes) continue;
             SCOPED_TRACE(testing::Message() << lanes << "-lane kernels");
             body();
         }
-        linalg_kernels::UseLanes(4);
+        linalg_kernels::UseLanes(8);
     }
     void Check(const Expected& e, const Hash& h) {
         EXPECT_EQ(h.Value(), e.value) << e.name << ": got 0x" << std::hex << h.Value() << "ULL";
