@@ -390,8 +390,8 @@ public:
     // or SolveBFGS ends above its start value or stops at the caller's
     // maxIter iterations, when the end point fails the end test (a run
     // capped at the default budget whose point the polish does not move
-    // fails it), and whenever a
-    // solve ends on a NaN value; the result is then the best point found. A
+    // fails it), and whenever a solve ends on a NaN value; the result is
+    // then the best point found. A
     // difference gradient with a NaN or infinite component (an objective
     // that answers NaN on part of the box) ends a quasi-Newton run; the end
     // test then decides on a restart or the error. SolvePowell(0),
