@@ -248,7 +248,11 @@ public:
     //       less than eps. It may stop a few final steps from the minimum.
     //       Inactive coordinates are not searched. steps must hold dim values
     //       (error 3). Neither the caches nor the progress window are used.
-    //   Solve(), SolveDFP(), SolveBFGS()  maxIter = max(10 dim, 1000).
+    //   Solve(), SolveDFP(), SolveBFGS()  maxIter = max(10 dim, 1000). For
+    //       SolveDFP() and SolveBFGS() this cap is the library's budget, not
+    //       the caller's: a run that reaches it goes on to the Newton check
+    //       of the end test (below), which decides; SolveDFP(maxIter) and
+    //       SolveBFGS(maxIter) raise the error at the caller's cap.
     //
     // Progress window: SetProgress(1) (Solve, SolvePowell()) or (30)
     // (SolveDFP, SolveBFGS) and CheckCancel at the start; SetProgress(k mod
@@ -369,17 +373,25 @@ public:
     // Newton polish settles at singular points too, such as merged model
     // terms; coordinates without any effect on the model, whose gradient
     // and Hessian row are exactly 0, are left out of that test). When the iteration limit ends
-    // Solve or SolvePowell(), or maxIter a quasi-Newton run, no end test is
-    // made: the limit raises its own error, or none after
-    // SetErrorIfMaxItterNumberExceed(0).
+    // Solve or SolvePowell(), or the caller's maxIter a quasi-Newton run, no
+    // end test is made: the limit raises its own error, or none after
+    // SetErrorIfMaxItterNumberExceed(0). A run of SolveDFP() or SolveBFGS()
+    // capped at the default budget gets no restart but the Newton check: it
+    // passes only when the polish moves the point and the point then passes
+    // as above (a capped point counts as failing the first-order test). On
+    // the certified problems this takes the runs that crawled to the cap
+    // (Misra1a, Kirby2 from start 1; BFGS also Misra1a/2) to LRE 5.7-7.3
+    // without the error; capped runs that the polish does not finish keep it.
     //
     // Errors: the module's "ERR_SOLUTION_NOT_FOUND" code (fixed on first use
     // when the host has not initialised the module) when the iteration limit
     // ends Solve, SolvePowell() or SolveByCoord (unless
     // SetErrorIfMaxItterNumberExceed(0)), when a quasi-Newton run of SolveDFP
-    // or SolveBFGS ends above its start value or stops at its maxIter
-    // iterations, when the end point fails the end test, and whenever a
-    // solve ends on a NaN value; the result is then the best point found. A
+    // or SolveBFGS ends above its start value or stops at the caller's
+    // maxIter iterations, when the end point fails the end test (a run
+    // capped at the default budget whose point the polish does not move
+    // fails it), and whenever a solve ends on a NaN value; the result is
+    // then the best point found. A
     // difference gradient with a NaN or infinite component (an objective
     // that answers NaN on part of the box) ends a quasi-Newton run; the end
     // test then decides on a restart or the error. SolvePowell(0),
@@ -432,8 +444,9 @@ private:
     // SolvePowell(0) and SolvePowell(dirs) after their checks: one Powell
     // iteration with dirs from the start.
     void OnePowellIteration(MatVectorCol* dirs);
-    // SolveDFP (dfp non-zero) and SolveBFGS.
-    void SolveQuasiNewton(int dfp, int maxIter);
+    // SolveDFP (dfp non-zero) and SolveBFGS; capBinding: maxIter is the
+    // caller's (its cap raises the error without an end test).
+    void SolveQuasiNewton(int dfp, int maxIter, bool capBinding);
     // Raises the solution-not-found error when failed is set or f is NaN.
     void CheckSolution(double f, bool failed);
     // The end test at the current point, whose value is f (see the solve

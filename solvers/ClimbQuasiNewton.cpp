@@ -203,7 +203,7 @@ double Climb::MakeItterationBFGS(double f0, int maxIter) {
     return MakeQuasiNewtonItteration(0, f0, maxIter);
 }
 
-void Climb::SolveQuasiNewton(int dfp, int maxIter) {
+void Climb::SolveQuasiNewton(int dfp, int maxIter, bool capBinding) {
     double f0;
     if (!BeginSolve(30, f0)) return;
     int stop;
@@ -218,7 +218,12 @@ void Climb::SolveQuasiNewton(int dfp, int maxIter) {
         f = QuasiNewtonRun(dfp, f, maxIter, stop);
         if (!Better(f, before)) break;
     }
-    if (stop != kRunCancelled && stop != kRunCapped) {
+    // A run capped by the caller's maxIter ends with the error. At the
+    // default budget the cap ends the run, not the solve: the Newton check
+    // goes on from its point, and the end test decides (a capped point has
+    // not passed the first-order test, so only a point the polish moved to
+    // and that passes every test there is taken as solved).
+    if (stop != kRunCancelled && !(stop == kRunCapped && capBinding)) {
         // A covariance seeded at the run's end point moves with it when the
         // Newton polish gains less than the first-order test's tolerance:
         // the point was a minimum to that test, and so is the new one.
@@ -231,8 +236,8 @@ void Climb::SolveQuasiNewton(int dfp, int maxIter) {
     ProgressReport(100, f);
 }
 
-void Climb::SolveDFP(int maxIter) { SolveQuasiNewton(1, maxIter); }
-void Climb::SolveBFGS(int maxIter) { SolveQuasiNewton(0, maxIter); }
+void Climb::SolveDFP(int maxIter) { SolveQuasiNewton(1, maxIter, true); }
+void Climb::SolveBFGS(int maxIter) { SolveQuasiNewton(0, maxIter, true); }
 
 void Climb::Solve(int maxIter) {
     double f;
@@ -262,5 +267,5 @@ int DefaultMaxIter(int dim) { return 10 * dim > 1000 ? 10 * dim : 1000; }
 }  // namespace
 
 void Climb::Solve() { Solve(DefaultMaxIter(dim)); }
-void Climb::SolveDFP() { SolveDFP(DefaultMaxIter(dim)); }
-void Climb::SolveBFGS() { SolveBFGS(DefaultMaxIter(dim)); }
+void Climb::SolveDFP() { SolveQuasiNewton(1, DefaultMaxIter(dim), false); }
+void Climb::SolveBFGS() { SolveQuasiNewton(0, DefaultMaxIter(dim), false); }
