@@ -26,5 +26,11 @@ bool CholeskyColumn8(double* t, const double* a, int n, int i) {
     return n - i < kShortColumn ? CholeskyColumnT<Quad>(t, a, n, i) : CholeskyColumnT<Oct>(t, a, n, i);
 }
 
+bool CholeskyColumnPair8(double* t, const double* a, int n, int i) {
+    constexpr int kShortColumn = 96;
+    return n - i < kShortColumn ? CholeskyColumnPairT<Quad, kPairVectors>(t, a, n, i)
+                                : CholeskyColumnPairT<Oct, kPairVectors>(t, a, n, i);
+}
+
 }  // namespace linalg_kernels
 #endif
