@@ -31,7 +31,7 @@ struct Table {
         return CholeskyColumnT<V>(t, a, n, i);                                                              \
     }                                                                                                       \
     attributes bool CholeskyColumnPair(double* t, const double* a, int n, int i) {                          \
-        return CholeskyColumnPairT<V, kPairVectors>(t, a, n, i);                                         \
+        return CholeskyColumnsT<V, V>(t, a, n, i);                                                       \
     }                                                                                                       \
     attributes void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f,    \
                                long fStride, int k0, int k1) {                                              \

@@ -27,9 +27,7 @@ bool CholeskyColumn8(double* t, const double* a, int n, int i) {
 }
 
 bool CholeskyColumnPair8(double* t, const double* a, int n, int i) {
-    constexpr int kShortColumn = 96;
-    return n - i < kShortColumn ? CholeskyColumnPairT<Quad, kPairVectors>(t, a, n, i)
-                                : CholeskyColumnPairT<Oct, kPairVectors>(t, a, n, i);
+    return CholeskyColumnsT<Oct, Quad>(t, a, n, i);
 }
 
 }  // namespace linalg_kernels
