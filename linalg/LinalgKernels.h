@@ -53,8 +53,9 @@ struct RowOp {
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count);
 
 #if defined(__x86_64__) || defined(__i386__)
-// ApplyRowOps and CholeskyColumn in eight lanes, compiled for AVX-512F: only
-// for processors that have it (the table of kernels checks).
+// ApplyRowOps, CholeskyColumn and CholeskyColumnPair in eight lanes (short
+// columns in four), compiled for AVX-512F: only for processors that have it
+// (the table of kernels checks).
 void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count);
 bool CholeskyColumn8(double* t, const double* a, int n, int i);
 bool CholeskyColumnPair8(double* t, const double* a, int n, int i);
