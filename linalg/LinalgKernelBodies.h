@@ -116,6 +116,11 @@ VESK_KERNEL void StripSumsT(double* t, int j0, int j1, const double* r, long str
     }
 }
 
+// Divides t(j) for j in [j0, j1) by d.
+VESK_KERNEL void DivideRange(double* t, int j0, int j1, double d) {
+    for (int j = j0; j < j1; ++j) t[j] = t[j] / d;
+}
+
 template <class V>
 VESK_KERNEL bool CholeskyColumnT(double* t, const double* a, int n, int i) {
     double* ti = t + static_cast<long>(i) * n;
@@ -126,8 +131,125 @@ VESK_KERNEL bool CholeskyColumnT(double* t, const double* a, int n, int i) {
     if (s <= 0.0) return false;
     const double diagonal = std::sqrt(s);
     ti[i] = diagonal;
-    for (int j = i + 1; j < n; ++j) ti[j] = ti[j] / diagonal;
+    DivideRange(ti, i + 1, n, diagonal);
     return true;
+}
+
+// Vectors per strip of CholeskyColumnPairT: four, so that eight sums are in
+// flight (four of each column) to hide the latency of the subtractions.
+constexpr int kPairVectors = 4;
+// Rows ahead of the walk of PairStripPass whose lines of column i's strip
+// are fetched early: the walk goes down the rows, one page per row, which
+// the processor's own prefetching does not follow.
+constexpr int kPairFetchAhead = 8;
+
+// One pass of CholeskyColumnPairT over all k: the sums of column i for the
+// entries [ja, ja + u w) and those of column i + 1 for [jb, jb + u w) (an
+// earlier strip, whose L(j, i) are final), each term in the order of
+// CholeskyColumnT (column i + 1's first term, k = i, before the walk).
+template <class V, int u>
+VESK_KERNEL void PairStripPass(double* t, int n, int i, int ja, int jb) {
+    constexpr int w = kLanes<V>;
+    double* ta = t + static_cast<long>(i) * n;
+    double* tb = ta + n;
+    V sa[u], sb[u];
+    const V first = Splat<V>(ta[i + 1]);
+    for (int q = 0; q < u; ++q) {
+        sa[q] = Load<V>(ta + ja + q * w);
+        sb[q] = Load<V>(tb + jb + q * w) - first * Load<V>(ta + jb + q * w);
+    }
+    for (int k = i - 1; k >= 0; --k) {
+        const double* rk = t + static_cast<long>(k) * n;
+        const V fa = Splat<V>(rk[i]);
+        const V fb = Splat<V>(rk[i + 1]);
+        if (k >= kPairFetchAhead) {
+            const double* ahead = rk - kPairFetchAhead * static_cast<long>(n) + ja;
+            for (int q = 0; q < u * w; q += 8) __builtin_prefetch(ahead + q);
+            __builtin_prefetch(ahead + u * w - 1);
+        }
+        for (int q = 0; q < u; ++q) {
+            sa[q] = sa[q] - fa * Load<V>(rk + ja + q * w);
+            sb[q] = sb[q] - fb * Load<V>(rk + jb + q * w);
+        }
+    }
+    for (int q = 0; q < u; ++q) {
+        Store(ta + ja + q * w, sa[q]);
+        Store(tb + jb + q * w, sb[q]);
+    }
+}
+
+// Columns i and i + 1 (i + 1 < n) of the Cholesky factor, each entry's
+// operations and their order those of CholeskyColumnT on column i and then
+// column i + 1. Column i + 1's sum for entry j starts with L(j, i) L(i + 1,
+// i) and then takes k = i - 1 .. 0 like column i's, so the entries are
+// walked in strips of u w, column i on strip m together with column i + 1 on
+// strip m - 1 (finished in column i by the pass before): the walk over the
+// rows of t serves both columns, and the lines of strip m - 1, read by the
+// pass before, are mostly still in the nearer caches. Strip 0 of column
+// i holds the diagonal, needed by all its divisions and, through L(i + 1, i),
+// by column i + 1; strip 0 of column i + 1 (entry i + 1 onwards) holds its
+// diagonal. Answers false, as CholeskyColumnT, at the first diagonal sum of
+// 0.0 or less.
+template <class V, int u>
+VESK_KERNEL bool CholeskyColumnPairT(double* t, const double* a, int n, int i) {
+    constexpr int width = u * kLanes<V>;
+    double* ta = t + static_cast<long>(i) * n;
+    double* tb = ta + n;
+    std::copy(a + static_cast<long>(i) * n + i, a + static_cast<long>(i + 1) * n, ta + i);
+    std::copy(a + static_cast<long>(i + 1) * n + i + 1, a + static_cast<long>(i + 2) * n, tb + i + 1);
+    // Row k of t holds L(., k): its elements i and i + 1 are the factors.
+    const double* fa = t + i;
+    const double* fb = t + i + 1;
+    int ja0 = std::min(n, i + width);
+    if (i > 0) StripSumsT<V, true>(ta, i, ja0, t, n, fa, n, i - 1, i, -1);
+    if (ta[i] <= 0.0) return false;
+    const double da = std::sqrt(ta[i]);
+    ta[i] = da;
+    DivideRange(ta, i + 1, ja0, da);
+    // Column i + 1's strip [jb0, jb1) beside column i's [ja0, ja1), both
+    // over the same strips. Column i + 1's first strip starts at entry i,
+    // above the factor (t(i + 1, i) is L(i, i + 1), outside the triangle):
+    // so that it is whole, its sum is formed there too and then the element
+    // put back. A strip narrower than u w (the last ones) takes the general
+    // kernel, column i first.
+    const double above = tb[i];
+    double db = 0.0;
+    int jb0 = i, jb1 = ja0;
+    while (jb0 < n) {
+        const int ja1 = std::min(n, ja0 + width);
+        if (ja1 - ja0 == width && jb1 - jb0 == width) {
+            PairStripPass<V, u>(t, n, i, ja0, jb0);
+        } else {
+            if (i > 0) StripSumsT<V, true>(ta, ja0, ja1, t, n, fa, n, i - 1, i, -1);
+            StripSumsT<V, true>(tb, jb0, jb1, t, n, fb, n, i, i + 1, -1);
+        }
+        DivideRange(ta, ja0, ja1, da);
+        if (jb0 == i) {
+            tb[i] = above;
+            if (tb[i + 1] <= 0.0) return false;
+            db = std::sqrt(tb[i + 1]);
+            tb[i + 1] = db;
+            DivideRange(tb, i + 2, jb1, db);
+        } else {
+            DivideRange(tb, jb0, jb1, db);
+        }
+        jb0 = ja0;
+        jb1 = ja1;
+        ja0 = ja1;
+    }
+    return true;
+}
+
+// Columns shorter than this are formed one by one: their strips are few,
+// and the pairing costs more than it saves (about 6 % at n = 50).
+constexpr int kShortPair = 96;
+
+// Columns i and i + 1 (i + 1 < n): paired in V, or one by one in Short for
+// short columns.
+template <class V, class Short>
+VESK_KERNEL bool CholeskyColumnsT(double* t, const double* a, int n, int i) {
+    if (n - i < kShortPair) return CholeskyColumnT<Short>(t, a, n, i) && CholeskyColumnT<Short>(t, a, n, i + 1);
+    return CholeskyColumnPairT<V, kPairVectors>(t, a, n, i);
 }
 
 template <class V>

@@ -14,6 +14,7 @@ namespace {
 struct Table {
     int lanes;
     bool (*choleskyColumn)(double*, const double*, int, int);
+    bool (*choleskyColumnPair)(double*, const double*, int, int);
     void (*addRowSums)(double*, int, int, const double*, long, const double*, long, int, int);
     void (*subtractRowSums)(double*, int, int, const double*, long, const double*, int, int, int);
     void (*addScaled)(double*, const double*, double, int, int);
@@ -28,6 +29,9 @@ struct Table {
     namespace name {                                                                                        \
     attributes bool CholeskyColumn(double* t, const double* a, int n, int i) {                              \
         return CholeskyColumnT<V>(t, a, n, i);                                                              \
+    }                                                                                                       \
+    attributes bool CholeskyColumnPair(double* t, const double* a, int n, int i) {                          \
+        return CholeskyColumnsT<V, V>(t, a, n, i);                                                       \
     }                                                                                                       \
     attributes void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f,    \
                                long fStride, int k0, int k1) {                                              \
@@ -55,7 +59,7 @@ struct Table {
                                      const double* x, const double* y, const double* f, int col) {          \
         DotAndUpdateRowsT<V>(m, stride, j0, j1, k0, k1, x, y, f, col);                                      \
     }                                                                                                       \
-    constexpr Table kTable{kLanes<V>, CholeskyColumn, AddRowSums,  SubtractRowSums,                       \
+    constexpr Table kTable{kLanes<V>, CholeskyColumn, CholeskyColumnPair, AddRowSums,  SubtractRowSums,                       \
                            AddScaled, AddScaledRows,  UpdateAndSum, ApplyRowOps, DotAndUpdateRows};                                    \
     }
 
@@ -72,6 +76,7 @@ VESK_KERNEL_TABLE(lanes4, Quad, __attribute__((target("avx2"))))
 namespace lanes8 {
 constexpr Table kTable{8,
                        CholeskyColumn8,
+                       CholeskyColumnPair8,
                        lanes4::AddRowSums,
                        lanes4::SubtractRowSums,
                        lanes4::AddScaled,
@@ -113,6 +118,10 @@ int UseLanes(int lanes) {
 }
 
 bool CholeskyColumn(double* t, const double* a, int n, int i) { return Kernels().choleskyColumn(t, a, n, i); }
+
+bool CholeskyColumnPair(double* t, const double* a, int n, int i) {
+    return Kernels().choleskyColumnPair(t, a, n, i);
+}
 
 void AddRowSums(double* t, int j0, int j1, const double* r, long stride, const double* f, long fStride, int k0,
                 int k1) {

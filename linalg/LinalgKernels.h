@@ -26,6 +26,10 @@ int UseLanes(int lanes);
 // L(i, i) = sqrt(s(i)), L(j, i) = s(j) / L(i, i). Answers false, the row
 // unfinished, when s(i) is 0.0 or less (a NaN s(i) goes on).
 bool CholeskyColumn(double* t, const double* a, int n, int i);
+// Columns i and i + 1 (i + 1 < n) of the same: the same values as
+// CholeskyColumn on i and then on i + 1, each row of t read once for both.
+// Answers false, the rows unfinished, as CholeskyColumn on either.
+bool CholeskyColumnPair(double* t, const double* a, int n, int i);
 
 // One step of a batch of row operations on the row-major t: a chain of plane
 // rotations i = first .. last, rotation i with c[i] and s[i] making two rows
@@ -49,10 +53,12 @@ struct RowOp {
 void ApplyRowOps(double* t, long stride, int len, const RowOp* ops, int count);
 
 #if defined(__x86_64__) || defined(__i386__)
-// ApplyRowOps and CholeskyColumn in eight lanes, compiled for AVX-512F: only
-// for processors that have it (the table of kernels checks).
+// ApplyRowOps, CholeskyColumn and CholeskyColumnPair in eight lanes (short
+// columns in four), compiled for AVX-512F: only for processors that have it
+// (the table of kernels checks).
 void ApplyRowOps8(double* t, long stride, int len, const RowOp* ops, int count);
 bool CholeskyColumn8(double* t, const double* a, int n, int i);
+bool CholeskyColumnPair8(double* t, const double* a, int n, int i);
 #endif
 
 // t(j) += f(k) r(k, j) for j in [j0, j1), one term at a time for k = k0 .. k1 - 1

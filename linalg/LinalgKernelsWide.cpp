@@ -26,5 +26,9 @@ bool CholeskyColumn8(double* t, const double* a, int n, int i) {
     return n - i < kShortColumn ? CholeskyColumnT<Quad>(t, a, n, i) : CholeskyColumnT<Oct>(t, a, n, i);
 }
 
+bool CholeskyColumnPair8(double* t, const double* a, int n, int i) {
+    return CholeskyColumnsT<Oct, Quad>(t, a, n, i);
+}
+
 }  // namespace linalg_kernels
 #endif

@@ -592,8 +592,10 @@ Matrix* Matrix::CholeskyDecompse() const {
     // together along contiguous memory over the same k; it is transposed in
     // place at the end.
     double* t = L->data;
-    for (int i = 0; i < n; ++i) {
-        if (!linalg_kernels::CholeskyColumn(t, data, n, i)) {
+    for (int i = 0; i < n; i += 2) {
+        const bool formed = i + 1 < n ? linalg_kernels::CholeskyColumnPair(t, data, n, i)
+                                      : linalg_kernels::CholeskyColumn(t, data, n, i);
+        if (!formed) {
             VeskError(3, "Matrix, with rounding errors, is is not positive defined");
             delete L;
             return nullptr;
