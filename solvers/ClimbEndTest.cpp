@@ -6,6 +6,7 @@
 #include <cfloat>
 #include <cmath>
 #include <initializer_list>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -36,12 +37,16 @@ constexpr double kHessianStep = 1.2e-4, kGradientStepRatio = 0.05;
 constexpr double kHessianStepFloor = 1e4, kGradientStepFloor = 1e2, kLargestStep = 1e-2;
 constexpr double kCurvatureNoise = 1e3;
 constexpr int kStepGrowths = 6;
+// Active coordinates the model is formed for at most: it costs about 2 n^2
+// evaluations and 3 n^2 doubles; above, the first-order verdict stands.
+constexpr int kNewtonMaxCoordinates = 100;
 
 // (A + mu I) q = b by Cholesky for the symmetric m x m matrix A (row-major);
-// false when that matrix is not positive definite or q is not finite.
+// false when that matrix is not positive definite or q is not finite. l is
+// working storage of at least m x m values.
 bool DampedSolve(const std::vector<double>& a, int m, double mu, const std::vector<double>& b,
-                 std::vector<double>& q) {
-    std::vector<double> l(a);
+                 std::vector<double>& q, std::vector<double>& l) {
+    for (int i = 0; i < m * m; ++i) l[i] = a[i];
     for (int i = 0; i < m; ++i) l[i * m + i] += mu;
     for (int j = 0; j < m; ++j) {
         double d = l[j * m + j];
@@ -55,7 +60,7 @@ bool DampedSolve(const std::vector<double>& a, int m, double mu, const std::vect
             l[i * m + j] = s / d;
         }
     }
-    q = b;
+    for (int i = 0; i < m; ++i) q[i] = b[i];
     for (int i = 0; i < m; ++i) {
         double s = q[i];
         for (int k = 0; k < i; ++k) s -= l[i * m + k] * q[k];
@@ -66,8 +71,8 @@ bool DampedSolve(const std::vector<double>& a, int m, double mu, const std::vect
         for (int k = i + 1; k < m; ++k) s -= l[k * m + i] * q[k];
         q[i] = s / l[i * m + i];
     }
-    for (double v : q)
-        if (!std::isfinite(v)) return false;
+    for (int i = 0; i < m; ++i)
+        if (!std::isfinite(q[i])) return false;
     return true;
 }
 
@@ -127,18 +132,36 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
     settled = true;
     definite = false;
     if (!std::isfinite(f)) return f;
-    std::vector<int> act;
+    int m = 0;
+    for (int i = 0; i < dim; ++i) m += scale[i] != 0;
+    definite = m == 0;
+    if (m == 0 || m > kNewtonMaxCoordinates) return f;
+    MatVectorCol p(current);
+    // The active coordinates act; per active coordinate k: offsets of the
+    // Hessian samples (ha, hc) and their values, offsets of the gradient
+    // samples, the model's gradient g and Hessian hess (normalised units).
+    // Per coordinate that may move (movable): the Jacobi scale d, and the
+    // scaled gradient gs, Hessian as and step q; work for the solves.
+    std::vector<int> act, movable;
+    std::vector<double> ha, hc, ga, gc, fa, fc, g, hess, d, gs, as, q, work;
+    try {
+        act.reserve(m);
+        movable.reserve(m);
+        for (std::vector<double>* v : {&ha, &hc, &ga, &gc, &fa, &fc, &g, &d, &gs, &q}) v->resize(m);
+        for (std::vector<double>* v : {&hess, &as, &work}) v->resize(static_cast<long>(m) * m);
+    } catch (const std::bad_alloc&) {
+        // Without storage the point cannot be shown to be a minimum.
+        VeskError(1);
+        settled = false;
+        return f;
+    }
+    if (p.Len() != dim) {
+        VeskError(1);
+        settled = false;
+        return f;
+    }
     for (int i = 0; i < dim; ++i)
         if (scale[i] != 0) act.push_back(i);
-    const int m = static_cast<int>(act.size());
-    MatVectorCol p(current);
-    definite = m == 0;
-    if (m == 0 || p.Len() != dim) return f;
-    // Per active coordinate k: offsets of the Hessian samples (ha, hc) and
-    // their values, offsets of the gradient samples, the model's gradient g
-    // and Hessian hess (normalised units). Per coordinate that may move: the
-    // Jacobi scale d, and the scaled gradient gs, Hessian as and step q.
-    std::vector<double> ha(m), hc(m), ga(m), gc(m), fa(m), fc(m), g(m), hess(m * m), d(m), gs(m), as(m * m), q(m);
     auto at = [this, &p](std::initializer_list<std::pair<int, double>> moves) {
         p = current;
         for (const auto& mv : moves) p[mv.first] = current[mv.first] + mv.second;
@@ -191,7 +214,7 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
         // The coordinates that may move: not at a face that g points out of,
         // and not without any effect on the model (a parameter that no
         // longer changes f: its row and gradient are exactly 0).
-        std::vector<int> movable;
+        movable.clear();
         for (int k = 0; k < m; ++k) {
             const double u = current[act[k]];
             if (!std::isfinite(g[k]) || !std::isfinite(hess[k * m + k])) return f;
@@ -202,8 +225,6 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
         const int r = static_cast<int>(movable.size());
         definite = r == 0;
         if (r == 0) return f;
-        gs.assign(r, 0.0);
-        as.assign(r * r, 0.0);
         for (int k = 0; k < r; ++k) {
             const double dk = std::sqrt(std::fabs(hess[movable[k] * m + movable[k]]));
             d[k] = dk > 0 ? dk : 1.0;
@@ -219,7 +240,7 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
         bool gained = false;
         MatVectorCol last(current);
         while (!gained && mu <= kDampingLast) {
-            if (DampedSolve(as, r, mu, gs, q)) {
+            if (DampedSolve(as, r, mu, gs, q, work)) {
                 p = current;
                 for (int k = 0; k < r; ++k) p[act[movable[k]]] = Clamp01(current[act[movable[k]]] + q[k] / d[k]);
                 // A damping too small to change the step is not tried again;
@@ -251,7 +272,7 @@ double Climb::NewtonPolish(double f, bool& settled, bool& definite) {
         }
         p = current;
         if (!gained) {
-            definite = DampedSolve(as, r, 0, gs, q);
+            definite = DampedSolve(as, r, 0, gs, q, work);
             return f;
         }
     }
