@@ -265,6 +265,12 @@ Variable& Climb::GetExtraParam() { return extraParam; }
 MatVectorCol& Climb::GetResult() { return ScaleResult(current); }
 
 MatVectorCol& Climb::ScaleResult(MatVectorCol& u) {
+    // Without its storage (construction could not obtain it) the object has
+    // no real point to answer.
+    if (result.Len() != dim || scale.Len() != dim || boundaries.Len() != 2 * dim) {
+        VeskError(1);
+        return result;
+    }
     // A shorter vector would be read beyond its end.
     if (u.Len() != dim) {
         VeskError(3, "Climb::ScaleResult: one value per coordinate expected");
